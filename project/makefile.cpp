@@ -100,6 +100,8 @@ constexpr const char* kLibDirLine = "LIBDIR = -L. -L$(SYSTEMC_LIB) $(EXTRA_LIBPA
 
 }  // namespace
 
+std::string MakefilePath(const Project& project) { return project.Directory() + kMakefileName; }
+
 int64_t FileWriteTime(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "r");
     if (!f) return 0;
