@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "project/ini.h"
 #include "test_util.h"
 
@@ -61,6 +63,8 @@ TEST(Ini, MissingFileLoadsEmpty) {
     EXPECT_FALSE(ini.Load(dir / "nope.k1"));
     EXPECT_TRUE(ini.Sections().empty());
     EXPECT_FALSE(ini.Load(dir.path()));  // a directory
+    ASSERT_EQ(mkfifo((dir / "fifo.k1").c_str(), 0600), 0);
+    EXPECT_FALSE(ini.Load(dir / "fifo.k1"));  // would block
     korltest::WriteFile(dir / "a.ini", "[S]\nk=v\n");
     EXPECT_TRUE(ini.Load(dir / "a.ini"));
     EXPECT_EQ(ini.Get("S", "k"), "v");

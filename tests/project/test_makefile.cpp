@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "project/makefile.h"
 #include "project/paths.h"
 #include "test_util.h"
@@ -169,6 +171,17 @@ TEST(Makefile, IncludeScanRules) {
     EXPECT_EQ(item.includes, (std::vector<std::string>{"stale"}));
     UpdateIncludes(item, true, "", dir.path());
     EXPECT_EQ(item.includes, (std::vector<std::string>{"old.h", "loop.h", "late.h"}));
+
+    // Neither a FIFO nor a directory is read (a FIFO would block).
+    ASSERT_EQ(mkfifo((dir / "pipe.h").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir / "adir.h");
+    WriteFile(dir / "odd.cpp", "#include \"pipe.h\"\n#include \"adir.h\"\n#include \"old.h\"\n");
+    ProjectItem odd = ProjectItem::FromPath(dir / "odd.cpp");
+    UpdateIncludes(odd, true, "", dir.path());
+    EXPECT_EQ(odd.includes, (std::vector<std::string>{"old.h"}));
+    ProjectItem fifo = ProjectItem::FromPath(dir / "pipe.h");
+    UpdateIncludes(fifo, true, "", dir.path());
+    EXPECT_TRUE(fifo.includes.empty());
 
     // A source that cannot be read contributes nothing.
     ProjectItem gone = ProjectItem::FromPath(dir / "gone.cpp");
