@@ -35,6 +35,9 @@ bool InstallStopSignals() {
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    // A reader that goes away (korlc build | head) must not leave make
+    // running without us: the output is dropped and the build runs to its end.
+    ::signal(SIGPIPE, SIG_IGN);
     return true;
 }
 
