@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr int32_t kMaxTreeDepth = 10000;
+
 bool Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
     return false;
@@ -48,11 +50,23 @@ bool CheckTree(const Waview_FileManager& doc, std::string* error) {
             parent[c] = i;
         }
     }
-    for (int32_t i = 0; i < m; ++i) {
-        int32_t steps = 0;
-        for (int32_t p = parent[i]; p != -1; p = parent[p])
-            if (++steps > m) return Fail(error, "the row tree has a cycle");
+    // Walk down from the top rows: a row never reached sits on a cycle.
+    // Depth is bounded because depth and value text recurse over it.
+    std::vector<std::pair<int32_t, int32_t>> stack;
+    for (int32_t i = 0; i < m; ++i)
+        if (parent[i] == -1) stack.push_back({i, 0});
+    int32_t reached = 0;
+    while (!stack.empty()) {
+        const auto [row, depth] = stack.back();
+        stack.pop_back();
+        ++reached;
+        if (depth > kMaxTreeDepth) return Fail(error, "the row tree is nested too deeply");
+        const Waview_Hierarchy* r = doc.Row(row);
+        if (r->GetKind() == kRowComposite)
+            for (int32_t c : static_cast<const Waview_CompositeHierarchy*>(r)->children)
+                stack.push_back({c, depth + 1});
     }
+    if (reached != m) return Fail(error, "the row tree has a cycle");
     return true;
 }
 
