@@ -142,7 +142,7 @@ bool ParserInterface::Impl::UntilEnd(std::string* joined, const char* what) {
         }
     }
     Error(kPgParseFailed, src.tooLong ? "a shorter token" : std::string("$end to close ") + what,
-          src.Line());
+          src.TokenLine());
     return false;
 }
 
@@ -192,12 +192,12 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
             std::string type, ident;
             std::string_view t;
             if (!src.Next(t) || t == "$end") {
-                Error(kPgParseFailed, "scope type (module, task, function, begin, fork)", src.Line());
+                Error(kPgParseFailed, "scope type (module, task, function, begin, fork)", src.TokenLine());
                 return false;
             }
             type = t;
             if (!src.Next(t) || t == "$end") {
-                Error(kPgParseFailed, "scope identifier", src.Line());
+                Error(kPgParseFailed, "scope identifier", src.TokenLine());
                 return false;
             }
             ident = t;
@@ -220,7 +220,7 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
             for (int i = 0; i < 4; ++i) {
                 std::string_view t;
                 if (!src.Next(t) || t == "$end") {
-                    Error(kPgParseFailed, kParts[i], src.Line());
+                    Error(kPgParseFailed, kParts[i], src.TokenLine());
                     return false;
                 }
                 part[i] = t;
@@ -233,7 +233,7 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
             std::string_view t;
             for (;;) {
                 if (!src.Next(t)) {
-                    Error(kPgParseFailed, "$end to close $var", src.Line());
+                    Error(kPgParseFailed, "$end to close $var", src.TokenLine());
                     return false;
                 }
                 if (t == "$end") break;
@@ -311,7 +311,7 @@ bool ParserInterface::Impl::ParseValueChange(std::string_view tok, int32_t paren
     if (valueSym == kSymBinaryNumber && tok.size() > 1) {
         code = tok.substr(1);
     } else if (!src.Next(code) || code == "$end") {
-        Error(kPgParseFailed, "identifier code", src.Line());
+        Error(kPgParseFailed, "identifier code", src.TokenLine());
         return false;
     }
     Leaf(kSymVarIdentifier, node, code);
@@ -359,7 +359,7 @@ bool ParserInterface::Impl::ProduceSimCommand() {
                 for (;;) {
                     if (!src.Next(tok)) {
                         Error(kPgParseFailed, src.tooLong ? "a shorter token" : "$end",
-                              src.Line());
+                              src.TokenLine());
                         return finish();
                     }
                     if (tok == "$end") return true;
