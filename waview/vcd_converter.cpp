@@ -80,7 +80,10 @@ bool Waview_VCDConverter::Convert() {
     }
     // The VCD parser is built in; there is no compiled grammar to load.
     parser_->SetStreaming(true);
-    parser_->OpenFileStream(dumpPath_);
+    if (useText_)
+        parser_->OpenBuffer(std::move(inputText_));
+    else
+        parser_->OpenFileStream(dumpPath_);
     if (parser_->GetMessageCount() == 0) parser_->Parse();
     bool ok = false;
     if (parser_->GetMessageCount() == 0) {

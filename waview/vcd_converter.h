@@ -30,6 +30,11 @@ public:
     const std::string& DumpPath() const { return dumpPath_; }
     const std::string& WavePath() const { return wavePath_; }
     void SetWavePath(const std::string& p) { wavePath_ = p; }
+    // Parses this text instead of reading the dump file (fuzzing, tests).
+    void SetInputText(std::string text) {
+        inputText_ = std::move(text);
+        useText_ = true;
+    }
     Waview_FileManager& Document() { return *doc_; }
     int64_t LargestTime() const { return largestTime_; }
     uint64_t BytesParsed() const { return bytesParsed_; }
@@ -60,6 +65,8 @@ private:
     int64_t coefficient_ = 1;
     std::string dumpPath_;
     std::string wavePath_;
+    std::string inputText_;
+    bool useText_ = false;
     uint64_t bytesParsed_ = 0;
     std::vector<Waview_Message> messages_;
     std::vector<std::string> diagnostics_;
