@@ -105,15 +105,7 @@ void Korl_EditControl::SetUpLook() {
   setMarginWidth(kMarginMarks, 18);
   setMarginMarkerMask(kMarginMarks, (1 << kMarkBreakpoint) | (1 << kMarkBookmark) | (1 << kMarkStopArrow));
   setMarginSensitivity(kMarginMarks, true);
-  setFolding(BoxedTreeFoldStyle, kMarginFold);
-  setFoldMarginColors(QColor(0xf7, 0xf7, 0xf7), QColor(0xf7, 0xf7, 0xf7));
-  for (int m = static_cast<int>(SC_MARKNUM_FOLDEREND); m <= static_cast<int>(SC_MARKNUM_FOLDEROPEN); ++m) {
-    setMarkerForegroundColor(QColor(0xff, 0xff, 0xff), m);
-    setMarkerBackgroundColor(QColor(0x90, 0x90, 0x90), m);
-  }
-  setMarginsBackgroundColor(QColor(0xf7, 0xf7, 0xf7));
-  setMarginsForegroundColor(QColor(0x8a, 0x8a, 0x8a));
-  setMarginsFont(Korl_EditorFont());
+  ApplyMarginLook();
 
   markerDefine(Circle, kMarkBreakpoint);
   setMarkerBackgroundColor(QColor(0xd1, 0x2f, 0x2f), kMarkBreakpoint);
@@ -163,15 +155,26 @@ bool Korl_EditControl::SetLanguage(const QString& name) {
   delete old;
   languageName_ = name;
   // The lexer resets the shared styles: put the margin and brace looks back.
-  setMarginsBackgroundColor(QColor(0xf7, 0xf7, 0xf7));
-  setMarginsForegroundColor(QColor(0x8a, 0x8a, 0x8a));
-  setMarginsFont(Korl_EditorFont());
+  if (!outputPane_) ApplyMarginLook();
   setMatchedBraceBackgroundColor(QColor(0xd8, 0xe8, 0xd0));
   setMatchedBraceForegroundColor(QColor(0x00, 0x00, 0x00));
   setUnmatchedBraceForegroundColor(QColor(0xd0, 0x00, 0x00));
   setUnmatchedBraceBackgroundColor(QColor(0xff, 0xff, 0xff));
   UpdateLineNumberWidth();
   return true;
+}
+
+void Korl_EditControl::ApplyMarginLook() {
+  setFolding(BoxedTreeFoldStyle, kMarginFold);
+  setFoldMarginColors(QColor(0xf7, 0xf7, 0xf7), QColor(0xf7, 0xf7, 0xf7));
+  for (int m = static_cast<int>(SC_MARKNUM_FOLDEREND); m <= static_cast<int>(SC_MARKNUM_FOLDEROPEN); ++m) {
+    // Not markers of ours, so set directly (the wrapper skips them).
+    SendScintilla(SCI_MARKERSETFORE, m, QColor(0xff, 0xff, 0xff));
+    SendScintilla(SCI_MARKERSETBACK, m, QColor(0xa8, 0xa8, 0xa8));
+  }
+  setMarginsBackgroundColor(QColor(0xf7, 0xf7, 0xf7));
+  setMarginsForegroundColor(QColor(0x8a, 0x8a, 0x8a));
+  setMarginsFont(Korl_EditorFont());
 }
 
 void Korl_EditControl::ConfigureAsOutputPane() {
@@ -183,6 +186,7 @@ void Korl_EditControl::ConfigureAsOutputPane() {
   setMarginWidth(kMarginFold, 0);
   setIndentationGuides(false);
   setEolMode(EolWindows);
+  SendScintilla(SCI_SETMARGINLEFT, 0, 4L);
   setCaretLineVisible(true);
   setCaretLineBackgroundColor(QColor(0xe8, 0xee, 0xf7));
   SendScintilla(SCI_SETUNDOCOLLECTION, 0);

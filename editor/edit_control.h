@@ -136,6 +136,7 @@ class Korl_EditControl : public QsciScintilla {
 
  private:
   void SetUpLook();
+  void ApplyMarginLook();
   void OnModified(int position, int type, const char* text, int length, int linesAdded, int line, int, int, int,
                   int);
   void UpdateLineNumberWidth();

@@ -51,6 +51,10 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
     Korl_GetEditorPrompts().inform(this, QStringLiteral("Cannot find '%1'").arg(text));
   });
   connect(control_, &Korl_EditControl::styledLineDeleted, this, &Korl_EditorView::OnStyledLineDeleted);
+  connect(control_, &QsciScintillaBase::SCN_MODIFIED, this,
+          [this](int, int type, const char*, int, int linesAdded, int, int, int, int, int) {
+            if (linesAdded != 0 && (type & (QsciScintillaBase::SC_MOD_INSERTTEXT | QsciScintillaBase::SC_MOD_DELETETEXT))) OnLinesShifted();
+          });
   connect(control_, &Korl_EditControl::markMarginClicked, this, &Korl_EditorView::ToggleBreakpointAt);
   connect(control_, &Korl_EditControl::filesDropped, this, [this](const QStringList& paths) {
     if (manager_) emit manager_->filesDropped(paths);
@@ -88,6 +92,7 @@ bool Korl_EditorView::LoadDocument(const QString& fullPath, const QString& short
   fullPath_ = fullPath;
   shortName_ = shortName;
   writeTime_ = korl_editor::FileWriteTime(fullPath.toStdString());
+  SyncMarks();
   // Files we may not write (installed library sources) open read-only.
   control_->setReadOnly(::access(fullPath.toLocal8Bit().constData(), W_OK) != 0);
   RefreshTitle();
@@ -246,6 +251,7 @@ void Korl_EditorView::CheckForOutsideChange() {
     const int line = control_->CaretLine();
     int err = 0;
     if (control_->LoadFile(fullPath_, &err)) {
+      SyncMarks();
       control_->GotoLine(line);
     } else {
       Korl_GetEditorPrompts().warn(this, QStringLiteral("Failed to load: %1\n\n").arg(fullPath_) + ErrorText(err));
@@ -274,12 +280,14 @@ void Korl_EditorView::ToggleBreakpointAt(int line0) {
     }
   }
   control_->SetLineStyle(line0, control_->LineStyle(line0) ^ Korl_EditControl::kBreakpointStyle);
+  SyncMarks();
 }
 
 void Korl_EditorView::SetBreakpointMark(int line0, bool on) {
   const int style = control_->LineStyle(line0);
   control_->SetLineStyle(line0, on ? style | Korl_EditControl::kBreakpointStyle
                                    : style & ~Korl_EditControl::kBreakpointStyle);
+  SyncMarks();
 }
 
 bool Korl_EditorView::HasBreakpointMark(int line0) const {
@@ -290,7 +298,22 @@ QList<int> Korl_EditorView::BreakpointMarkLines() const {
   return control_->LinesWithStyle(Korl_EditControl::kBreakpointStyle);
 }
 
+void Korl_EditorView::SyncMarks() { marks_ = BreakpointMarkLines(); }
+
+void Korl_EditorView::OnLinesShifted() {
+  // Marks keep their order when lines come and go, so old and new pair up.
+  const QList<int> now = BreakpointMarkLines();
+  Korl_BreakpointHost* host = manager_ ? manager_->BreakpointHost() : nullptr;
+  if (host && !fullPath_.isEmpty() && now.size() == marks_.size()) {
+    for (qsizetype i = 0; i < now.size(); ++i) {
+      if (now[i] != marks_[i]) host->MoveBreakpoint(fullPath_, marks_[i] + 1, now[i] + 1);
+    }
+  }
+  marks_ = now;
+}
+
 void Korl_EditorView::OnStyledLineDeleted(int line, int style) {
+  if (style & Korl_EditControl::kBreakpointStyle) marks_.removeOne(line);
   if (!(style & Korl_EditControl::kBreakpointStyle) || fullPath_.isEmpty()) return;
   if (Korl_BreakpointHost* host = manager_ ? manager_->BreakpointHost() : nullptr) {
     host->RemoveBreakpoint(fullPath_, line + 1);

@@ -40,10 +40,11 @@
 // Korl_BreakpointHost. Toggle Breakpoint (F9, or a click in the mark margin)
 // calls AddBreakpoint or RemoveBreakpoint with the 1-based line and flips the
 // mark; deleting a marked line calls RemoveBreakpoint. Opening a document sets
-// the marks of BreakpointLines(path). Records are not moved when lines are
-// inserted or deleted above them, so marks and records may drift apart while
-// editing; when gdb moves a breakpoint, the frame moves the mark with
-// SetBreakpointMark.
+// the marks of BreakpointLines(path). When lines are inserted or deleted above
+// a mark, the mark moves with its text and the view reports it through
+// MoveBreakpoint; a host that leaves that empty keeps its records where they
+// were (they then drift from the marks). When gdb moves a breakpoint, the
+// frame moves the mark with SetBreakpointMark.
 //
 // Questions and notices go through Korl_GetEditorPrompts() (editor_prompts.h),
 // which tests replace.
@@ -71,6 +72,9 @@ class Korl_BreakpointHost {
   virtual void RemoveBreakpoint(const QString& file, int line) = 0;
   // 1-based lines of the records whose file equals this path exactly.
   virtual QList<int> BreakpointLines(const QString& file) const = 0;
+  // An edit moved a marked line (1-based, old and new line). By default the
+  // records stay where they are; a table that follows the text moves them.
+  virtual void MoveBreakpoint(const QString& file, int fromLine, int toLine) {}
 };
 
 class Korl_EditorView : public QWidget {
@@ -132,6 +136,8 @@ class Korl_EditorView : public QWidget {
   void EmitStatus();
   void OnSearchWrapped(bool passedEnd, const QString& text);
   void OnStyledLineDeleted(int line, int style);
+  void OnLinesShifted();
+  void SyncMarks();
   bool WriteTo(const QString& path);
   void Print();
   void PrintSetup();
@@ -144,6 +150,7 @@ class Korl_EditorView : public QWidget {
   std::int64_t writeTime_ = 0;
   bool checkAllowed_ = true;
   QString title_;
+  QList<int> marks_;  // breakpoint mark lines as last known, to report moves
 };
 
 class Korl_EditorChildFrame : public QMdiSubWindow {

@@ -61,6 +61,17 @@ struct TableHost : Korl_BreakpointHost {
       }
     }
   }
+  // A table that follows the text moves its records with the marks.
+  bool follow = false;
+  void MoveBreakpoint(const QString& file, int fromLine, int toLine) override {
+    if (!follow) return;
+    for (auto& r : records) {
+      if (r.first == file && r.second == fromLine) {
+        r.second = toLine;
+        return;
+      }
+    }
+  }
   QList<int> BreakpointLines(const QString& file) const override {
     QList<int> lines;
     for (const auto& r : records) {

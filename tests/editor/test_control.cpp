@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
+#include <algorithm>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -90,6 +91,38 @@ TEST_F(EditorTest, DeletingMarkedLinesRemovesTheirBreakpoints) {
   view->OnCommand(korl_cmd::EditEraseAll);
   EXPECT_TRUE(host.LinesOf(joined).empty());
   EXPECT_TRUE(view->BreakpointMarkLines().isEmpty());
+}
+
+TEST_F(EditorTest, AFollowingTableStaysInStepWithTheMarks) {
+  const QString path = Make("k.cpp", NumberedLines(40));
+  host.follow = true;
+  host.records = {{path, 5}, {path, 12}, {path, 30}};
+  Korl_EditorView* view = Open(path);
+  Korl_EditControl* c = view->Control();
+  auto inStep = [&] {
+    std::vector<int> marks;
+    for (int l : view->BreakpointMarkLines()) marks.push_back(l + 1);
+    std::vector<int> records = host.LinesOf(path);
+    std::sort(records.begin(), records.end());
+    return std::make_pair(marks, records);
+  };
+
+  c->insertAt(QStringLiteral("a\nb\n"), 0, 0);  // two lines above every mark
+  EXPECT_EQ(inStep().first, (std::vector<int>{7, 14, 32}));
+  EXPECT_EQ(inStep().first, inStep().second);
+
+  DeleteLines(c, 8, 13);  // lines 9..14: the mark on 14 goes, 32 moves up
+  EXPECT_EQ(inStep().first, (std::vector<int>{7, 26}));
+  EXPECT_EQ(inStep().first, inStep().second);
+
+  c->undo();  // the text returns, the removed breakpoint does not
+  EXPECT_EQ(inStep().first, (std::vector<int>{7, 32}));
+  EXPECT_EQ(inStep().first, inStep().second);
+
+  c->setCursorPosition(6, 0);  // join the marked line 7 onto line 6
+  QTest::keyClick(c, Qt::Key_Backspace);
+  EXPECT_EQ(inStep().first, (std::vector<int>{31}));
+  EXPECT_EQ(inStep().first, inStep().second);
 }
 
 TEST_F(EditorTest, ReloadKeepsMarksOnLinesThatStillExist) {
