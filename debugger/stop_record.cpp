@@ -47,6 +47,32 @@ std::string Normalise(const std::string& path)
     return out.empty() ? "/" : out;
 }
 
+bool IsFile(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// "file=" is relative to where the program was compiled, normally the
+// project directory; when it names no file from there, gdb's "fullname="
+// (the compile directory's view) is the better guess.
+std::string SourceOf(std::string_view record, const std::string* toolRoot, std::string_view workingDir)
+{
+    auto map = [&](std::string_view p) { return toolRoot ? MapLibraryPath(p, *toolRoot) : std::string(p); };
+    auto file = FieldValue(record, "file=");
+    if (!file)
+        return {};
+    std::string path = ResolveSourcePath(map(*file), workingDir);
+    if (!path.empty() && IsFile(path))
+        return path;
+    if (auto full = FieldValue(record, "fullname=")) {
+        std::string other = ResolveSourcePath(map(*full), workingDir);
+        if (!other.empty() && IsFile(other))
+            return other;
+    }
+    return path;
+}
+
 }  // namespace
 
 std::string MapLibraryPath(std::string_view path, std::string_view toolRoot)
@@ -94,8 +120,8 @@ void ParseStopRecord(std::string_view record, std::string_view toolRoot, std::st
         out.reason = Cut(*v);
     if (auto v = FieldValue(record, "bkptno="))
         resultNumber = int(ParseDecimal(*v));
-    if (auto v = FieldValue(record, "file="))
-        out.file = Cut(ResolveSourcePath(MapLibraryPath(*v, toolRoot), workingDir));
+    const std::string root(toolRoot);
+    out.file = Cut(SourceOf(record, &root, workingDir));
     if (auto v = FieldValue(record, "line="))
         out.line = int(ParseDecimal(*v, -1));
     if (auto v = FieldValue(record, "from="))
@@ -129,7 +155,7 @@ std::string ParseFrameListing(std::string_view reply, std::string_view workingDi
         std::string file;
         if (auto v = FieldValue(frame, "file=")) {
             if (v->find("../../../../src/sysc") == std::string_view::npos)
-                file = Cut(ResolveSourcePath(*v, workingDir));
+                file = Cut(SourceOf(frame, nullptr, workingDir));
         }
         if (!file.empty())
             stack += std::to_string(level) + ": " + file + " line=" + std::to_string(line) + "\r\n";
