@@ -357,6 +357,13 @@ void Korl_GdbSession::Enqueue(Request request)
             request.done(false);
         return;
     }
+    // gdb takes no program command while the program runs (and a queued one
+    // would fire unasked at the next stop)
+    if (IsExecCommand(request.code) && phase_ == Phase::Running) {
+        if (request.done)
+            request.done(false);
+        return;
+    }
     bool breakpoint = request.code == CMD_BREAK_INSERT || request.code == CMD_BREAK_DELETE;
     queue_.push_back(std::move(request));
     if (phase_ == Phase::Running && breakpoint)

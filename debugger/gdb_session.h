@@ -78,7 +78,8 @@ public:
     int TimeoutMs() const;
     void OnTimer();
 
-    // Program control. Each is queued behind earlier requests.
+    // Program control. Each is queued behind earlier requests; ignored while
+    // the program runs.
     void Run();
     void Continue();
     void StepInto();

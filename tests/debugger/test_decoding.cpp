@@ -226,3 +226,37 @@ TEST(ValueDecoderTest, RewritesPortsAndSignalsAndKeepsFirstValueWhenTheRewriteFa
     EXPECT_EQ(EvaluateWatch("broken", eval), t.values["broken"]);
     EXPECT_EQ(t.asked.back(), "broken.m_interface->m_cur_val");
 }
+
+#include "debugger/breakpoint_table.h"
+#include "debugger/sim_context.h"
+
+TEST(SimContextTest, FormatsTimeDeltaAndProcess)
+{
+    EXPECT_EQ(FormatSimTime(0), "0 s");
+    EXPECT_EQ(FormatSimTime(10'000'000), "10 ns");
+    EXPECT_EQ(FormatSimTime(1'500'000), "1500 ps");
+    EXPECT_EQ(FormatSimTime(7), "7 fs");
+    EXPECT_EQ(FormatSimTime(2'000'000'000'000'000ull), "2 s");
+    EXPECT_EQ(FormatSimTime(2'000'000'000'000'000'000ull), "2000 s");
+    EXPECT_EQ(SimContextText({"10000", "1000", "3", "0x5555 \\\"prod.tick\\\""}), "10 ns, delta 3, prod.tick");
+    EXPECT_EQ(SimContextText({"5", "1000", "0", std::nullopt}), "5 ps, delta 0");
+    EXPECT_EQ(SimContextText({std::nullopt, std::nullopt, std::nullopt, std::nullopt}), "");
+    // a product beyond 64 bits is shown without overflowing
+    EXPECT_EQ(FormatSimContext(UINT64_MAX, 1000, 1, ""), std::to_string(UINT64_MAX) + " x 1000 fs, delta 1");
+}
+
+TEST(BreakpointTableTest, TogglesWithoutSession)
+{
+    BreakpointTable table;
+    table.AddBreakpoint("/p/a.cpp", 3);
+    table.AddBreakpoint("/p/b.cpp", 3);
+    table.AddBreakpoint("/p/a.cpp", 9);
+    EXPECT_EQ(table.LinesOf("/p/a.cpp"), (std::vector<int>{3, 9}));
+    table.AddBreakpoint("/p/a.cpp", 3);  // the same pair toggles off
+    table.RemoveBreakpoint("/p/x.cpp", 1);
+    auto records = table.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].file, "/p/b.cpp");
+    EXPECT_EQ(records[1].line, 9);
+    EXPECT_EQ(records[1].number, 0);
+}

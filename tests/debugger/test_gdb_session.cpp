@@ -1,6 +1,8 @@
 // The session against the real gdb, on programs built for the tests.
 #include "debug_programs.h"
+#include "debugger/breakpoint_table.h"
 #include "debugger/gdb_session.h"
+#include "debugger/sim_context.h"
 
 #include <gtest/gtest.h>
 
@@ -110,15 +112,36 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     ASSERT_TRUE(h.Start("watch_types"));
     int lMain = LineOf(source_, "int scaled = scale"), lTick = LineOf(source_, "count_out.write(count)"),
         lRun = LineOf(source_, "seen = count_in.read()");
-    std::vector<int> numbers;
-    for (int l : {lMain, lTick, lRun})
-        h.session.InsertBreakpoint(source_, l, [&](int n, int) { numbers.push_back(n); });
-    // a breakpoint on a blank line moves to where gdb put it
-    int moved = 0;
-    h.session.InsertBreakpoint("nosuch.cpp", 3, [&](int n, int) { numbers.push_back(n); });
+    // the table inserts in its order; a breakpoint on a blank line moves to where gdb put it
+    BreakpointTable table;
+    std::vector<std::string> moves;
+    table.SetMovedCallback([&](const std::string& f, int from, int to) {
+        moves.push_back(f + ":" + std::to_string(from) + "->" + std::to_string(to));
+    });
+    table.SetSession(&h.session);
+    int lFirst = LineOf(source_, "int plain_int = -42");
+    for (int l : {lMain, lTick, lRun, lFirst - 3})
+        table.AddBreakpoint(source_, l);
+    table.AddBreakpoint("nosuch.cpp", 3);
     h.session.Run();
     ASSERT_TRUE(h.NextStop()) << h.console;
-    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 0}));
+    EXPECT_EQ(h.positions.back(), std::make_pair(source_, lFirst - 1));
+    std::vector<int> numbers;
+    for (auto& r : table.Records())
+        numbers.push_back(r.number);
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 0}));
+    EXPECT_EQ(moves, (std::vector<std::string>{source_ + ":" + std::to_string(lFirst - 3) + "->" + std::to_string(lFirst)}));
+    EXPECT_TRUE(table.Has(source_, lFirst));
+    std::string context = "unread";
+    ReadSimContext(h.session, [&](const std::string& t) { context = t; });
+    ASSERT_TRUE(h.Until([&] { return context != "unread"; }));
+    EXPECT_EQ(context, "0 s, delta 0");  // before sc_start: no process runs
+
+    // toggling the moved breakpoint off deletes it in gdb
+    table.AddBreakpoint(source_, lFirst);
+    EXPECT_FALSE(table.Has(source_, lFirst));
+    h.session.Continue();
+    ASSERT_TRUE(h.NextStop());
     EXPECT_EQ(h.positions.back(), std::make_pair(source_, lMain - 1));
     EXPECT_EQ(h.session.LastStop().reason, "breakpoint-hit");
 
@@ -139,13 +162,17 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     EXPECT_EQ(h.Watch("count"), "1");
     EXPECT_EQ(h.Watch("count_out"), "0");
     EXPECT_EQ(h.Watch("clk"), "true");
+    context = "unread";
+    ReadSimContext(h.session, [&](const std::string& t) { context = t; });
+    ASSERT_TRUE(h.Until([&] { return context != "unread"; }));
+    EXPECT_EQ(context, "0 s, delta 1, prod.tick");
     std::string stack;
     h.session.ListFrames([&](bool ok, const std::string& s) { stack = ok ? s : "failed"; });
     ASSERT_TRUE(h.Until([&] { return !stack.empty(); }));
     EXPECT_EQ(stack.rfind("0: " + source_ + " line=" + std::to_string(lTick) + "\r\n", 0), 0u) << stack;
     EXPECT_NE(stack.find(": libsystemc-2.3.4.so\r\n"), std::string::npos) << stack;
 
-    h.session.DeleteBreakpoint(2);
+    table.RemoveBreakpoint(source_, lTick);
     h.session.Continue();
     ASSERT_TRUE(h.NextStop());
     EXPECT_EQ(h.Line(), lRun);
@@ -153,14 +180,14 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     std::string nibble = h.Watch("nibble_in");
     EXPECT_EQ(nibble.size(), 4u) << nibble;
 
-    h.session.DeleteBreakpoint(3);
+    table.RemoveBreakpoint(source_, lRun);
     h.session.Continue();
     ASSERT_TRUE(h.Until([&] { return h.session.Ended(); })) << h.console;
     EXPECT_EQ(h.exitFlag, 1);
     EXPECT_EQ(h.endedCount, 1);
     EXPECT_NE(h.console.find("scaled -126 u8 200 flag 1"), std::string::npos) << h.console;
     EXPECT_EQ(h.console.find("Internal error"), std::string::npos) << h.console;
-    (void)moved;
+    EXPECT_EQ(h.console.find("^error"), std::string::npos) << h.console;
 }
 
 TEST_F(GdbSessionTest, StepNextFinishAndUntilStopWhereGdbSays)
@@ -285,7 +312,7 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     // a watch asked while running waits for the stop; a breakpoint interrupts, goes in, and the run goes on
     std::string counter;
     int stopsWhenEvaluated = -1;
-    h.session.EvaluateWatch("counter > 0", [&](const std::string& v) { counter = v, stopsWhenEvaluated = h.stops; });
+    h.session.EvaluateWatch("counter", [&](const std::string& v) { counter = v, stopsWhenEvaluated = h.stops; });
     int number = -1;
     int line = LineOf(dir_ + "/spin.cpp", "counter = counter + 1");
     h.session.InsertBreakpoint("spin.cpp", line, [&](int n, int) { number = n; });
@@ -293,7 +320,7 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     EXPECT_GT(number, 0);
     EXPECT_EQ(h.Line(), line);
     ASSERT_TRUE(h.Until([&] { return !counter.empty(); }));
-    EXPECT_EQ(counter, "true");
+    EXPECT_NE(counter.find_first_of("0123456789"), std::string::npos) << counter;
     EXPECT_EQ(stopsWhenEvaluated, 1);
     EXPECT_EQ(h.stops, 1);  // the interrupt itself was not shown
 
