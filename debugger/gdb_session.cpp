@@ -227,6 +227,8 @@ void Korl_GdbSession::OnGdbReadable()
 {
     if (ended_ || gdbOut_ < 0)
         return;
+    // what the program wrote comes before what gdb reports after it
+    OnConsoleReadable();
     char buffer[65536];
     std::size_t total = 0;
     while (!ended_ && total < kMaxReadPerCall) {

@@ -328,7 +328,7 @@ void WatchEvaluation::Decode()
         Contains(v, "{<sc_dt::sc_unsigned> =") || Contains(v, "{<sc_dt::sc_signed> =")) {
         auto sgn = TextBetween(v, "sgn = ", ',');
         auto ndigits = NumberAfter(v, "ndigits = ", ',');
-        if (!sgn || !ndigits || *ndigits == 0 || *ndigits > kMaxDecodedBits / 30) {
+        if (!sgn || !ndigits || *ndigits == 0 || *ndigits > kMaxBigDigits) {
             Finish(v);
             return;
         }

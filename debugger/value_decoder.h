@@ -15,6 +15,8 @@ namespace korl {
 constexpr std::size_t kMaxValueText = 1024 * 1024;
 // Widest vector or number decoded; wider objects show gdb's text.
 constexpr std::size_t kMaxDecodedBits = 1 << 20;
+// Most 30-bit digits of a big integer shown as a decimal number.
+constexpr std::size_t kMaxBigDigits = 2048;
 
 inline constexpr std::string_view kNoSymbol = "No symbol in current context";
 inline constexpr std::string_view kExpressionTooLong = "Expression too long";

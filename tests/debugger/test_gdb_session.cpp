@@ -188,6 +188,10 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     EXPECT_NE(h.console.find("scaled -126 u8 200 flag 1"), std::string::npos) << h.console;
     EXPECT_EQ(h.console.find("Internal error"), std::string::npos) << h.console;
     EXPECT_EQ(h.console.find("^error"), std::string::npos) << h.console;
+    // the dump the simulation wrote opens after a normal end only
+    EXPECT_EQ(VcdToOpenAfterRun(1, dir_, "watch_types"), dir_ + "/watch_types.vcd");
+    EXPECT_EQ(VcdToOpenAfterRun(0, dir_, "watch_types"), "");
+    EXPECT_EQ(VcdToOpenAfterRun(1, dir_, "no_such_dump"), "");
 }
 
 TEST_F(GdbSessionTest, StepNextFinishAndUntilStopWhereGdbSays)
@@ -298,6 +302,16 @@ TEST_F(GdbSessionTest, ConsoleShowsThePromptAndTakesTypedLines)
     ASSERT_TRUE(h.Until([&] { return h.session.Ended(); }));
     EXPECT_NE(h.console.find("Name? Hello, World!\r\npartial line without end"), std::string::npos) << h.console;
     EXPECT_EQ(h.exitFlag, 1);
+
+    // the Enter key arrives as CR LF, possibly split: the program gets one LF
+    Harness typed;
+    ASSERT_TRUE(typed.Start("typed"));
+    typed.session.Run();
+    ASSERT_TRUE(typed.Until([&] { return typed.console == "Name? "; })) << typed.console;
+    typed.session.WriteConsole("Wo\r");
+    typed.session.WriteConsole("\n");
+    ASSERT_TRUE(typed.Until([&] { return typed.session.Ended(); }));
+    EXPECT_NE(typed.console.find("Name? got 3: 87 111 10\r\nmore 0\r\n"), std::string::npos) << typed.console;
 }
 
 TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehind)
