@@ -70,6 +70,14 @@ TEST(ChildProcess, MergedOutputLinesExitCodeAndEnvironment) {
     EXPECT_EQ(child->exitFd(), -1);
 }
 
+TEST(ChildProcess, AMegabyteLineIsCutNotHoarded) {
+    auto child = Start("head -c 1048576 /dev/zero | tr '\\0' e; echo; echo after");
+    auto lines = RunToEnd(*child);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], std::string(korl::LineAssembler::kDefaultMaxLength, 'e'));
+    EXPECT_EQ(lines[1], "after");
+}
+
 TEST(ChildProcess, InputReachesTheChild) {
     auto child = Start("read a; read b; echo \"got $a/$b\"; cat", true);
     EXPECT_TRUE(child->writeInput("x"));
