@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "project/paths.h"
 #include "project/project.h"
 #include "test_util.h"
 
@@ -106,6 +107,10 @@ TEST(Project, AddExistingFilesSortsByExtensionAndSkipsDuplicates) {
     EXPECT_EQ(r.ignored, (std::vector<std::string>{dir / "X.CPP", dir / "notes.txt"}));
     EXPECT_EQ(r.duplicates, (std::vector<std::string>{dir / "top.cpp"}));
     EXPECT_TRUE(p.IsModified());
+
+    // A relative name is taken from the current directory.
+    r = p.AddExistingFiles({"rel/x.h"});
+    EXPECT_EQ(p.Headers().back().FullPath(), AbsolutePath("rel/x.h"));
 
     p.Save();
     r = p.AddExistingFiles({dir / "top.cpp"});
