@@ -361,7 +361,7 @@ void Korl_GdbSession::Enqueue(Request request)
     }
     // gdb takes no program command while the program runs (and a queued one
     // would fire unasked at the next stop)
-    if (IsExecCommand(request.code) && phase_ == Phase::Running) {
+    if (IsExecCommand(request.code) && runSent_ && !atStop_ && !request.internal) {
         if (request.done)
             request.done(false);
         return;
@@ -416,6 +416,7 @@ void Korl_GdbSession::SendNow(Request request)
         argument = std::to_string(*request.lazyNumber);
     GdbCommand code = request.code;
     if (IsExecCommand(code)) {
+        runSent_ = true;
         phase_ = Phase::Running;
         atStop_ = false;
         deadlineSet_ = false;

@@ -338,10 +338,22 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     EXPECT_EQ(stopsWhenEvaluated, 1);
     EXPECT_EQ(h.stops, 1);  // the interrupt itself was not shown
 
-    // remove it while running, then stop debugging: gdb and the program (which ignores signals) end
+    // remove it and go on; a breakpoint set and removed while it runs is not seen as a stop
     h.session.DeleteBreakpoint(number);
     h.session.Continue();
-    ASSERT_TRUE(h.Until([&] { return h.session.Running(); }));
+    ASSERT_TRUE(h.Until([&] { return h.session.Running() && h.session.State() == STATE_LISTEN; }));
+    int idle = -1;
+    bool removed = false;
+    h.session.InsertBreakpoint("spin.cpp", LineOf(dir_ + "/spin.cpp", "counter = 0;"), [&](int n, int) { idle = n; });
+    ASSERT_TRUE(h.Until([&] { return idle >= 0; }));
+    EXPECT_GT(idle, number);
+    h.session.DeleteBreakpoint(idle, [&] { removed = true; });
+    ASSERT_TRUE(h.Until([&] { return removed && h.session.State() == STATE_LISTEN; }));
+    EXPECT_EQ(h.stops, 1);
+    EXPECT_TRUE(h.session.Running());
+    EXPECT_EQ(h.console.find("Internal error"), std::string::npos) << h.console;
+
+    // stop debugging while it runs: gdb and the program (which ignores signals) end
     pid_t program = h.session.ProgramPid(), gdb = h.session.GdbPid();
     h.session.Stop();
     EXPECT_EQ(h.endedCount, 1);
