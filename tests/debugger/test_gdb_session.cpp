@@ -3,6 +3,7 @@
 #include "debugger/breakpoint_table.h"
 #include "debugger/gdb_session.h"
 #include "debugger/sim_context.h"
+#include "debugger/watch_list.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,16 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     for (auto& [expr, value] : expected)
         EXPECT_EQ(h.Watch(expr), value) << expr;
     EXPECT_EQ(h.Watch("label"), "\\\"watch me\\\"");
+
+    // an Examine pane's rows, refreshed together
+    WatchList pane;
+    pane.EndEdit(0, "u64");
+    pane.EndEdit(1, "lv8");
+    pane.RefreshAll(h.session);
+    ASSERT_TRUE(h.Until([&] { return !pane.Rows()[1].value.empty(); }));
+    EXPECT_EQ(pane.Rows()[0].value, "4886718345");
+    EXPECT_EQ(pane.Rows()[1].value, "01zx10zx");
+    EXPECT_EQ(pane.Rows()[2].value, "");
 
     h.session.Continue();
     ASSERT_TRUE(h.NextStop());
