@@ -108,8 +108,11 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error)
         CloseFds();
         return false;
     };
-    if (gdbPid_ > 0)
-        return fail("Korl: cannot create Process");
+    if (gdbPid_ > 0 || ended_) {  // one run per session object
+        if (error)
+            *error = "Korl: cannot create Process";
+        return false;
+    }
     options_ = options;
 
     // The program's terminal: echo off, since the console shows typed keys itself.

@@ -113,6 +113,8 @@ TEST(StopRecordTest, ListsFramesAndFindsTheirSource)
     EXPECT_EQ(loc->file, dir + "/w.cpp");
     EXPECT_EQ(loc->line, 47);
     EXPECT_FALSE(StackLineLocation("1: libsystemc-2.3.4.so", dir));
+    EXPECT_EQ(ProjectShortName("/p/q/main.cpp", "/p/q/"), "main.cpp");
+    EXPECT_EQ(ProjectShortName("/p/q/sub/main.cpp", "/p/q"), "/p/q/sub/main.cpp");
     auto bare = StackLineLocation("0: main.cpp line=5", dir);
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->file, dir + "/main.cpp");
