@@ -378,7 +378,9 @@ void Korl_GdbSession::Enqueue(Request request)
 
 void Korl_GdbSession::Interrupt()
 {
-    if (interruptPending_ || programPid_ <= 0 || programExited_)
+    // A step, finish or until cannot be resumed after an interrupt; the
+    // change waits for the stop that ends it.
+    if (interruptPending_ || programPid_ <= 0 || programExited_ || (lastExec_ != CMD_CONTINUE && lastExec_ != CMD_RUN))
         return;  // taken at the next stop
     if (::kill(programPid_, SIGINT) == 0)
         interruptPending_ = true;

@@ -89,9 +89,9 @@ public:
     // Stop Debugging: ends the program and gdb; the end path runs at once.
     void Stop();
 
-    // Requests. While the program runs, breakpoint changes interrupt it,
-    // take effect and let it go on unseen; evaluations and frame listings
-    // wait for the next stop. A request that gdb does not answer within the
+    // Requests. While the program runs after Run or Continue, breakpoint
+    // changes interrupt it, take effect and let it go on unseen; during a
+    // step they wait for its stop, as evaluations and frame listings do. A request that gdb does not answer within the
     // bound fails (number 0, kNoSymbol, stack unchanged).
     void InsertBreakpoint(std::string_view file, int line, std::function<void(int number, int line)> done);
     void DeleteBreakpoint(int number, std::function<void()> done = {});
