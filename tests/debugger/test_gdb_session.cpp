@@ -42,10 +42,9 @@ struct Harness {
         }}};
     std::string dir;
 
-    bool Start(const std::string& executable, const std::string& in = {}, const std::string& gdb = "/usr/bin/gdb")
+    bool Start(const std::string& executable, const std::string& in = {})
     {
         GdbStartOptions o;
-        o.gdbPath = gdb;
         o.executable = executable;
         o.projectDir = dir = in.empty() ? korl_test::ProgramDir() : in;
         o.toolRoot = "/opt/korl";
