@@ -50,26 +50,21 @@ bool FileManager::Close() {
 
 Waview_Signal::~Waview_Signal() = default;
 
-ChangeEntry& Waview_Signal::NextSlot(int64_t t) {
+ChangeEntry& Waview_Signal::NewBlockSlot(int64_t t) {
     if (lastBlock < 0) {
-        // The leading sentinel {-1, 0} is the value before the first change.
-        blocks.push_back(std::make_unique<EntryBlock>());
+        // The leading sentinel {-1, 0} in slot 0 is the value before the first change.
+        blocks.push_back(owner->AllocBlock());
         lastBlock = 0;
-        lastPos = 0;
-    }
-    if (++lastPos == kBlockSize) {
-        lastPos = 0;
+        lastPos = 1;
+    } else {
+        blocks.push_back(owner->AllocBlock());
         ++lastBlock;
-        blocks.push_back(std::make_unique<EntryBlock>());
+        lastPos = 0;
     }
-    ChangeEntry& e = blocks[lastBlock]->entries[lastPos];
+    ChangeEntry& e = blocks.back()->entries[lastPos];
     e.time = t;
     return e;
 }
-
-void Waview_Signal::AppendState(int64_t t, int32_t code) { NextSlot(t).SetState(code); }
-void Waview_Signal::AppendInteger(int64_t t, int64_t value) { NextSlot(t).SetInt(value); }
-void Waview_Signal::AppendReal(int64_t t, double value) { NextSlot(t).SetReal(value); }
 
 void Waview_Signal::AppendClosing(int64_t t) {
     if (lastBlock < 0) return;
@@ -192,7 +187,7 @@ bool Waview_Signal::SaveData(int64_t t) {
     FileManager& f = *owner;
     f.Write(&lastPos, 4);
     f.Write(&lastBlock, 4);
-    for (int32_t b = 0; b <= lastBlock; ++b) f.Write(blocks[b].get(), sizeof(EntryBlock));
+    for (int32_t b = 0; b <= lastBlock; ++b) f.Write(blocks[b], sizeof(EntryBlock));
     return !f.Failed();
 }
 
@@ -208,12 +203,12 @@ bool Waview_Signal::LoadData() {
     // Blocks are read one by one so a lying count fails at the file's end
     // instead of reserving memory it names.
     for (int32_t b = 0; b <= last; ++b) {
-        auto block = std::make_unique<EntryBlock>();
-        if (!f.Read(block.get(), sizeof(EntryBlock))) {
+        EntryBlock* block = owner->AllocBlock();
+        if (!f.Read(block, sizeof(EntryBlock))) {
             blocks.clear();
             return false;
         }
-        blocks.push_back(std::move(block));
+        blocks.push_back(block);
     }
     lastPos = pos;
     lastBlock = last;
@@ -469,9 +464,21 @@ bool Waview_FileManager::ComputeEndTime() {
     return true;
 }
 
+EntryBlock* Waview_FileManager::AllocBlock() {
+    if (chunkUsed_ == chunkSize_) {
+        // Chunks grow with the document (up to 1 MiB) so small documents stay small.
+        chunkSize_ = std::min<size_t>(2048, std::max<size_t>(8, chunkSize_ * 2));
+        chunks_.push_back(std::make_unique<EntryBlock[]>(chunkSize_));
+        chunkUsed_ = 0;
+    }
+    return &chunks_.back()[chunkUsed_++];
+}
+
 void Waview_FileManager::Clear() {
     rows.clear();
     signals.clear();
+    chunks_.clear();
+    chunkUsed_ = chunkSize_ = 0;
     signalCount = rowCount = 0;
     timescaleExponent = 0;
 }
