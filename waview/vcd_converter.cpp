@@ -94,11 +94,20 @@ bool Waview_VCDConverter::Convert() {
     if (parser_->GetMessageCount() > 0) {
         ReportParserMessages();
         ok = false;
+    } else if (ok && wavePath_ == dumpPath_) {
+        messages_.push_back({"Error", "The wave file would replace the dump " + dumpPath_});
+        ok = false;
     } else if (ok) {
         std::string error;
         if (!WriteWaveFile(*doc_, wavePath_, &error, largestTime_)) {
             messages_.push_back({"Error", error});
             ok = false;
+        } else {
+            // Same end time a reader computes: the largest last-entry time.
+            int64_t end = -1;
+            for (int32_t i = 0; i < doc_->SignalCount(); ++i)
+                if (const ChangeEntry* e = doc_->Signal(i)->LastEntry()) end = std::max(end, e->time);
+            doc_->SetEndTime(end);
         }
     }
     ReleaseParserInterface(parser_);

@@ -35,6 +35,8 @@ public:
         inputText_ = std::move(text);
         useText_ = true;
     }
+    // The document as built and written: closing entries and EndTime are set;
+    // minimum and maximum entries are computed when the file is read.
     Waview_FileManager& Document() { return *doc_; }
     int64_t LargestTime() const { return largestTime_; }
     uint64_t BytesParsed() const { return bytesParsed_; }

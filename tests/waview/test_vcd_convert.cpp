@@ -64,6 +64,7 @@ TEST(VcdConvert, TimescaleWideningAndDuplicateCodes) {
     Waview_FileManager& doc = conv.Document();
     EXPECT_EQ(doc.TimescaleExponent(), -12);
     EXPECT_EQ(conv.LargestTime(), 100);
+    EXPECT_EQ(doc.EndTime(), 100);
     EXPECT_EQ(TextAt(doc, "d[3]", 1), "0");
     EXPECT_EQ(TextAt(doc, "d[2]", 1), "1");
     EXPECT_EQ(TextAt(doc, "d[1]", 1), "0");
@@ -150,6 +151,14 @@ TEST(VcdConvert, ParseErrorsAreReportedAndWriteNothing) {
     ASSERT_EQ(cut.Messages().size(), 1u);
     EXPECT_EQ(cut.Messages()[0].text.rfind("Parse failed\nExpecting $end", 0), 0u);
     EXPECT_FALSE(fs::exists(Dir() + "/cut.wvw"));
+
+    // A dump whose wave file would be itself is refused, the dump kept.
+    const std::string self = Dir() + "/self.wvw";
+    std::ofstream(self) << kHeader;
+    Waview_VCDConverter same(self);
+    EXPECT_FALSE(same.Convert());
+    EXPECT_TRUE(fs::exists(self));
+    EXPECT_EQ(fs::file_size(self), sizeof kHeader - 1);
 
     Waview_VCDConverter missing(Dir() + "/nowhere.vcd");
     EXPECT_FALSE(missing.Convert());
