@@ -54,10 +54,12 @@ ChangeEntry& Waview_Signal::NewBlockSlot(int64_t t) {
     if (lastBlock < 0) {
         // The leading sentinel {-1, 0} in slot 0 is the value before the first change.
         blocks.push_back(owner->AllocBlock());
+        blockStart_.push_back(-1);
         lastBlock = 0;
         lastPos = 1;
     } else {
         blocks.push_back(owner->AllocBlock());
+        blockStart_.push_back(t);
         ++lastBlock;
         lastPos = 0;
     }
@@ -87,18 +89,32 @@ const ChangeEntry* Waview_Signal::LastEntry() const {
     return &blocks[lastBlock]->entries[lastPos];
 }
 
-const EntryCursor* Waview_Signal::LowerBound(int64_t t) {
+int64_t Waview_Signal::FirstNotBefore(int64_t t) const {
+    // Same result as a binary search over all entries (signed times, first of
+    // equal times), but over the block starts first and then inside one block.
     const int64_t count = EntryCount();
-    if (count <= 0) return nullptr;
-    int64_t lo = -1, hi = count;
-    while (hi - lo >= 2) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (t > blocks[mid / kBlockSize]->entries[mid % kBlockSize].time)
-            lo = mid;
+    if (count <= 0) return count;
+    const int64_t k = std::lower_bound(blockStart_.begin(), blockStart_.begin() + lastBlock + 1, t) -
+                      blockStart_.begin();
+    if (k == 0) return 0;
+    const int64_t b = k - 1;
+    const int32_t end = b == lastBlock ? lastPos + 1 : kBlockSize;
+    const ChangeEntry* e = blocks[b]->entries;
+    int32_t lo = 1, hi = end;  // slot 0 is known to be earlier than t
+    while (lo < hi) {
+        const int32_t mid = (lo + hi) / 2;
+        if (e[mid].time < t)
+            lo = mid + 1;
         else
             hi = mid;
     }
-    if (hi == count) return nullptr;
+    return b * kBlockSize + lo;
+}
+
+const EntryCursor* Waview_Signal::LowerBound(int64_t t) {
+    const int64_t count = EntryCount();
+    const int64_t hi = FirstNotBefore(t);
+    if (count <= 0 || hi == count) return nullptr;
     cursor.slot = static_cast<int32_t>(hi % kBlockSize);
     cursor.block = static_cast<int32_t>(hi / kBlockSize);
     return &cursor;
@@ -112,18 +128,9 @@ const ChangeEntry* Waview_Signal::PreviousEntry(const EntryCursor* c) const {
 }
 
 const ChangeEntry* Waview_Signal::ValueAt(int64_t t) const {
-    // Same search as LowerBound without touching the shared cursor.
     const int64_t count = EntryCount();
-    if (count <= 0) return nullptr;
-    int64_t lo = -1, hi = count;
-    while (hi - lo >= 2) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (t > blocks[mid / kBlockSize]->entries[mid % kBlockSize].time)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    if (hi == count || hi == 0) return nullptr;
+    const int64_t hi = FirstNotBefore(t);
+    if (count <= 0 || hi == count || hi == 0) return nullptr;
     return &blocks[(hi - 1) / kBlockSize]->entries[(hi - 1) % kBlockSize];
 }
 
@@ -198,6 +205,7 @@ bool Waview_Signal::LoadData() {
     if (pos < 0 || pos >= kBlockSize || last < -1) return false;
     if (last == -1 && pos != kBlockSize - 1) return false;
     blocks.clear();
+    blockStart_.clear();
     lastPos = kBlockSize - 1;
     lastBlock = -1;
     // Blocks are read one by one so a lying count fails at the file's end
@@ -206,9 +214,11 @@ bool Waview_Signal::LoadData() {
         EntryBlock* block = owner->AllocBlock();
         if (!f.Read(block, sizeof(EntryBlock))) {
             blocks.clear();
+            blockStart_.clear();
             return false;
         }
         blocks.push_back(block);
+        blockStart_.push_back(block->entries[0].time);
     }
     lastPos = pos;
     lastBlock = last;

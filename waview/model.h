@@ -115,6 +115,10 @@ protected:
         return e;
     }
     ChangeEntry& NewBlockSlot(int64_t t);
+    // Index of the first entry whose time is not earlier than t (count if none).
+    int64_t FirstNotBefore(int64_t t) const;
+    // Time of slot 0 of every block, contiguous, so a search touches one block.
+    std::vector<int64_t> blockStart_;
     template <class Less>
     void MinMaxBy(Less less);
 };

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "waview/model.h"
 
 namespace {
@@ -175,4 +178,30 @@ TEST(Model, DrawTraceWalksEntriesFromViewStart) {
     // Two lines per segment; the walk stops after the first segment past the width.
     EXPECT_GT(sink.lines, 2 * 20);
     EXPECT_LT(sink.lines, 2 * 25);
+}
+
+TEST(Model, LowerBoundAgreesWithFlatSearch) {
+    // Many equal and repeated times across block boundaries.
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20; ++round) {
+        Waview_FileManager doc;
+        Waview_Signal* s = doc.NewSignal(kTypeInteger);
+        std::vector<int64_t> times{-1};
+        int64_t t = 0;
+        const int n = static_cast<int>(rng() % 200);
+        for (int i = 0; i < n; ++i) {
+            t += rng() % 3;
+            s->AppendInteger(t, i);
+            times.push_back(t);
+        }
+        if (n == 0) times.clear();
+        for (int64_t q = -3; q <= t + 2; ++q) {
+            const int64_t want = std::lower_bound(times.begin(), times.end(), q) - times.begin();
+            const EntryCursor* c = s->LowerBound(q);
+            if (want == int64_t(times.size()))
+                EXPECT_EQ(c, nullptr) << q;
+            else
+                ASSERT_TRUE(c && c->Index() == want) << "round " << round << " time " << q;
+        }
+    }
 }
