@@ -63,7 +63,8 @@ ChangeEntry& Waview_Signal::NewBlockSlot(int64_t t) {
         ++lastBlock;
         lastPos = 0;
     }
-    ChangeEntry& e = blocks.back()->entries[lastPos];
+    tail_ = blocks.back();
+    ChangeEntry& e = tail_->entries[lastPos];
     e.time = t;
     return e;
 }
@@ -222,6 +223,7 @@ bool Waview_Signal::LoadData() {
     }
     lastPos = pos;
     lastBlock = last;
+    tail_ = blocks.empty() ? nullptr : blocks.back();
     ComputeMinMax();
     return true;
 }

@@ -110,10 +110,11 @@ protected:
     ChangeEntry& NextSlot(int64_t t) {
         if (++lastPos == kBlockSize || lastBlock < 0) [[unlikely]]
             return NewBlockSlot(t);
-        ChangeEntry& e = blocks.back()->entries[lastPos];
+        ChangeEntry& e = tail_->entries[lastPos];
         e.time = t;
         return e;
     }
+    EntryBlock* tail_ = nullptr;  // blocks.back(), kept here to spare a memory access per append
     ChangeEntry& NewBlockSlot(int64_t t);
     // Index of the first entry whose time is not earlier than t (count if none).
     int64_t FirstNotBefore(int64_t t) const;

@@ -164,6 +164,11 @@ TEST(VcdConvert, ParseErrorsAreReportedAndWriteNothing) {
     EXPECT_FALSE(missing.Convert());
     ASSERT_EQ(missing.Messages().size(), 1u);
     EXPECT_EQ(missing.Messages()[0].text, "Error opening the source file");
+    Waview_VCDConverter directory(Dir());
+    directory.SetWavePath(Dir() + "/dir.wvw");
+    EXPECT_FALSE(directory.Convert());
+    ASSERT_EQ(directory.Messages().size(), 1u);
+    EXPECT_EQ(directory.Messages()[0].text, "Error opening the source file");
 }
 
 TEST(VcdConvert, FailedWalkLeavesNoFile) {
