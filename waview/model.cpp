@@ -366,6 +366,29 @@ const ChangeEntry* Waview_CompositeHierarchy::NextTransition(int64_t t) {
     return Earliest([t](Waview_Hierarchy& r) { return r.NextTransition(t); });
 }
 
+void Waview_CompositeHierarchy::DrawBusShape(const SegmentView& view, const RowRect& rect,
+                                             SegmentSink& dc, int64_t end) {
+    const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
+    const ChangeEntry* e = Seek(view.start);
+    // Ends: every NextTransition call either advances a child's cursor or
+    // returns a later time.
+    while (e) {
+        const int64_t t = e->time;
+        const int64_t x = view.X(std::max<int64_t>(t, view.start));
+        const ChangeEntry* next = NextTransition(t);
+        while (next && next->time == t) next = NextTransition(t);  // bits changing together
+        const int64_t x2 = next ? view.X(next->time) : view.X(end);
+        if (t >= view.start) {
+            dc.Line(x - 1, top, x + 1, bottom, kBusColour);
+            dc.Line(x - 1, bottom, x + 1, top, kBusColour);
+        }
+        dc.Line(x + 1, top, x2 - 1, top, kBusColour);
+        dc.Line(x + 1, bottom, x2 - 1, bottom, kBusColour);
+        if (!next || next->time >= end) break;
+        e = next;
+    }
+}
+
 bool Waview_CompositeHierarchy::SaveRow(FileManager& f) const {
     Waview_Hierarchy::SaveRow(f);
     const int32_t count = static_cast<int32_t>(children.size());

@@ -226,6 +226,9 @@ public:
     bool LoadRow(FileManager& f, std::string* error) override;
     std::string& ValueTextAt(std::string& out, int64_t t) override;
     Waview_Hierarchy* ChildAt(int32_t i) const;
+    // Bus shape of the row over [view.start, end): a crossing at each change
+    // and the two rails up to the next change, in the bus colour.
+    void DrawBusShape(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int64_t end);
 
     std::vector<int32_t> children;
     int32_t expanded = 1;

@@ -205,3 +205,25 @@ TEST(Model, LowerBoundAgreesWithFlatSearch) {
         }
     }
 }
+
+TEST(Model, BusShapeCrossesAtEachChangeOnce) {
+    struct Rec : SegmentSink {
+        std::vector<int64_t> crossings;
+        void Line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Rgb c) override {
+            EXPECT_EQ(c, kBusColour);
+            if (y1 < y2 && x2 - x1 == 2) crossings.push_back(x1 + 1);
+        }
+    } rec;
+    // Bits change together at 0, 10, 20, 30 and one by one at 15, 16, 17.
+    Waview_FileManager ordered;
+    Waview_CompositeHierarchy* obus = ordered.NewCompositeRow();
+    for (int b = 0; b < 3; ++b) {
+        Waview_Signal* s = ordered.NewSignal(kTypeVerilog);
+        for (int t : {0, 10, 15 + b, 20, 30}) s->AppendState(t, t % 2);
+        s->AppendClosing(40);
+        obus->children.push_back(Bind(ordered, s, 1, "b")->index);
+    }
+    obus->DrawBusShape(SegmentView{5, 1, 1, 100}, RowRect{0, 20}, rec, 40);
+    // Nothing at the start (the value in effect) nor at the end time.
+    EXPECT_EQ(rec.crossings, (std::vector<int64_t>{5, 10, 11, 12, 15, 25}));
+}
