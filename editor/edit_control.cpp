@@ -81,6 +81,9 @@ void Korl_EditControl::SetUpLook() {
   SendScintilla(SCI_SETSCROLLWIDTH, 1);
   SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
   SendScintilla(SCI_SETENDATLASTLINE, 0);
+  // Keep line layouts of the visible page: re-measuring a very long line on
+  // every paint is what makes such files slow.
+  SendScintilla(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
   setCaretWidth(2);
   setCaretForegroundColor(QColor(0x10, 0x10, 0x10));
   setCaretLineVisible(true);

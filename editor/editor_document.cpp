@@ -320,7 +320,10 @@ void Korl_EditorView::OnStyledLineDeleted(int line, int style) {
   }
 }
 
-void Korl_EditorView::GoToLine(int line0) { control_->RunCommand(Korl_EditControl::CmdGotoLine, std::max(0, line0)); }
+void Korl_EditorView::GoToLine(int line0) {
+  // -1 is the go-to-line command's "ask the user"; other negatives mean no line.
+  if (line0 >= -1) control_->RunCommand(Korl_EditControl::CmdGotoLine, line0);
+}
 
 void Korl_EditorView::SetHighlightedLine(int line0) { control_->SetHighlightedLine(line0); }
 
@@ -415,6 +418,9 @@ void Korl_EditorManager::SetAutoChangeCheck(bool on) {
 }
 
 void Korl_EditorManager::CheckActive() {
+  // Not over another dialog, and not while the user works in another program:
+  // the check runs again when Korl becomes active.
+  if (QApplication::activeModalWidget() || QGuiApplication::applicationState() != Qt::ApplicationActive) return;
   if (Korl_EditorView* view = ActiveView()) view->CheckForOutsideChange();
 }
 
@@ -457,6 +463,9 @@ void Korl_EditorManager::Activate(Korl_EditorChildFrame* child) {
 }
 
 void Korl_EditorManager::OnSubWindowActivated(QMdiSubWindow* window) {
+  // The area reports "no window" while Korl itself is inactive; the current
+  // child stays the one commands go to.
+  if (!window) window = area_->currentSubWindow();
   auto* child = qobject_cast<Korl_EditorChildFrame*>(window);
   Korl_EditorView* view = child ? child->View() : nullptr;
   if (view == active_ && window) return;
@@ -529,7 +538,7 @@ Korl_EditorChildFrame* Korl_EditorManager::OpenDocumentAtLine(const QString& ful
 Korl_EditorChildFrame* Korl_EditorManager::ShowPosition(const QString& fullPath, const QString& shortName,
                                                         int line0) {
   Korl_EditorChildFrame* child = OpenDocument(fullPath, shortName);
-  if (child) {
+  if (child && line0 >= 0) {
     child->View()->GoToLine(line0);
     child->View()->SetHighlightedLine(line0);
   }
@@ -555,6 +564,19 @@ Korl_EditorChildFrame* Korl_EditorManager::ActiveChild() const {
 Korl_EditorView* Korl_EditorManager::ActiveView() const {
   Korl_EditorChildFrame* child = ActiveChild();
   return child ? child->View() : nullptr;
+}
+
+bool Korl_EditorManager::SaveAllDocuments() {
+  // The active document first, then the others in window order.
+  QList<Korl_EditorChildFrame*> order;
+  if (Korl_EditorChildFrame* active = ActiveChild()) order << active;
+  for (QMdiSubWindow* window : area_->subWindowList(QMdiArea::CreationOrder)) {
+    auto* child = qobject_cast<Korl_EditorChildFrame*>(window);
+    if (child && !order.contains(child)) order << child;
+  }
+  bool ok = true;
+  for (Korl_EditorChildFrame* child : order) ok = child->View()->SaveDocument() && ok;
+  return ok;
 }
 
 void Korl_EditorManager::CloseAllDocuments() {

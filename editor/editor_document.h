@@ -10,10 +10,12 @@
 //                                             short name) and activates, else
 //                                             loads; nullptr when loading fails
 //   OpenDocumentAtLine(path, short, line0) -> as OpenDocument, caret to line
+//                                             (-1 asks the user for the line)
 //   ShowPosition(path, short, line0)       -> as OpenDocumentAtLine, and the
 //                                             line becomes the highlighted stop line
 //   ClearPosition(path, short)             -> that document loses its stop line
 //   FindDocument / Documents / ActiveView / ActiveChild
+//   SaveAllDocuments(), CloseAllDocuments()
 //   FileNameRule(path), ProjectRule(path, projectDir): the two short names
 //   SetBreakpointHost(host)                -> see Korl_BreakpointHost
 //   FrameCaption()                         -> "Korl - title" or "Korl"
@@ -117,7 +119,7 @@ class Korl_EditorView : public QWidget {
   bool HasBreakpointMark(int line0) const;
   QList<int> BreakpointMarkLines() const;  // 0-based
 
-  void GoToLine(int line0);
+  void GoToLine(int line0);  // -1 asks for the line
   void SetHighlightedLine(int line0);  // -1 = none
   int HighlightedLine() const;
   int CaretLineQuery() const;  // caret line + 1
@@ -186,6 +188,8 @@ class Korl_EditorManager : public QObject {
   QList<Korl_EditorChildFrame*> Documents() const;
   Korl_EditorChildFrame* ActiveChild() const;
   Korl_EditorView* ActiveView() const;
+  // Saves every editor document, the active one first; false when one failed.
+  bool SaveAllDocuments();
   // Asks every child to close (the usual "Save Changes" question each).
   void CloseAllDocuments();
 

@@ -9,7 +9,7 @@
 namespace korl_editor {
 
 // Files above this size are refused rather than loaded into the control.
-inline constexpr std::int64_t kMaxEditableFileBytes = 256ll * 1024 * 1024;
+inline constexpr std::int64_t kMaxEditableFileBytes = 64ll * 1024 * 1024;
 
 // Nanoseconds since the epoch of the file's last modification; 0 when the
 // file cannot be examined (a missing file counts as "no time").
