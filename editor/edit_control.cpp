@@ -53,7 +53,9 @@ Korl_EditControl::Korl_EditControl(QWidget* parent) : QsciScintilla(parent) {
   SetLanguage(QStringLiteral("SystemC"));
 
   connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &Korl_EditControl::OnModified);
-  connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) { emit statusChanged(); });
+  connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
+    if (updated & (SC_UPDATE_CONTENT | SC_UPDATE_SELECTION)) emit statusChanged();
+  });
   connect(this, &QsciScintilla::modificationChanged, this, [this](bool) { emit statusChanged(); });
   connect(this, &QsciScintillaBase::SCN_DOUBLECLICK, this, [this](int, int line, int) {
     if (outputPane_) emit lineActivated(line);
@@ -88,6 +90,8 @@ void Korl_EditControl::SetUpLook() {
   setCaretForegroundColor(QColor(0x10, 0x10, 0x10));
   setCaretLineVisible(true);
   setCaretLineBackgroundColor(QColor(0xee, 0xf3, 0xfb));
+  // The current line stays visible while the focus is in a pane.
+  SendScintilla(SCI_SETCARETLINEVISIBLEALWAYS, 1);
   setSelectionBackgroundColor(QColor(0xad, 0xd6, 0xff));
   setSelectionForegroundColor(QColor(0x10, 0x10, 0x10));
   SendScintilla(SCI_SETSELFORE, 0, 0L);  // keep the syntax colours inside a selection

@@ -39,13 +39,13 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
 
   connect(control_, &QsciScintilla::modificationChanged, this, [this](bool) {
     RefreshTitle();
-    emit commandStatesChanged();
+    PostCommandStates();
   });
   connect(control_, &Korl_EditControl::statusChanged, this, [this] {
     EmitStatus();
-    emit commandStatesChanged();
+    PostCommandStates();
   });
-  connect(control_, &QsciScintilla::textChanged, this, &Korl_EditorView::commandStatesChanged);
+  connect(control_, &QsciScintilla::textChanged, this, &Korl_EditorView::PostCommandStates);
   connect(control_, &Korl_EditControl::searchWrapped, this, &Korl_EditorView::OnSearchWrapped);
   connect(control_, &Korl_EditControl::searchFailed, this, [this](const QString& text) {
     Korl_GetEditorPrompts().inform(this, QStringLiteral("Cannot find '%1'").arg(text));
@@ -60,7 +60,7 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
     if (manager_) emit manager_->filesDropped(paths);
   });
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-    connect(clipboard, &QClipboard::dataChanged, this, &Korl_EditorView::commandStatesChanged);
+    connect(clipboard, &QClipboard::dataChanged, this, &Korl_EditorView::PostCommandStates);
   }
   RefreshTitle();
 }
@@ -234,6 +234,19 @@ QString Korl_EditorView::PositionText() const {
 QString Korl_EditorView::OvertypeText() const { return control_->IsOvertype() ? QStringLiteral("OVR") : QString(); }
 
 QString Korl_EditorView::ReadOnlyText() const { return control_->isReadOnly() ? QStringLiteral("READ") : QString(); }
+
+void Korl_EditorView::PostCommandStates() {
+  // Many changes arrive per keystroke; the frame hears about them once.
+  if (statesPosted_) return;
+  statesPosted_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        statesPosted_ = false;
+        emit commandStatesChanged();
+      },
+      Qt::QueuedConnection);
+}
 
 void Korl_EditorView::EmitStatus() { emit statusTextsChanged(PositionText(), OvertypeText(), ReadOnlyText()); }
 

@@ -136,6 +136,7 @@ class Korl_EditorView : public QWidget {
  private:
   void RefreshTitle();
   void EmitStatus();
+  void PostCommandStates();
   void OnSearchWrapped(bool passedEnd, const QString& text);
   void OnStyledLineDeleted(int line, int style);
   void OnLinesShifted();
@@ -151,6 +152,7 @@ class Korl_EditorView : public QWidget {
   QString shortName_;
   std::int64_t writeTime_ = 0;
   bool checkAllowed_ = true;
+  bool statesPosted_ = false;
   QString title_;
   QList<int> marks_;  // breakpoint mark lines as last known, to report moves
 };
