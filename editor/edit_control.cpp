@@ -66,7 +66,10 @@ Korl_EditControl::Korl_EditControl(QWidget* parent) : QsciScintilla(parent) {
   connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
     if (url.isLocalFile()) emit filesDropped({url.toLocalFile()});
   });
-  connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { UpdateLineNumberWidth(); });
+  connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] {
+    numberDigits_ = 0;  // same digits, new pixel width
+    UpdateLineNumberWidth();
+  });
 }
 
 Korl_EditControl::~Korl_EditControl() = default;

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QTimer>
@@ -59,6 +60,8 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
   connect(control_, &Korl_EditControl::filesDropped, this, [this](const QStringList& paths) {
     if (manager_) emit manager_->filesDropped(paths);
   });
+  control_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(control_, &QWidget::customContextMenuRequested, this, &Korl_EditorView::ShowContextMenu);
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
     connect(clipboard, &QClipboard::dataChanged, this, &Korl_EditorView::PostCommandStates);
   }
@@ -370,6 +373,29 @@ void Korl_EditorView::OpenCorresponding() {
   }
 }
 
+void Korl_EditorView::ShowContextMenu(const QPoint& at) {
+  // The control's own menu (undo, clipboard, select all) plus the commands
+  // that act on the line under the caret.
+  QMenu* menu = control_->createStandardContextMenu();
+  if (!menu) menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addSeparator();
+  auto add = [this, menu](const QString& text, const QKeySequence& keys, int id) {
+    QAction* a = menu->addAction(text, this, [this, id] { OnCommand(id); });
+    a->setShortcut(keys);
+    a->setShortcutVisibleInContextMenu(true);
+    bool enabled = true;
+    CommandState(id, &enabled, nullptr);
+    a->setEnabled(enabled);
+  };
+  add(QStringLiteral("Toggle &Breakpoint"), QKeySequence(Qt::Key_F9), korl_cmd::ToggleBreakpoint);
+  add(QStringLiteral("Toggle Boo&kmark"), QKeySequence(Qt::CTRL | Qt::Key_F2), korl_cmd::BookmarkToggle);
+  add(QStringLiteral("&Goto Line..."), QKeySequence(Qt::CTRL | Qt::Key_G), korl_cmd::EditGotoLine);
+  add(QStringLiteral("Open Correspondin&g .h or .cpp"), QKeySequence(Qt::ALT | Qt::Key_O),
+      korl_cmd::OpenCorresponding);
+  menu->popup(control_->mapToGlobal(at));
+}
+
 void Korl_EditorView::Print() {
   QsciPrinter& printer = SharedPrinter();
   printer.setDocName(DocumentTitle());
@@ -494,16 +520,23 @@ void Korl_EditorManager::OnSubWindowActivated(QMdiSubWindow* window) {
   if (view && checkTimer_->isActive()) QTimer::singleShot(0, this, &Korl_EditorManager::CheckActive);
 }
 
-Korl_EditorChildFrame* Korl_EditorManager::NewDocument() {
-  Korl_EditorChildFrame* child = CreateChild();
+void Korl_EditorManager::Place(Korl_EditorChildFrame* child) {
+  // Follow a maximised active child; otherwise take most of the area.
   const bool maximized = area_->currentSubWindow() && area_->currentSubWindow()->isMaximized();
   area_->addSubWindow(child);
   if (maximized) {
     child->showMaximized();
   } else {
+    const QSize room = area_->viewport()->size();
+    child->resize(std::max(420, room.width() * 3 / 4), std::max(300, room.height() * 3 / 4));
     child->show();
   }
   Activate(child);
+}
+
+Korl_EditorChildFrame* Korl_EditorManager::NewDocument() {
+  Korl_EditorChildFrame* child = CreateChild();
+  Place(child);
   return child;
 }
 
@@ -530,14 +563,7 @@ Korl_EditorChildFrame* Korl_EditorManager::OpenDocument(const QString& fullPath,
   if (host_) {
     for (int line : host_->BreakpointLines(fullPath)) child->View()->SetBreakpointMark(line - 1, true);
   }
-  const bool maximized = area_->currentSubWindow() && area_->currentSubWindow()->isMaximized();
-  area_->addSubWindow(child);
-  if (maximized) {
-    child->showMaximized();
-  } else {
-    child->show();
-  }
-  Activate(child);
+  Place(child);
   return child;
 }
 

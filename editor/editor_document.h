@@ -144,6 +144,7 @@ class Korl_EditorView : public QWidget {
   bool WriteTo(const QString& path);
   void Print();
   void PrintSetup();
+  void ShowContextMenu(const QPoint& at);
 
   Korl_EditControl* control_;
   Korl_EditorChildFrame* frame_;
@@ -218,6 +219,7 @@ class Korl_EditorManager : public QObject {
   friend class Korl_EditorView;
   friend class Korl_EditorChildFrame;
   Korl_EditorChildFrame* CreateChild();
+  void Place(Korl_EditorChildFrame* child);
   void Activate(Korl_EditorChildFrame* child);
   void Forget(QObject* child);
   void OnSubWindowActivated(QMdiSubWindow* window);
