@@ -295,8 +295,12 @@ void Korl_EditorView::ToggleBreakpointAt(int line0) {
       host->AddBreakpoint(fullPath_, line0 + 1);
     }
   }
-  control_->SetLineStyle(line0, control_->LineStyle(line0) ^ Korl_EditControl::kBreakpointStyle);
-  SyncMarks();
+  // Other documents of the same file (opened under another short name) show it too.
+  if (manager_) {
+    manager_->SetBreakpointMark(fullPath_, line0 + 1, !marked);
+  } else {
+    SetBreakpointMark(line0, !marked);
+  }
 }
 
 void Korl_EditorView::SetBreakpointMark(int line0, bool on) {
@@ -333,6 +337,11 @@ void Korl_EditorView::OnStyledLineDeleted(int line, int style) {
   if (!(style & Korl_EditControl::kBreakpointStyle) || fullPath_.isEmpty()) return;
   if (Korl_BreakpointHost* host = manager_ ? manager_->BreakpointHost() : nullptr) {
     host->RemoveBreakpoint(fullPath_, line + 1);
+  }
+  if (manager_) {
+    for (Korl_EditorChildFrame* other : manager_->DocumentsOfPath(fullPath_)) {
+      if (other->View() != this) other->View()->SetBreakpointMark(line, false);
+    }
   }
 }
 
@@ -603,6 +612,27 @@ Korl_EditorChildFrame* Korl_EditorManager::ActiveChild() const {
 Korl_EditorView* Korl_EditorManager::ActiveView() const {
   Korl_EditorChildFrame* child = ActiveChild();
   return child ? child->View() : nullptr;
+}
+
+QList<Korl_EditorChildFrame*> Korl_EditorManager::DocumentsOfPath(const QString& fullPath) const {
+  QList<Korl_EditorChildFrame*> out;
+  if (fullPath.isEmpty()) return out;
+  for (Korl_EditorChildFrame* child : Documents()) {
+    if (child->View()->FullPath() == fullPath) out << child;
+  }
+  return out;
+}
+
+void Korl_EditorManager::SetBreakpointMark(const QString& fullPath, int line, bool on) {
+  for (Korl_EditorChildFrame* child : DocumentsOfPath(fullPath)) child->View()->SetBreakpointMark(line - 1, on);
+}
+
+void Korl_EditorManager::MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine) {
+  if (fromLine == toLine) return;
+  for (Korl_EditorChildFrame* child : DocumentsOfPath(fullPath)) {
+    child->View()->SetBreakpointMark(fromLine - 1, false);
+    child->View()->SetBreakpointMark(toLine - 1, true);
+  }
 }
 
 bool Korl_EditorManager::SaveAllDocuments() {

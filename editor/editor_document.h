@@ -16,6 +16,8 @@
 //   ClearPosition(path, short)             -> that document loses its stop line
 //   FindDocument / Documents / ActiveView / ActiveChild
 //   SaveAllDocuments(), CloseAllDocuments()
+//   SetBreakpointMark(path, line, on), MoveBreakpointMark(path, from, to):
+//                                          marks in every document of that path
 //   FileNameRule(path), ProjectRule(path, projectDir): the two short names
 //   SetBreakpointHost(host)                -> see Korl_BreakpointHost
 //   FrameCaption()                         -> "Korl - title" or "Korl"
@@ -191,6 +193,13 @@ class Korl_EditorManager : public QObject {
   QList<Korl_EditorChildFrame*> Documents() const;
   Korl_EditorChildFrame* ActiveChild() const;
   Korl_EditorView* ActiveView() const;
+  // Breakpoint marks in every document of this full path (whatever its short
+  // name); lines are 1-based as in the table. For gdb moving a breakpoint:
+  // MoveBreakpointMark(path, requested line, line gdb chose).
+  void SetBreakpointMark(const QString& fullPath, int line, bool on);
+  void MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine);
+  QList<Korl_EditorChildFrame*> DocumentsOfPath(const QString& fullPath) const;
+
   // Saves every editor document, the active one first; false when one failed.
   bool SaveAllDocuments();
   // Asks every child to close (the usual "Save Changes" question each).
