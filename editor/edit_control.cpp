@@ -1,6 +1,7 @@
 #include "editor/edit_control.h"
 
 #include <QApplication>
+#include <QFile>
 #include <algorithm>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -208,7 +209,7 @@ void Korl_EditControl::ConfigureAsOutputPane() {
 bool Korl_EditControl::LoadFile(const QString& path, int* err) {
   std::string bytes;
   int e = 0;
-  if (!korl_editor::ReadWholeFile(path.toStdString(), &bytes, &e)) {
+  if (!korl_editor::ReadWholeFile(QFile::encodeName(path).toStdString(), &bytes, &e)) {
     if (err) *err = e;
     return false;
   }
@@ -221,7 +222,8 @@ bool Korl_EditControl::LoadFile(const QString& path, int* err) {
 bool Korl_EditControl::SaveFile(const QString& path, int* err) {
   const QByteArray bytes = Bytes();
   int e = 0;
-  if (!korl_editor::WriteFileBeside(path.toStdString(), bytes.toStdString(), &e)) {
+  if (!korl_editor::WriteFileBeside(QFile::encodeName(path).toStdString(),
+                                     std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), &e)) {
     if (err) *err = e;
     return false;
   }

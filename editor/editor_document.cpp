@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -21,6 +22,10 @@
 namespace {
 
 QString ErrorText(int err) { return QString::fromStdString(korl_editor::SystemErrorText(err)); }
+
+std::int64_t WriteTimeOf(const QString& path) {
+  return korl_editor::FileWriteTime(QFile::encodeName(path).toStdString());
+}
 
 QsciPrinter& SharedPrinter() {
   static QsciPrinter printer(QPrinter::HighResolution);
@@ -94,10 +99,10 @@ bool Korl_EditorView::LoadDocument(const QString& fullPath, const QString& short
   }
   fullPath_ = fullPath;
   shortName_ = shortName;
-  writeTime_ = korl_editor::FileWriteTime(fullPath.toStdString());
+  writeTime_ = WriteTimeOf(fullPath);
   SyncMarks();
   // Files we may not write (installed library sources) open read-only.
-  control_->setReadOnly(::access(fullPath.toLocal8Bit().constData(), W_OK) != 0);
+  control_->setReadOnly(::access(QFile::encodeName(fullPath).constData(), W_OK) != 0);
   RefreshTitle();
   EmitStatus();
   return true;
@@ -109,13 +114,13 @@ bool Korl_EditorView::WriteTo(const QString& path) {
     Korl_GetEditorPrompts().warn(this, QStringLiteral("Error: Failed to save: %1\n\n").arg(path) + ErrorText(err));
     return false;
   }
-  writeTime_ = korl_editor::FileWriteTime(path.toStdString());
+  writeTime_ = WriteTimeOf(path);
   return true;
 }
 
 bool Korl_EditorView::SaveDocument() {
   if (fullPath_.isEmpty()) return SaveDocumentAs();
-  if (!control_->IsModified() && korl_editor::FileWriteTime(fullPath_.toStdString()) == writeTime_) return true;
+  if (!control_->IsModified() && WriteTimeOf(fullPath_) == writeTime_) return true;
   const bool ok = WriteTo(fullPath_);
   RefreshTitle();
   return ok;
@@ -255,7 +260,7 @@ void Korl_EditorView::EmitStatus() { emit statusTextsChanged(PositionText(), Ove
 
 void Korl_EditorView::CheckForOutsideChange() {
   if (!checkAllowed_ || fullPath_.isEmpty()) return;
-  const std::int64_t now = korl_editor::FileWriteTime(fullPath_.toStdString());
+  const std::int64_t now = WriteTimeOf(fullPath_);
   if (now == 0 || now <= writeTime_) return;
   checkAllowed_ = false;
   QPointer<Korl_EditorView> self(this);
@@ -275,7 +280,7 @@ void Korl_EditorView::CheckForOutsideChange() {
     if (!self) return;
   }
   // Asked once per change: whatever the answer, this time is now known.
-  const std::int64_t after = korl_editor::FileWriteTime(fullPath_.toStdString());
+  const std::int64_t after = WriteTimeOf(fullPath_);
   writeTime_ = after != 0 ? after : now;
   checkAllowed_ = true;
   RefreshTitle();
