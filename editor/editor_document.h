@@ -48,10 +48,23 @@
 // a mark, the mark moves with its text and the view reports it through
 // MoveBreakpoint; a host that leaves that empty keeps its records where they
 // were (they then drift from the marks). When gdb moves a breakpoint, the
-// frame moves the mark with SetBreakpointMark.
+// frame moves the mark with Korl_EditorManager::MoveBreakpointMark.
 //
 // Questions and notices go through Korl_GetEditorPrompts() (editor_prompts.h),
-// which tests replace.
+// which tests replace. The outside-change check runs by itself on a timer
+// while Korl is active; tests that drive it call SetAutoChangeCheck(false).
+//
+// Typical wiring in the frame:
+//   editors_ = new Korl_EditorManager(mdiArea, this);
+//   editors_->SetBreakpointHost(&breakpointHost_);
+//   connect(editors_, &Korl_EditorManager::statusTextsChanged, ...panes...);
+//   connect(editors_, &Korl_EditorManager::commandStatesChanged, ...update actions...);
+//   // an action with id that the frame does not handle:
+//   if (Korl_EditorView* v = editors_->ActiveView()) v->OnCommand(id);
+//   // its enabling:
+//   bool on, check; if (v && v->CommandState(id, &on, &check)) { action->setEnabled(on); ... }
+// The Compile pane is a Korl_EditControl after ConfigureAsOutputPane()
+// (edit_control.h): AppendText, ClearText, LineText, lineActivated(line).
 
 #include <QList>
 #include <QMdiSubWindow>
