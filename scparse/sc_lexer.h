@@ -9,6 +9,10 @@
 #include "scparse/design_model.h"
 #include "scparse/yylexer.h"
 
+namespace sc_rules {
+enum class Action : unsigned char;
+}
+
 // Fixed-size text of at most Size-1 characters; longer text is cut.
 template <int Size>
 struct FixedText {
@@ -75,6 +79,7 @@ public:
     std::shared_ptr<ClassRecord> currentClass;
 
 private:
+    void runAction(int rule, sc_rules::Action action);
     void report(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
