@@ -1,0 +1,76 @@
+#pragma once
+// The frame's pane contents that belong to the shell: the Compile pane, the
+// Virtual Console and the empty stand-ins the browsers and the debugger
+// replace with their own windows (Korl_MainFrame::SetPaneWidget).
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <Qsci/qsciscintilla.h>
+#include <functional>
+#include <string>
+
+class QsciLexer;
+
+// Build output: read-only except for navigation, Enter or a double click
+// asks to jump to the source line under the caret.
+class Korl_CompileWindow : public QsciScintilla {
+    Q_OBJECT
+public:
+    explicit Korl_CompileWindow(QWidget* parent = nullptr);
+
+    // Text whose lines end in "\r\n" (or "\n"); goes at the end, caret follows.
+    void Append(const QString& text);
+    void Clear();
+    QString LineText(int line) const;
+    QString AllText() const { return text(); }
+    void SetOutputLexer(QsciLexer* lexer);
+
+signals:
+    void jumpRequested(const QString& lineText);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    void RequestJump();
+};
+
+// The Virtual Console: what the simulation prints, and the keys typed for it.
+class Korl_OutputWindow : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit Korl_OutputWindow(QWidget* parent = nullptr);
+
+    void AppendConsole(const QString& text);
+    void AppendConsoleLine(const QString& text);
+    void ClearConsole();
+
+    // Receives each typed character while a run takes input; none = typing
+    // only changes the pane.
+    void SetInputSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+    bool HasInputSink() const { return bool(sink_); }
+    // The character last typed (what the input side forwards).
+    const std::string& PendingKeystroke() const { return pending_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    std::function<void(const std::string&)> sink_;
+    std::string pending_;
+    bool lastWasCr_ = false;
+};
+
+// Empty tree for the panes whose content arrives with other parts; shows a
+// short grey hint while empty.
+class Korl_PlaceholderTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    Korl_PlaceholderTree(const QString& hint, const QStringList& columns, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QString hint_;
+};

@@ -1,0 +1,140 @@
+#include "project/buildrunner.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "project/makefile.h"
+#include "project/paths.h"
+#include "project/project.h"
+#include "project/toollayout.h"
+
+namespace korl {
+
+BuildRunner::BuildRunner(ShowFn show, EndFn ended) : show_(std::move(show)), ended_(std::move(ended)) {}
+
+BuildRunner::~BuildRunner() {
+    if (child_) {
+        child_->kill();
+        child_.reset();
+        ::unlink((directory_ + kMakefileName).c_str());
+    }
+}
+
+std::string BuildRunner::SummaryLine(const std::string& target, unsigned errors, unsigned warnings) {
+    char counts[64];
+    std::snprintf(counts, sizeof counts, " - %u error(s), %u warning(s)\r\n", errors, warnings);
+    return target + counts;
+}
+
+std::string BuildRunner::CompileTargetName(const Project& project, const std::string& sourcePath) {
+    ProjectItem item = ProjectItem::FromPath(sourcePath);
+    return StemOf(project.DisplayTitle(item)) + ".o";
+}
+
+bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tools, const std::string& sourcePath,
+                        std::string* error) {
+    auto fail = [&](std::string text) {
+        if (error) *error = std::move(text);
+        return false;
+    };
+    if (child_) return fail("a build is already running");
+    if (!project.IsOpen()) return fail("no project is open");
+
+    const bool compile = kind == BuildKind::Compile;
+    if (compile && !project.IsProjectSource(sourcePath)) return fail(kNotProjectSourceText);
+
+    const std::string directory = project.Directory();
+    std::string writeError;
+    bool written = compile ? WriteFileMakefile(project, tools, sourcePath, &writeError)
+                           : WriteProjectMakefile(project, tools, kind == BuildKind::RebuildAll, &writeError);
+    if (!written) return fail(writeError.empty() ? "cannot write " + directory + kMakefileName : writeError);
+
+    ChildProcessOptions options;
+    options.argv = {tools.make};
+    if (kind == BuildKind::RebuildAll) options.argv.push_back("-B");
+    options.workingDirectory = directory;
+    std::string startError;
+    auto child = StartChildProcess(options, &startError);
+    if (!child) {
+        ::unlink((directory + kMakefileName).c_str());
+        return fail("Korl: cannot create Process: " + startError);
+    }
+
+    child_ = std::move(child);
+    kind_ = kind;
+    directory_ = directory;
+    errors_ = 0;
+    warnings_ = 0;
+    stopped_ = false;
+    context_ = BuildLineContext{};
+    context_.projectTitle = project.Title();
+    context_.exeSuffix = tools.exeSuffix;
+    context_.makeName = FileNameOf(tools.make);
+    context_.targetName =
+        compile ? CompileTargetName(project, sourcePath) : project.Title() + tools.exeSuffix;
+    executablePath_ = directory + project.Title() + tools.exeSuffix;
+    return true;
+}
+
+int BuildRunner::OutputFd() const { return child_ ? child_->outputFd() : -1; }
+int BuildRunner::ExitFd() const { return child_ ? child_->exitFd() : -1; }
+
+void BuildRunner::Show(const std::string& text) {
+    if (!text.empty() && show_) show_(text);
+}
+
+void BuildRunner::Process() {
+    if (!child_) return;
+    for (const std::string& line : child_->readAvailable()) {
+        ClassifiedLine c = ClassifyBuildLine(line, context_);
+        errors_ += c.errors;
+        warnings_ += c.warnings;
+        Show(c.shown);
+    }
+    if (child_->finished()) Finish();
+}
+
+void BuildRunner::Stop() {
+    if (!child_ || stopped_) return;
+    StopReport report = child_->stop();
+    stopped_ = true;
+    ++errors_;
+    Show(report.message);
+}
+
+void BuildRunner::Finish() {
+    BuildResult result;
+    result.kind = kind_;
+    result.targetName = context_.targetName;
+    result.errors = errors_;
+    result.warnings = warnings_;
+    result.stopped = stopped_;
+    result.makeExitCode = child_->exitCode();
+    child_.reset();
+
+    Show("\r\n");
+    Show(SummaryLine(result.targetName, errors_, warnings_));
+    ::unlink((directory_ + kMakefileName).c_str());
+    result.executablePath = executablePath_;
+    result.executableExists = FileExists(executablePath_);
+    if (ended_) ended_(result);
+}
+
+void BuildRunner::WaitForEnd(int wakeFd, const std::function<void()>& onWake) {
+    while (child_) {
+        pollfd fds[3];
+        nfds_t n = 0;
+        int out = OutputFd(), exit = ExitFd();
+        if (out >= 0) fds[n++] = {out, POLLIN, 0};
+        if (exit >= 0) fds[n++] = {exit, POLLIN, 0};
+        if (wakeFd >= 0) fds[n++] = {wakeFd, POLLIN, 0};
+        // The timeout covers the escalation of a stop and systems without pidfd.
+        int ready = ::poll(fds, n, 200);
+        if (ready > 0 && wakeFd >= 0 && (fds[n - 1].revents & POLLIN) && onWake) onWake();
+        Process();
+    }
+}
+
+}  // namespace korl
