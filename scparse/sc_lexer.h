@@ -31,7 +31,10 @@ struct FixedText {
     }
     void append(char c) { append(&c, 1); }
     bool empty() const { return n == 0; }
-    bool equals(const char* text) const { return std::char_traits<char>::compare(s, text, static_cast<size_t>(n) + 1) == 0; }
+    bool equals(const char* text) const {
+        const size_t len = std::char_traits<char>::length(text);
+        return len == static_cast<size_t>(n) && std::char_traits<char>::compare(s, text, len) == 0;
+    }
     std::string str() const { return std::string(s, static_cast<size_t>(n)); }
 };
 
