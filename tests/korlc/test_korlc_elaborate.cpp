@@ -55,17 +55,24 @@ protected:
                   "#define LEAF_H\n"
                   "#include <systemc.h>\n"
                   "/* a counting leaf */ // with /* in a line comment\n"
-                  "SC_MODULE(leaf) {\n"                                   // 5
-                  "    sc_in<bool> clk;\n"                                // 6
-                  "    sc_out<int> q, carry;\n"                           // 7
-                  "    void count();\n"                                   // 8
-                  "    SC_CTOR(leaf) : q(\"q\"), carry(\"carry\") {\n"    // 9
-                  "        SC_METHOD(count);\n"                           // 10
+                  "namespace blocks {\n"
+                  "SC_MODULE(leaf) {\n"                                   // 6
+                  "    sc_in<bool> clk;\n"                                // 7
+                  "    sc_out<int> q, carry;\n"                           // 8
+                  "    sc_out<int> taps[2];\n"                            // 9
+                  "    void count();\n"                                   // 10
+                  "    SC_CTOR(leaf) : q(\"q\"), carry(\"carry\") {\n"    // 11
+                  "        SC_METHOD(count);\n"                           // 12
                   "        sensitive << clk.pos();\n"
+                  "        n = 0;\n"
                   "    }\n"
-                  "    int n;\n"
+                  "    int n;\n"                                          // 16
                   "};\n"
-                  "inline void leaf::count() { q.write(++n); carry.write(n > 9); }\n"  // 15
+                  "inline void leaf::count() {\n"                         // 18
+                  "    q.write(++n); carry.write(n > 9);\n"
+                  "    taps[0].write(n); taps[1].write(-n);\n"
+                  "}\n"
+                  "}  // namespace blocks\n"
                   "#endif\n");
         writeFile(dir_ + "lib/pipe.h",
                   "#ifndef PIPE_H\n"
@@ -84,18 +91,20 @@ protected:
                   "#define TOP_H\n"
                   "#include \"leaf.h\"\n"
                   "#include \"lib/pipe.h\"\n"
-                  "struct stats {\n"                                      // 5
-                  "    int ticks;\n"                                      // 6
-                  "    void reset();\n"                                   // 7
+                  "using namespace blocks;\n"
+                  "struct stats {\n"                                      // 6
+                  "    int ticks;\n"                                      // 7
+                  "    void reset();\n"                                   // 8
                   "};\n"
-                  "class top : public sc_module {\n"                      // 9
+                  "class top : public sc_module {\n"                      // 10
                   "public:\n"
-                  "    sc_in<bool> clk;\n"                                // 11
-                  "    sc_signal<int> s, c;\n"                            // 12
-                  "    leaf l1;\n"                                        // 13
-                  "    pipe<int> p;\n"                                    // 14
-                  "    stats st;\n"                                       // 15
-                  "    void run();\n"                                     // 16
+                  "    sc_in<bool> clk;\n"                                // 12
+                  "    sc_signal<int> s, c;\n"                            // 13
+                  "    sc_signal<int> tap[2];\n"                          // 14
+                  "    leaf l1;\n"                                        // 15
+                  "    pipe<int> p;\n"                                    // 16
+                  "    stats st;\n"                                       // 17
+                  "    void run();\n"                                     // 18
                   "    SC_HAS_PROCESS(top);\n"
                   "    top(sc_module_name n);\n"
                   "};\n"
@@ -107,9 +116,11 @@ protected:
                   "    l1.clk(clk);\n"
                   "    l1.q(s);\n"
                   "    l1.carry(c);\n"
-                  "    SC_THREAD(run);\n"                                 // 7
+                  "    l1.taps[0](tap[0]);\n"
+                  "    l1.taps[1](tap[1]);\n"
+                  "    SC_THREAD(run);\n"                                 // 9
                   "}\n"
-                  "void top::run() {\n"                                   // 9
+                  "void top::run() {\n"                                   // 11
                   "    for (;;) { wait(10, SC_NS); }\n"
                   "}\n");
         writeFile(dir_ + "main.cpp",
@@ -129,42 +140,46 @@ protected:
 const char* kTrees =
     "Design Browser\n"
     "  sc_main  [sc_main]  main.cpp:2\n"
-    "    \"t  [module]  top.h:9  impl=top.h:9  site=main.cpp:4\n"
-    "      clk  [in port]  top.h:11\n"
-    "      s  [signal]  top.h:12\n"
-    "      c  [signal]  top.h:12\n"
-    "      run  [process]  top.h:16  impl=top.cpp:9\n"
-    "      \"l1  [module]  leaf.h:5  impl=leaf.h:5  site=top.cpp:3\n"
-    "        clk  [in port]  leaf.h:6\n"
-    "        q  [out port]  leaf.h:7\n"
-    "        carry  [out port]  leaf.h:7\n"
-    "        count  [process]  leaf.h:8  impl=leaf.h:15\n"
+    "    \"t  [module]  top.h:10  impl=top.h:10  site=main.cpp:4\n"
+    "      clk  [in port]  top.h:12\n"
+    "      s  [signal]  top.h:13\n"
+    "      c  [signal]  top.h:13\n"
+    "      tap  [signal]  top.h:14\n"
+    "      run  [process]  top.h:18  impl=top.cpp:11\n"
+    "      \"l1  [module]  leaf.h:6  impl=leaf.h:6  site=top.cpp:3\n"
+    "        clk  [in port]  leaf.h:7\n"
+    "        q  [out port]  leaf.h:8\n"
+    "        carry  [out port]  leaf.h:8\n"
+    "        taps  [out port]  leaf.h:9\n"
+    "        count  [process]  leaf.h:10  impl=leaf.h:18\n"
     "      \"p  [module]  lib/pipe.h:5  impl=lib/pipe.h:5  site=top.cpp:3\n"
     "        out  [export]  lib/pipe.h:7\n"
     "Source Browser\n"
     "  sc_main  [sc_main]  main.cpp:2\n"
     "    clk  [clock]  main.cpp:3\n"
-    "    t  [instance]  main.cpp:4  impl=top.h:9  site=main.cpp:4\n"
-    "  top  [module]  top.h:9\n"
-    "    clk  [in port]  top.h:11\n"
-    "    s  [signal]  top.h:12\n"
-    "    c  [signal]  top.h:12\n"
-    "    run  [process]  top.h:16  impl=top.cpp:9  site=top.cpp:7\n"
-    "    l1  [instance]  top.h:13  impl=leaf.h:5  site=top.cpp:3\n"
-    "    p  [instance]  top.h:14  impl=lib/pipe.h:5  site=top.cpp:3\n"
-    "    st  [object]  top.h:15\n"
-    "  leaf  [module]  leaf.h:5\n"
-    "    clk  [in port]  leaf.h:6\n"
-    "    q  [out port]  leaf.h:7\n"
-    "    carry  [out port]  leaf.h:7\n"
-    "    count  [process]  leaf.h:8  impl=leaf.h:15  site=leaf.h:10\n"
-    "    n  [object]  leaf.h:13\n"
+    "    t  [instance]  main.cpp:4  impl=top.h:10  site=main.cpp:4\n"
+    "  top  [module]  top.h:10\n"
+    "    clk  [in port]  top.h:12\n"
+    "    s  [signal]  top.h:13\n"
+    "    c  [signal]  top.h:13\n"
+    "    tap  [signal]  top.h:14\n"
+    "    run  [process]  top.h:18  impl=top.cpp:11  site=top.cpp:9\n"
+    "    l1  [instance]  top.h:15  impl=leaf.h:6  site=top.cpp:3\n"
+    "    p  [instance]  top.h:16  impl=lib/pipe.h:5  site=top.cpp:3\n"
+    "    st  [object]  top.h:17\n"
+    "  leaf  [module]  leaf.h:6\n"
+    "    clk  [in port]  leaf.h:7\n"
+    "    q  [out port]  leaf.h:8\n"
+    "    carry  [out port]  leaf.h:8\n"
+    "    taps  [out port]  leaf.h:9\n"
+    "    count  [process]  leaf.h:10  impl=leaf.h:18  site=leaf.h:12\n"
+    "    n  [object]  leaf.h:16\n"
     "  pipe  [module]  lib/pipe.h:5\n"
     "    out  [export]  lib/pipe.h:7\n"
     "    f  [object]  lib/pipe.h:8\n"
-    "  stats  [class]  top.h:5\n"
-    "    reset  [function]  top.h:7\n"
-    "    ticks  [object]  top.h:6\n";
+    "  stats  [class]  top.h:6\n"
+    "    reset  [function]  top.h:8\n"
+    "    ticks  [object]  top.h:7\n";
 
 }  // namespace
 
@@ -193,8 +208,9 @@ TEST_F(KorlcElaborate, WithoutBuildReportsEachFileAndStopsAtAMissingOne) {
     EXPECT_LT(leaf, pipe);
     EXPECT_LT(pipe, main);
     EXPECT_LT(main, impl);
-    EXPECT_NE(out.find("== report of leaf.h ==\n\ncurrent module is : leaf \nbegins at : 5 \nsc_in : clk : 6 \n"
-                       "sc_out : q : 7 \nsc_out : carry : 7 \nFunction count is declared as void at 8\n"),
+    EXPECT_NE(out.find("== report of leaf.h ==\n\ncurrent module is : leaf \nbegins at : 6 \nsc_in : clk : 7 \n"
+                       "sc_out : q : 8 \nsc_out : carry : 8 \nsc_out : taps : 9 \nabove item is an array of size 2\n"
+                       "Function count is declared as void at 10\n"),
               std::string::npos)
         << out;
     EXPECT_EQ(after(out, "Design Browser\n"), kTrees);
