@@ -8,6 +8,7 @@
 #include "app/commandtable.h"
 #include "app/mainframe.h"
 #include "app/panes.h"
+#include "project/qt/workspace.h"
 
 using namespace korl;
 
@@ -49,7 +50,11 @@ Korl_EditorChildFrame* Korl_MainFrame::OpenDocument(const QString& fullPath, con
     const bool maximize = !mdi_->activeSubWindow() || mdi_->activeSubWindow()->isMaximized();
     Korl_EditorChildFrame* child = line >= 0 ? editors_->OpenDocumentAtLine(fullPath, title, line)
                                              : editors_->OpenDocument(fullPath, title);
-    if (child && maximize && !child->isMaximized()) child->showMaximized();
+    if (child) {
+        const bool header = fullPath.endsWith(".h") || fullPath.endsWith(".hpp") || fullPath.endsWith(".hxx");
+        child->setWindowIcon(Korl_WorkspaceIcon(header ? kImageHeader : kImageSource));
+        if (maximize && !child->isMaximized()) child->showMaximized();
+    }
     UpdateCommandUI();
     return child;
 }
@@ -57,6 +62,7 @@ Korl_EditorChildFrame* Korl_MainFrame::OpenDocument(const QString& fullPath, con
 Korl_EditorChildFrame* Korl_MainFrame::NewDocument() {
     const bool maximize = !mdi_->activeSubWindow() || mdi_->activeSubWindow()->isMaximized();
     Korl_EditorChildFrame* child = editors_->NewDocument();
+    if (child) child->setWindowIcon(Korl_WorkspaceIcon(kImageSource));
     if (child && maximize) child->showMaximized();
     UpdateCommandUI();
     return child;

@@ -14,6 +14,8 @@
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTimer>
 #include <QToolBar>
 
@@ -65,7 +67,8 @@ Korl_MainFrame::Korl_MainFrame() : Korl_MainFrame(Options{}) {}
 Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(parent), options_(options) {
     setObjectName("MainFrame");
     setWindowTitle("Korl");
-    setWindowIcon(KorlIcon("elaborate"));
+    QApplication::setWindowIcon(KorlIcon("korl"));
+    setWindowIcon(KorlIcon("korl"));
     setAcceptDrops(true);
     setDockOptions(AnimatedDocks | AllowTabbedDocks | AllowNestedDocks);
     tools_ = CurrentToolLayout();
@@ -118,6 +121,7 @@ Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(p
     connect(idleTimer_, &QTimer::timeout, this, [this] {
         UpdateCommandUI();
         UpdateTitle();
+        TidyDockTabs();
     });
     idleTimer_->start();
     RebuildMenuBar();
@@ -360,8 +364,17 @@ void Korl_MainFrame::ApplyDefaultLayout() {
     docks_[CompilePane]->raise();
     toolbar_->show();
     statusBar()->show();
-    resize(1280, 860);
-    resizeDocks({docks_[ProjectBrowserPane]}, {260}, Qt::Horizontal);
+    // A first start fills most of the screen.
+    QSize size(1280, 860);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        size = QSize(std::max(1024, avail.width() * 9 / 10), std::max(700, avail.height() * 9 / 10))
+                   .boundedTo(avail.size());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, avail));
+    } else {
+        resize(size);
+    }
+    resizeDocks({docks_[ProjectBrowserPane]}, {330}, Qt::Horizontal);
     resizeDocks({docks_[CompilePane]}, {210}, Qt::Vertical);
 }
 
@@ -513,10 +526,31 @@ void Korl_MainFrame::TogglePane(Pane pane) {
     if (d->isHidden()) {
         d->show();
         d->raise();
-    } else if (isVisible() && !d->isVisible()) {
-        d->raise();  // behind another tab: bring it forward rather than hide it
+    } else if (BehindAnotherTab(d)) {
+        d->raise();  // bring it forward rather than hide what the user cannot see
     } else {
         d->hide();
+    }
+}
+
+bool Korl_MainFrame::BehindAnotherTab(QDockWidget* d) const {
+    if (d->isFloating() || tabifiedDockWidgets(d).isEmpty()) return false;
+    for (QTabBar* bar : findChildren<QTabBar*>(Qt::FindDirectChildrenOnly)) {
+        for (int i = 0; i < bar->count(); ++i) {
+            if (bar->tabData(i).value<quintptr>() == quintptr(d) || bar->tabText(i) == d->windowTitle())
+                return bar->currentIndex() != i;
+        }
+    }
+    return false;
+}
+
+void Korl_MainFrame::TidyDockTabs() {
+    // Pane names are short: show them whole rather than elided.
+    for (QTabBar* bar : findChildren<QTabBar*>(Qt::FindDirectChildrenOnly)) {
+        if (bar->elideMode() != Qt::ElideNone) {
+            bar->setElideMode(Qt::ElideNone);
+            bar->setUsesScrollButtons(true);
+        }
     }
 }
 

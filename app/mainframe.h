@@ -171,6 +171,8 @@ private:
     int ChildCommandState(int id, bool* handled);
     void TogglePane(Pane pane);
     void CyclePane(int step);
+    bool BehindAnotherTab(QDockWidget* dock) const;
+    void TidyDockTabs();
     void UpdateTitle();
     void SetStatusPanes(const QString& position, const QString& overtype, const QString& readOnly);
 

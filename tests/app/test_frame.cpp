@@ -10,6 +10,7 @@
 
 #include "app/commandids.h"
 #include "app/panes.h"
+#include "project/qt/workspace.h"
 #include "helpers.h"
 
 using namespace korl;
@@ -199,6 +200,39 @@ TEST(Frame, DroppedFilesOpenByExtension) {
     EXPECT_EQ(prompts.texts.last(), "counter has been modified. Save it?");
 }
 
+TEST(Frame, TreeOpensAndRemovesDocuments) {
+    Prompts prompts;
+    QTemporaryDir dir;
+    const QString k1 = korltest::CopyExample(dir);
+    Korl_MainFrame f(NoState());
+    f.show();
+    f.LoadProject(k1);
+    Korl_WorkspaceWindow* tree = f.WorkspaceWindow();
+    ASSERT_NE(tree->SourceFolder(), nullptr);
+    QTreeWidgetItem* node = tree->SourceFolder()->child(1);
+    const QString name = node->text(0);
+    tree->OpenNode(node);
+    ASSERT_EQ(f.EditorChildren().size(), 1);
+    EXPECT_EQ(f.EditorChildren().first()->View()->ShortName(), name);
+    tree->OpenNode(node);  // found again, not opened twice
+    EXPECT_EQ(f.EditorChildren().size(), 1);
+
+    // Removing the item closes its editor; the file stays.
+    tree->RemoveNode(node);
+    QTRY_COMPARE_WITH_TIMEOUT(f.EditorChildren().size(), 0, 2000);
+    EXPECT_TRUE(QFile::exists(dir.filePath(name)));
+    EXPECT_TRUE(f.Project().IsModified());
+
+    // Closing the project with Cancel keeps it; No closes it unsaved.
+    prompts.answer = QMessageBox::Cancel;
+    f.OnCommand(ID_PROJECT_CLOSE);
+    EXPECT_TRUE(f.ProjectOpen());
+    prompts.answer = QMessageBox::No;
+    f.OnCommand(ID_PROJECT_CLOSE);
+    EXPECT_FALSE(f.ProjectOpen());
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+}
+
 TEST(Frame, LaterCommandsSaySoInTheStatusBar) {
     Prompts prompts;
     QTemporaryDir dir;
@@ -221,11 +255,15 @@ TEST(Frame, ViewCommandsToggleBarsAndPanes) {
     Korl_MainFrame f(NoState());
     f.show();
     QDockWidget* stack = f.PaneDock(Korl_MainFrame::StackPane);
-    const bool before = stack->isVisible();
+    // Behind the Compile tab: the first toggle brings it forward, then it hides and shows.
     f.OnCommand(ID_VIEW_STACK);
-    EXPECT_NE(stack->isVisible(), before);
+    EXPECT_FALSE(stack->isHidden());
     f.OnCommand(ID_VIEW_STACK);
-    EXPECT_EQ(stack->isVisible(), before);
+    EXPECT_TRUE(stack->isHidden());
+    EXPECT_FALSE(f.Action(ID_VIEW_STACK)->isChecked());
+    f.OnCommand(ID_VIEW_STACK);
+    EXPECT_FALSE(stack->isHidden());
+    EXPECT_TRUE(f.Action(ID_VIEW_STACK)->isChecked());
     f.OnCommand(ID_VIEW_STATUS_BAR);
     EXPECT_FALSE(f.statusBar()->isVisible());
     EXPECT_FALSE(f.Action(ID_VIEW_STATUS_BAR)->isChecked());
