@@ -39,7 +39,7 @@ std::string_view FirstLine(std::string_view s) {
 
 bool IniFile::Load(const std::string& path) {
     sections_.clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = OpenRegularFile(path, "rb");
     if (!f) return false;
     std::string text;
     char buf[65536];

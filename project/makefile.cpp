@@ -23,7 +23,7 @@ std::string InProjectDir(const std::string& path, const std::string& projectDir)
 // The include names of one file, in order; flags are set on the way.
 std::vector<std::string> IncludesOfFile(ProjectItem& item, const std::string& path) {
     std::vector<std::string> names;
-    FILE* f = std::fopen(path.c_str(), "r");
+    FILE* f = OpenRegularFile(path, "r");
     if (!f) return names;
     char buf[kScanBuffer];
     while (std::fgets(buf, sizeof buf, f)) {
@@ -100,8 +100,10 @@ constexpr const char* kLibDirLine = "LIBDIR = -L. -L$(SYSTEMC_LIB) $(EXTRA_LIBPA
 
 }  // namespace
 
+std::string MakefilePath(const Project& project) { return project.Directory() + kMakefileName; }
+
 int64_t FileWriteTime(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "r");
+    FILE* f = OpenRegularFile(path, "r");
     if (!f) return 0;
     struct stat st;
     int64_t t = 0;

@@ -14,6 +14,9 @@ namespace korl {
 
 inline constexpr const char* kMakefileName = "makefile";
 
+// Where the build writes (and afterwards deletes) the makefile.
+std::string MakefilePath(const Project& project);
+
 // Last-write time of a file that can be opened for reading, else 0.
 int64_t FileWriteTime(const std::string& path);
 

@@ -205,12 +205,27 @@ std::string AbsolutePath(std::string_view path, std::string_view cwd) {
 
 bool FileExists(const std::string& path) {
     struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
     struct stat st;
     return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::FILE* OpenRegularFile(const std::string& path, const char* mode) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return nullptr;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* f = fdopen(fd, mode);
+    if (!f) close(fd);
+    return f;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error) {

@@ -2,6 +2,7 @@
 // Path text helpers shared by the project model and the makefile writer.
 // Both "\" and "/" separate components, so project files written on Windows
 // load here; what Korl writes itself uses "/". Comparisons are exact.
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -56,7 +57,13 @@ std::string AbsolutePath(std::string_view path, std::string_view cwd = {});
 // `error` (when given) says why.
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error);
 
-bool FileExists(const std::string& path);       // exists and is not a directory
+// A regular file (after following links): what can be read as text without
+// blocking, unlike a FIFO or a device.
+bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+
+// Opens a regular file for reading (nullptr for anything else), so a FIFO or
+// device named in a project never blocks or floods the reader.
+std::FILE* OpenRegularFile(const std::string& path, const char* mode);
 
 }  // namespace korl

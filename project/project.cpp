@@ -183,7 +183,10 @@ std::optional<ItemKind> Project::KindForExistingFile(const std::string& path) {
 
 AddFilesResult Project::AddExistingFiles(const std::vector<std::string>& fullPaths) {
     AddFilesResult r;
-    for (const std::string& path : fullPaths) {
+    for (const std::string& given : fullPaths) {
+        // Dialogs give absolute paths; anything else is taken from the
+        // current directory so the item still names the file.
+        const std::string path = !given.empty() && given[0] == '/' ? given : AbsolutePath(given);
         std::optional<ItemKind> kind = KindForExistingFile(path);
         if (!kind) {
             r.ignored.push_back(path);
@@ -205,7 +208,8 @@ AddFilesResult Project::AddExistingFiles(const std::vector<std::string>& fullPat
 
 AddNewFileResult Project::AddNewFile(const std::string& chosenPath, int filterIndex) {
     AddNewFileResult r;
-    r.path = NewFileNameFor(chosenPath, filterIndex);
+    r.path = NewFileNameFor(!chosenPath.empty() && chosenPath[0] == '/' ? chosenPath : AbsolutePath(chosenPath),
+                            filterIndex);
     if (FILE* f = std::fopen(r.path.c_str(), "wb")) {
         r.created = std::fclose(f) == 0;
     }

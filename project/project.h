@@ -27,6 +27,17 @@ struct ProjectItem {
     bool operator==(const ProjectItem& o) const { return name == o.name && directory == o.directory; }
 };
 
+// Texts of the project dialogs the window layer shows ("|" separates the
+// filter strings of the Add Existing File dialog).
+inline constexpr const char* kProjectFilterName = "Project Files (*.k1)";
+inline constexpr const char* kProjectFilterPattern = "*.k1";
+inline constexpr const char* kAddExistingFilter =
+    "Source/Header Files (*.c;*.cc;*.cpp;*h;*hpp)|*.c;*.cc;*.cpp;*h;*hpp;|All Files (*.*)|*.*|";
+inline constexpr const char* kAddNewSourceFilterName = "Source Files (*.cpp)";
+inline constexpr const char* kAddNewSourceFilterPattern = "*.cpp;";
+inline constexpr const char* kAddNewHeaderFilterName = "Header Files (*.h)";
+inline constexpr const char* kAddNewHeaderFilterPattern = "*.h";
+
 enum class ItemKind : uint32_t { Source = 's', Header = 'h' };
 
 // What a file node of the tree carries: the list and the position in it.
