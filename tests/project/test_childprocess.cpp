@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 
 #include "project/childprocess.h"
@@ -156,6 +157,36 @@ TEST(ChildProcess, StopWhileCompilingNamesTheCompiler) {
     EXPECT_EQ(RunToEnd(*child), std::vector<std::string>{});
     EXPECT_FALSE(GroupAlive(group));
     std::remove(src.c_str());
+}
+
+TEST(ChildProcess, StopWhileLinkingNamesTheLinker) {
+    std::string dir = KORL_BINARY_DIR;
+    std::ofstream(dir + "/stop_link.cpp") << "int main() { return 0; }\n";
+    ASSERT_EQ(std::system(("g++ -c -o " + dir + "/stop_link.o " + dir + "/stop_link.cpp").c_str()), 0);
+    // A link is short: try a few times to catch collect2 or ld at work.
+    bool caught = false;
+    for (int attempt = 0; attempt < 10 && !caught; ++attempt) {
+        ChildProcessOptions o;
+        o.argv = {"g++", "-o", dir + "/stop_link", dir + "/stop_link.o", "-lsystemc"};
+        std::string error;
+        auto child = StartChildProcess(o, &error);
+        ASSERT_TRUE(child) << error;
+        pid_t group = child->pid();
+        while (!caught && !child->finished()) {
+            for (auto& p : korl::ProcessesInGroup(group))
+                if (p.name == "collect2" || p.name == "ld") caught = true;
+            child->readAvailable();
+        }
+        if (!caught) continue;
+        auto report = child->stop();
+        EXPECT_TRUE(report.linkerRunning);
+        EXPECT_FALSE(report.compilerRunning);
+        EXPECT_EQ(report.message, "Linking is canceled by user.\r\n");
+        RunToEnd(*child);
+        EXPECT_FALSE(GroupAlive(group));
+    }
+    EXPECT_TRUE(caught);
+    for (const char* f : {"/stop_link.cpp", "/stop_link.o", "/stop_link"}) std::remove((dir + f).c_str());
 }
 
 TEST(ChildProcess, StopKillsAGroupThatIgnoresTerm) {
