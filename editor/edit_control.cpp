@@ -1,6 +1,7 @@
 #include "editor/edit_control.h"
 
 #include <QApplication>
+#include <QFile>
 #include <algorithm>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -66,7 +67,10 @@ Korl_EditControl::Korl_EditControl(QWidget* parent) : QsciScintilla(parent) {
   connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
     if (url.isLocalFile()) emit filesDropped({url.toLocalFile()});
   });
-  connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { UpdateLineNumberWidth(); });
+  connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] {
+    numberDigits_ = 0;  // same digits, new pixel width
+    UpdateLineNumberWidth();
+  });
 }
 
 Korl_EditControl::~Korl_EditControl() = default;
@@ -205,7 +209,7 @@ void Korl_EditControl::ConfigureAsOutputPane() {
 bool Korl_EditControl::LoadFile(const QString& path, int* err) {
   std::string bytes;
   int e = 0;
-  if (!korl_editor::ReadWholeFile(path.toStdString(), &bytes, &e)) {
+  if (!korl_editor::ReadWholeFile(QFile::encodeName(path).toStdString(), &bytes, &e)) {
     if (err) *err = e;
     return false;
   }
@@ -218,7 +222,8 @@ bool Korl_EditControl::LoadFile(const QString& path, int* err) {
 bool Korl_EditControl::SaveFile(const QString& path, int* err) {
   const QByteArray bytes = Bytes();
   int e = 0;
-  if (!korl_editor::WriteFileBeside(path.toStdString(), bytes.toStdString(), &e)) {
+  if (!korl_editor::WriteFileBeside(QFile::encodeName(path).toStdString(),
+                                     std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), &e)) {
     if (err) *err = e;
     return false;
   }

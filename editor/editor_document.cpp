@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QTimer>
@@ -20,6 +22,10 @@
 namespace {
 
 QString ErrorText(int err) { return QString::fromStdString(korl_editor::SystemErrorText(err)); }
+
+std::int64_t WriteTimeOf(const QString& path) {
+  return korl_editor::FileWriteTime(QFile::encodeName(path).toStdString());
+}
 
 QsciPrinter& SharedPrinter() {
   static QsciPrinter printer(QPrinter::HighResolution);
@@ -59,6 +65,8 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
   connect(control_, &Korl_EditControl::filesDropped, this, [this](const QStringList& paths) {
     if (manager_) emit manager_->filesDropped(paths);
   });
+  control_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(control_, &QWidget::customContextMenuRequested, this, &Korl_EditorView::ShowContextMenu);
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
     connect(clipboard, &QClipboard::dataChanged, this, &Korl_EditorView::PostCommandStates);
   }
@@ -91,10 +99,10 @@ bool Korl_EditorView::LoadDocument(const QString& fullPath, const QString& short
   }
   fullPath_ = fullPath;
   shortName_ = shortName;
-  writeTime_ = korl_editor::FileWriteTime(fullPath.toStdString());
+  writeTime_ = WriteTimeOf(fullPath);
   SyncMarks();
   // Files we may not write (installed library sources) open read-only.
-  control_->setReadOnly(::access(fullPath.toLocal8Bit().constData(), W_OK) != 0);
+  control_->setReadOnly(::access(QFile::encodeName(fullPath).constData(), W_OK) != 0);
   RefreshTitle();
   EmitStatus();
   return true;
@@ -106,13 +114,13 @@ bool Korl_EditorView::WriteTo(const QString& path) {
     Korl_GetEditorPrompts().warn(this, QStringLiteral("Error: Failed to save: %1\n\n").arg(path) + ErrorText(err));
     return false;
   }
-  writeTime_ = korl_editor::FileWriteTime(path.toStdString());
+  writeTime_ = WriteTimeOf(path);
   return true;
 }
 
 bool Korl_EditorView::SaveDocument() {
   if (fullPath_.isEmpty()) return SaveDocumentAs();
-  if (!control_->IsModified() && korl_editor::FileWriteTime(fullPath_.toStdString()) == writeTime_) return true;
+  if (!control_->IsModified() && WriteTimeOf(fullPath_) == writeTime_) return true;
   const bool ok = WriteTo(fullPath_);
   RefreshTitle();
   return ok;
@@ -252,7 +260,7 @@ void Korl_EditorView::EmitStatus() { emit statusTextsChanged(PositionText(), Ove
 
 void Korl_EditorView::CheckForOutsideChange() {
   if (!checkAllowed_ || fullPath_.isEmpty()) return;
-  const std::int64_t now = korl_editor::FileWriteTime(fullPath_.toStdString());
+  const std::int64_t now = WriteTimeOf(fullPath_);
   if (now == 0 || now <= writeTime_) return;
   checkAllowed_ = false;
   QPointer<Korl_EditorView> self(this);
@@ -272,7 +280,7 @@ void Korl_EditorView::CheckForOutsideChange() {
     if (!self) return;
   }
   // Asked once per change: whatever the answer, this time is now known.
-  const std::int64_t after = korl_editor::FileWriteTime(fullPath_.toStdString());
+  const std::int64_t after = WriteTimeOf(fullPath_);
   writeTime_ = after != 0 ? after : now;
   checkAllowed_ = true;
   RefreshTitle();
@@ -292,8 +300,12 @@ void Korl_EditorView::ToggleBreakpointAt(int line0) {
       host->AddBreakpoint(fullPath_, line0 + 1);
     }
   }
-  control_->SetLineStyle(line0, control_->LineStyle(line0) ^ Korl_EditControl::kBreakpointStyle);
-  SyncMarks();
+  // Other documents of the same file (opened under another short name) show it too.
+  if (manager_) {
+    manager_->SetBreakpointMark(fullPath_, line0 + 1, !marked);
+  } else {
+    SetBreakpointMark(line0, !marked);
+  }
 }
 
 void Korl_EditorView::SetBreakpointMark(int line0, bool on) {
@@ -330,6 +342,11 @@ void Korl_EditorView::OnStyledLineDeleted(int line, int style) {
   if (!(style & Korl_EditControl::kBreakpointStyle) || fullPath_.isEmpty()) return;
   if (Korl_BreakpointHost* host = manager_ ? manager_->BreakpointHost() : nullptr) {
     host->RemoveBreakpoint(fullPath_, line + 1);
+  }
+  if (manager_) {
+    for (Korl_EditorChildFrame* other : manager_->DocumentsOfPath(fullPath_)) {
+      if (other->View() != this) other->View()->SetBreakpointMark(line, false);
+    }
   }
 }
 
@@ -368,6 +385,29 @@ void Korl_EditorView::OpenCorresponding() {
       return;
     }
   }
+}
+
+void Korl_EditorView::ShowContextMenu(const QPoint& at) {
+  // The control's own menu (undo, clipboard, select all) plus the commands
+  // that act on the line under the caret.
+  QMenu* menu = control_->createStandardContextMenu();
+  if (!menu) menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addSeparator();
+  auto add = [this, menu](const QString& text, const QKeySequence& keys, int id) {
+    QAction* a = menu->addAction(text, this, [this, id] { OnCommand(id); });
+    a->setShortcut(keys);
+    a->setShortcutVisibleInContextMenu(true);
+    bool enabled = true;
+    CommandState(id, &enabled, nullptr);
+    a->setEnabled(enabled);
+  };
+  add(QStringLiteral("Toggle &Breakpoint"), QKeySequence(Qt::Key_F9), korl_cmd::ToggleBreakpoint);
+  add(QStringLiteral("Toggle Boo&kmark"), QKeySequence(Qt::CTRL | Qt::Key_F2), korl_cmd::BookmarkToggle);
+  add(QStringLiteral("&Goto Line..."), QKeySequence(Qt::CTRL | Qt::Key_G), korl_cmd::EditGotoLine);
+  add(QStringLiteral("Open Correspondin&g .h or .cpp"), QKeySequence(Qt::ALT | Qt::Key_O),
+      korl_cmd::OpenCorresponding);
+  menu->popup(control_->mapToGlobal(at));
 }
 
 void Korl_EditorView::Print() {
@@ -494,16 +534,23 @@ void Korl_EditorManager::OnSubWindowActivated(QMdiSubWindow* window) {
   if (view && checkTimer_->isActive()) QTimer::singleShot(0, this, &Korl_EditorManager::CheckActive);
 }
 
-Korl_EditorChildFrame* Korl_EditorManager::NewDocument() {
-  Korl_EditorChildFrame* child = CreateChild();
+void Korl_EditorManager::Place(Korl_EditorChildFrame* child) {
+  // Follow a maximised active child; otherwise take most of the area.
   const bool maximized = area_->currentSubWindow() && area_->currentSubWindow()->isMaximized();
   area_->addSubWindow(child);
   if (maximized) {
     child->showMaximized();
   } else {
+    const QSize room = area_->viewport()->size();
+    child->resize(std::max(420, room.width() * 3 / 4), std::max(300, room.height() * 3 / 4));
     child->show();
   }
   Activate(child);
+}
+
+Korl_EditorChildFrame* Korl_EditorManager::NewDocument() {
+  Korl_EditorChildFrame* child = CreateChild();
+  Place(child);
   return child;
 }
 
@@ -530,14 +577,7 @@ Korl_EditorChildFrame* Korl_EditorManager::OpenDocument(const QString& fullPath,
   if (host_) {
     for (int line : host_->BreakpointLines(fullPath)) child->View()->SetBreakpointMark(line - 1, true);
   }
-  const bool maximized = area_->currentSubWindow() && area_->currentSubWindow()->isMaximized();
-  area_->addSubWindow(child);
-  if (maximized) {
-    child->showMaximized();
-  } else {
-    child->show();
-  }
-  Activate(child);
+  Place(child);
   return child;
 }
 
@@ -577,6 +617,27 @@ Korl_EditorChildFrame* Korl_EditorManager::ActiveChild() const {
 Korl_EditorView* Korl_EditorManager::ActiveView() const {
   Korl_EditorChildFrame* child = ActiveChild();
   return child ? child->View() : nullptr;
+}
+
+QList<Korl_EditorChildFrame*> Korl_EditorManager::DocumentsOfPath(const QString& fullPath) const {
+  QList<Korl_EditorChildFrame*> out;
+  if (fullPath.isEmpty()) return out;
+  for (Korl_EditorChildFrame* child : Documents()) {
+    if (child->View()->FullPath() == fullPath) out << child;
+  }
+  return out;
+}
+
+void Korl_EditorManager::SetBreakpointMark(const QString& fullPath, int line, bool on) {
+  for (Korl_EditorChildFrame* child : DocumentsOfPath(fullPath)) child->View()->SetBreakpointMark(line - 1, on);
+}
+
+void Korl_EditorManager::MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine) {
+  if (fromLine == toLine) return;
+  for (Korl_EditorChildFrame* child : DocumentsOfPath(fullPath)) {
+    child->View()->SetBreakpointMark(fromLine - 1, false);
+    child->View()->SetBreakpointMark(toLine - 1, true);
+  }
 }
 
 bool Korl_EditorManager::SaveAllDocuments() {

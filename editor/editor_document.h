@@ -16,6 +16,8 @@
 //   ClearPosition(path, short)             -> that document loses its stop line
 //   FindDocument / Documents / ActiveView / ActiveChild
 //   SaveAllDocuments(), CloseAllDocuments()
+//   SetBreakpointMark(path, line, on), MoveBreakpointMark(path, from, to):
+//                                          marks in every document of that path
 //   FileNameRule(path), ProjectRule(path, projectDir): the two short names
 //   SetBreakpointHost(host)                -> see Korl_BreakpointHost
 //   FrameCaption()                         -> "Korl - title" or "Korl"
@@ -46,10 +48,23 @@
 // a mark, the mark moves with its text and the view reports it through
 // MoveBreakpoint; a host that leaves that empty keeps its records where they
 // were (they then drift from the marks). When gdb moves a breakpoint, the
-// frame moves the mark with SetBreakpointMark.
+// frame moves the mark with Korl_EditorManager::MoveBreakpointMark.
 //
 // Questions and notices go through Korl_GetEditorPrompts() (editor_prompts.h),
-// which tests replace.
+// which tests replace. The outside-change check runs by itself on a timer
+// while Korl is active; tests that drive it call SetAutoChangeCheck(false).
+//
+// Typical wiring in the frame:
+//   editors_ = new Korl_EditorManager(mdiArea, this);
+//   editors_->SetBreakpointHost(&breakpointHost_);
+//   connect(editors_, &Korl_EditorManager::statusTextsChanged, ...panes...);
+//   connect(editors_, &Korl_EditorManager::commandStatesChanged, ...update actions...);
+//   // an action with id that the frame does not handle:
+//   if (Korl_EditorView* v = editors_->ActiveView()) v->OnCommand(id);
+//   // its enabling:
+//   bool on, check; if (v && v->CommandState(id, &on, &check)) { action->setEnabled(on); ... }
+// The Compile pane is a Korl_EditControl after ConfigureAsOutputPane()
+// (edit_control.h): AppendText, ClearText, LineText, lineActivated(line).
 
 #include <QList>
 #include <QMdiSubWindow>
@@ -144,6 +159,7 @@ class Korl_EditorView : public QWidget {
   bool WriteTo(const QString& path);
   void Print();
   void PrintSetup();
+  void ShowContextMenu(const QPoint& at);
 
   Korl_EditControl* control_;
   Korl_EditorChildFrame* frame_;
@@ -190,6 +206,13 @@ class Korl_EditorManager : public QObject {
   QList<Korl_EditorChildFrame*> Documents() const;
   Korl_EditorChildFrame* ActiveChild() const;
   Korl_EditorView* ActiveView() const;
+  // Breakpoint marks in every document of this full path (whatever its short
+  // name); lines are 1-based as in the table. For gdb moving a breakpoint:
+  // MoveBreakpointMark(path, requested line, line gdb chose).
+  void SetBreakpointMark(const QString& fullPath, int line, bool on);
+  void MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine);
+  QList<Korl_EditorChildFrame*> DocumentsOfPath(const QString& fullPath) const;
+
   // Saves every editor document, the active one first; false when one failed.
   bool SaveAllDocuments();
   // Asks every child to close (the usual "Save Changes" question each).
@@ -218,6 +241,7 @@ class Korl_EditorManager : public QObject {
   friend class Korl_EditorView;
   friend class Korl_EditorChildFrame;
   Korl_EditorChildFrame* CreateChild();
+  void Place(Korl_EditorChildFrame* child);
   void Activate(Korl_EditorChildFrame* child);
   void Forget(QObject* child);
   void OnSubWindowActivated(QMdiSubWindow* window);

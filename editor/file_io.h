@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace korl_editor {
 
@@ -23,7 +24,7 @@ bool ReadWholeFile(const std::string& path, std::string* out, int* err);
 // them to disk and only then renames over the old file, so the old file stays
 // intact whenever anything fails. A symbolic link is followed: its target is
 // replaced, the link stays. The permissions of an existing file are kept.
-bool WriteFileBeside(const std::string& path, const std::string& bytes, int* err);
+bool WriteFileBeside(const std::string& path, std::string_view bytes, int* err);
 
 // The system's text for an errno value.
 std::string SystemErrorText(int err);

@@ -46,6 +46,19 @@ TEST_F(EditorTest, BreakpointMarksFollowTheTable) {
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20, 7}));
   view->ToggleBreakpointAt(6);
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20}));
+
+  // gdb put the breakpoint of line 3 on line 4: record and mark follow.
+  host.records = {{path, 4}, {path, 20}};
+  manager->MoveBreakpointMark(path, 3, 4);
+  EXPECT_EQ(view->BreakpointMarkLines(), (QList<int>{3, 19}));
+
+  // The same file opened under its full path as well shows the same marks.
+  Korl_EditorView* twin = manager->OpenDocument(path, path)->View();
+  ASSERT_NE(twin, view);
+  EXPECT_EQ(twin->BreakpointMarkLines(), (QList<int>{3, 19}));
+  twin->ToggleBreakpointAt(0);
+  EXPECT_TRUE(view->HasBreakpointMark(0));
+  EXPECT_EQ(host.LinesOf(path), (std::vector<int>{4, 20, 1}));
 }
 
 TEST_F(EditorTest, DeletingMarkedLinesRemovesTheirBreakpoints) {

@@ -1,6 +1,7 @@
 // Editor documents: identity, loading, saving, outside changes, titles, closing.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -130,6 +131,18 @@ TEST_F(EditorTest, SaveReplacesTheFileAndKeepsItsPermissions) {
   EXPECT_EQ(FilesIn(dir.path()), 1);  // no temporary left beside it
   EXPECT_EQ(view->ChildFrame()->windowTitle(), QStringLiteral("a.cpp"));
   EXPECT_EQ(view->StoredWriteTime(), korl_editor::FileWriteTime(path.toStdString()));
+}
+
+TEST_F(EditorTest, SavingThroughALinkReplacesItsTarget) {
+  const QString target = Make("real.cpp", "old\n");
+  const QString link = Path("link.cpp");
+  ASSERT_EQ(::symlink("real.cpp", link.toLocal8Bit().constData()), 0);
+  Korl_EditorView* view = Open(link);
+  ASSERT_NE(view, nullptr);
+  view->Control()->insertAt(QStringLiteral("new "), 0, 0);
+  ASSERT_TRUE(view->SaveDocument());
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(ReadText(target), "new old\n");
 }
 
 TEST_F(EditorTest, FailedSaveKeepsTheOldFileAndTheModifiedText) {
