@@ -802,7 +802,9 @@ void Korl_MainFrame::WatchBuild() {
     UnwatchBuild();
     auto process = [this] {
         if (runner_->Running()) runner_->Process();
+        // A descriptor at its end stays readable: stop watching it.
         if (outNotifier_ && runner_->OutputFd() < 0) outNotifier_->setEnabled(false);
+        if (exitNotifier_ && runner_->ExitFd() < 0) exitNotifier_->setEnabled(false);
         if (!runner_->Running()) UnwatchBuild();
     };
     if (runner_->OutputFd() >= 0) {
@@ -828,6 +830,8 @@ void Korl_MainFrame::UnwatchBuild() {
 }
 
 void Korl_MainFrame::OnBuildEnded(const BuildResult& result) {
+    // The build's descriptors are closed now; a build started from here may reuse their numbers.
+    UnwatchBuild();
     lastBuild_ = result;
     SetFrameState(kBuildCommands, true);
     SetFrameState({ID_BUILD_STOP}, false);
