@@ -327,9 +327,10 @@ void Waview_ShapeView::PaintTo(QPainter& p) {
         p.setClipRect(QRect(0, 0, view.width, yAxis));
         ForVisibleRows(frame_->nameView, this, [&](Waview_Hierarchy& row, int top, int bottom) {
             if (bottom >= yAxis) return false;
-            DrawRowShape(row, view, RowRect{top, bottom}, sink);
+            DrawRowShape(row, view, RowRect{top, bottom}, sink, frame_->BusTimes(row));
             return true;
         });
+        sink.Flush();
         p.setClipping(false);
     }
     DrawCursors(p, view, cur, frame_->timescaleExponent, font_);
@@ -638,7 +639,19 @@ Waview_ChildFrame::Waview_ChildFrame(const QString& wave, const QString& dump, Q
 
 Waview_ChildFrame::~Waview_ChildFrame() = default;
 
+const std::vector<int64_t>* Waview_ChildFrame::BusTimes(Waview_Hierarchy& row) {
+    if (row.GetKind() != kRowComposite) return nullptr;
+    auto it = busTimes_.find(row.index);
+    if (it == busTimes_.end()) {
+        // Beyond a few million entries the walk over the leaves is used.
+        it = busTimes_.emplace(row.index, CompositeChangeTimes(
+                                              static_cast<Waview_CompositeHierarchy&>(row), 4000000)).first;
+    }
+    return &it->second;
+}
+
 void Waview_ChildFrame::ResetState() {
+    busTimes_.clear();
     endTime = -1;
     modified = false;
     cursors = Waview_Cursors{};
@@ -728,6 +741,12 @@ bool Waview_ChildFrame::Load(QWidget* messageParent) {
         Refresh();
         return false;
     }
+    ShowDocument();
+    return true;
+}
+
+void Waview_ChildFrame::ShowDocument() {
+    busTimes_.clear();
     endTime = doc.EndTime();
     timescaleExponent = doc.TimescaleExponent();
     RebuildTree();
@@ -735,7 +754,6 @@ bool Waview_ChildFrame::Load(QWidget* messageParent) {
     shapeView->view.ZoomFull(endTime);
     SetModified(false);
     Refresh();
-    return true;
 }
 
 bool Waview_ChildFrame::Reload(QWidget* messageParent) {

@@ -3,6 +3,8 @@
 // (name tree, value column, shape view with its scroll bar, extra view).
 #include <array>
 #include <functional>
+#include <unordered_map>
+#include <vector>
 
 #include <QDialog>
 #include <QFont>
@@ -143,6 +145,8 @@ public:
     // Reads the wave file, fills the tree and zooms full. False (and an
     // empty window) when the file cannot be read.
     bool Load(QWidget* messageParent = nullptr);
+    // Shows what `doc` holds now: tree, end time, zoom full (after Load).
+    void ShowDocument();
     // Converts the dump again and reloads; false when conversion failed (the
     // caller closes the window).
     bool Reload(QWidget* messageParent);
@@ -193,6 +197,8 @@ public:
     bool zoomArea = false;
     Waview_Hierarchy* shapePopupRow = nullptr;
     Waview_Hierarchy* valuePopupRow = nullptr;
+    // Merged change times of composite rows, built on first paint.
+    const std::vector<int64_t>* BusTimes(Waview_Hierarchy& row);
 
     Waview_NameView* nameView = nullptr;
     Waview_ValueView* valueView = nullptr;
@@ -217,6 +223,7 @@ private:
     void InsertRow(QTreeWidgetItem* parent, int32_t row, int depth);
     QMenu* BuildShapeMenu();
     bool layoutDone_ = false;
+    std::unordered_map<int32_t, std::vector<int64_t>> busTimes_;
 };
 
 // The four 16-pixel row images (state, integer, real, composite) and the ten

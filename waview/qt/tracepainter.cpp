@@ -9,10 +9,43 @@
 
 namespace {
 
-constexpr int kMaxSamplesPerColumn = 64;
+constexpr int64_t kSamplesPerEnd = 4;
 
+// Callers keep n inside 0 .. EntryCount() - 1.
 const ChangeEntry& At(const Waview_Signal& s, int64_t n) {
-    return s.Block(static_cast<int32_t>(n / kBlockSize)).entries[n % kBlockSize];
+    return s.blocks[static_cast<size_t>(n / kBlockSize)]->entries[n % kBlockSize];
+}
+
+// First index after lo (whose time is earlier than t) with a time not
+// earlier than t. Bursts are usually as long as the previous one, so `guess`
+// is tried first; then the search gallops outward: the next pixel column's
+// first change is near, and a full binary search would touch memory all
+// over a large signal.
+int64_t NextAtOrAfter(const Waview_Signal& s, int64_t lo, int64_t t, int64_t guess) {
+    const int64_t n = s.EntryCount();
+    int64_t hi;
+    if (guess > lo && guess < n && At(s, guess).time >= t) {
+        if (At(s, guess - 1).time < t) return guess;
+        hi = guess;
+    } else {
+        if (guess > lo && guess < n) lo = guess;
+        int64_t step = 1;
+        hi = lo + 1;
+        while (hi < n && At(s, hi).time < t) {
+            lo = hi;
+            step *= 2;
+            hi = lo + step;
+        }
+        if (hi > n) hi = n;
+    }
+    while (hi - lo >= 2) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (At(s, mid).time < t)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return hi;
 }
 
 // The y and colour one entry takes in a trace; mirrors the segment rules.
@@ -26,32 +59,49 @@ int64_t ClampY(double v) {
     return static_cast<int64_t>(std::clamp(v, -1e9, 1e9));
 }
 
-Level LevelOf(const Waview_Signal& s, const ChangeEntry& e, const RowRect& rect, int digital) {
-    const int64_t h = rect.bottom - rect.top - 4;
-    const Waview_Type& type = s.Type();
-    if (auto st = dynamic_cast<const Waview_StateType*>(&type)) {
-        const int32_t code = e.State();
-        if (digital)
-            return {(rect.bottom - 2) - static_cast<int64_t>(h * st->StateLevel(code)),
-                    st->StateColour(code)};
-        double range = s.minEntry && s.maxEntry
-                           ? double(s.maxEntry->State()) - s.minEntry->State() : 0;
-        if (range == 0) return {rect.bottom - 2 - h / 2, st->StateColour(code)};
-        return {rect.bottom - ClampY(code * double(h) / range) - 2, st->StateColour(code)};
-    }
-    if (digital) return {rect.top + 2, kNumericColour};
-    double range = 0, v = 0;
-    if (type.GetTypeCode() == kTypeInteger) {
-        if (s.minEntry && s.maxEntry)
+// Everything LevelOf needs that does not change along one trace.
+struct LevelMap {
+    const Waview_StateType* state = nullptr;
+    int32_t typeCode = 0;
+    int64_t h = 0;
+    double range = 0;
+    int digital = 1;
+    RowRect rect;
+
+    LevelMap(const Waview_Signal& s, const RowRect& r, int dig)
+        : state(dynamic_cast<const Waview_StateType*>(&s.Type())),
+          typeCode(s.GetTypeCode()),
+          h(r.bottom - r.top - 4),
+          digital(dig),
+          rect(r) {
+        if (!s.minEntry || !s.maxEntry) return;
+        if (state)
+            range = double(s.maxEntry->State()) - s.minEntry->State();
+        else if (typeCode == kTypeInteger)
             range = double(int64_t(int32_t(uint32_t(s.maxEntry->bits))) -
                            int64_t(int32_t(uint32_t(s.minEntry->bits))));
-        v = double(static_cast<int64_t>(e.bits * static_cast<uint64_t>(h)));
-    } else {
-        if (s.minEntry && s.maxEntry) range = s.maxEntry->Real() - s.minEntry->Real();
-        v = e.Real() * double(h);
+        else
+            range = s.maxEntry->Real() - s.minEntry->Real();
     }
-    if (range == 0) return {rect.bottom - 2 - h / 2, kNumericColour};
-    return {rect.bottom - ClampY(v / range) - 2, kNumericColour};
+};
+
+Level LevelOf(const LevelMap& m, const ChangeEntry& e) {
+    const RowRect& rect = m.rect;
+    const int64_t h = m.h;
+    if (m.state) {
+        const int32_t code = e.State();
+        if (m.digital)
+            return {(rect.bottom - 2) - static_cast<int64_t>(h * m.state->StateLevel(code)),
+                    m.state->StateColour(code)};
+        if (m.range == 0) return {rect.bottom - 2 - h / 2, m.state->StateColour(code)};
+        return {rect.bottom - ClampY(code * double(h) / m.range) - 2, m.state->StateColour(code)};
+    }
+    if (m.digital) return {rect.top + 2, kNumericColour};
+    const double v = m.typeCode == kTypeInteger
+                         ? double(static_cast<int64_t>(e.bits * static_cast<uint64_t>(h)))
+                         : e.Real() * double(h);
+    if (m.range == 0) return {rect.bottom - 2 - h / 2, kNumericColour};
+    return {rect.bottom - ClampY(v / m.range) - 2, kNumericColour};
 }
 
 bool IsFlat(const Waview_Signal& s) {
@@ -83,27 +133,76 @@ void DrawFlatAnalog(const Waview_Signal& s, const Waview_ViewState& view, const 
 }  // namespace
 
 void Waview_PainterSink::Line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Rgb colour) {
-    double ax = double(x1), ay = double(y1), bx = double(x2), by = double(y2);
-    const double lo = -4, hi = double(width_) + 4;
-    if (ax > bx) {
-        std::swap(ax, bx);
-        std::swap(ay, by);
+    const int64_t lo = -4, hi = int64_t(width_) + 4;
+    if (x1 > x2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
     }
-    if (bx < lo || ax > hi) return;
-    if (ax < lo) {
-        ay += (by - ay) * (lo - ax) / (bx - ax);
-        ax = lo;
+    if (x2 < lo || x1 > hi) return;
+    if (y1 != y2 && (x1 < lo || x2 > hi)) {
+        // A slanted line leaving the view: cut it at the edges, keeping its slope.
+        double ax = double(x1), ay = double(y1), bx = double(x2), by = double(y2);
+        if (ax < lo) {
+            ay += (by - ay) * (lo - ax) / (bx - ax);
+            ax = double(lo);
+        }
+        if (bx > hi) {
+            by += (by - ay) * (hi - bx) / (bx - ax);
+            bx = double(hi);
+        }
+        x1 = int64_t(std::lround(ax));
+        y1 = ClampY(std::round(ay));
+        x2 = int64_t(std::lround(bx));
+        y2 = ClampY(std::round(by));
+    } else {
+        x1 = std::max(x1, lo);
+        x2 = std::min(x2, hi);
     }
-    if (bx > hi) {
-        by += (by - ay) * (hi - bx) / (bx - ax);
-        bx = hi;
+    y1 = std::clamp<int64_t>(y1, -100000, 100000);
+    y2 = std::clamp<int64_t>(y2, -100000, 100000);
+    if (x1 == x2) {
+        const int ya = int(std::min(y1, y2)), yb = int(std::max(y1, y2)), x = int(x1);
+        if (run_.active && run_.colour == colour && run_.y0 == ya && run_.y1 == yb &&
+            x == run_.x1 + 1) {
+            run_.x1 = x;
+            return;
+        }
+        FlushRun();
+        run_ = Run{true, x, x, ya, yb, colour};
+        return;
     }
-    if (!havePen_ || !(pen_ == colour)) {
-        p_.setPen(QPen(ToQColor(colour), 1));
-        pen_ = colour;
-        havePen_ = true;
+    FlushRun();
+    Queue(QLine(int(x1), int(y1), int(x2), int(y2)), colour);
+}
+
+void Waview_PainterSink::Queue(const QLine& l, Rgb colour) {
+    if (!lines_.empty() && !(colour == colour_)) FlushLines();
+    colour_ = colour;
+    lines_.push_back(l);
+}
+
+void Waview_PainterSink::FlushLines() {
+    if (lines_.empty()) return;
+    p_.setPen(QPen(ToQColor(colour_), 1));
+    p_.drawLines(lines_.data(), int(lines_.size()));
+    lines_.clear();
+}
+
+void Waview_PainterSink::FlushRun() {
+    if (!run_.active) return;
+    run_.active = false;
+    if (run_.x0 == run_.x1) {
+        Queue(QLine(run_.x0, run_.y0, run_.x1, run_.y1), run_.colour);
+        return;
     }
-    p_.drawLine(QPointF(std::round(ax), std::round(ay)), QPointF(std::round(bx), std::round(by)));
+    FlushLines();
+    p_.fillRect(QRect(run_.x0, run_.y0, run_.x1 - run_.x0 + 1, run_.y1 - run_.y0 + 1),
+                ToQColor(run_.colour));
+}
+
+void Waview_PainterSink::Flush() {
+    FlushRun();
+    FlushLines();
 }
 
 SegmentView ToSegmentView(const Waview_ViewState& v) {
@@ -137,41 +236,61 @@ void DrawScalarTrace(const Waview_Signal& s, const Waview_ViewState& view, const
     }
     const SegmentView sv = ToSegmentView(view);
     const Waview_Type& type = s.Type();
+    const LevelMap map(s, rect, digital);
     int64_t i = FirstEntryAtOrAfter(s, view.start);
     const ChangeEntry* prev = i > 0 ? &At(s, i - 1) : nullptr;
+    int64_t burst = 2;
+    int64_t lastBurstX = std::numeric_limits<int64_t>::min();
     while (i < count) {
         const ChangeEntry* next = &At(s, i);
         const int64_t x2 = view.X(next->time);
         if (i + 1 < count && view.X(At(s, i + 1).time) == x2) {
             // Several changes in column x2: the first one draws its segment as
             // usual, the rest become one vertical stroke.
-            if (!type.DrawSegment(sv, rect, dc, prev, next, s.minEntry, s.maxEntry, digital))
+            // Coming from a burst in the column just left of this one, the
+            // joining segment lies inside the two strokes: skip it.
+            if (x2 != lastBurstX + 1 &&
+                !type.DrawSegment(sv, rect, dc, prev, next, s.minEntry, s.maxEntry, digital))
                 return;
-            const int64_t j = FirstEntryAtOrAfter(s, view.FirstTimeOfColumn(x2 + 1));
-            const int64_t n = j - i;
-            const int64_t stride = n <= kMaxSamplesPerColumn ? 1 : n / kMaxSamplesPerColumn;
-            Level first = LevelOf(s, *next, rect, digital);
+            if (x2 >= view.width) return;
+            lastBurstX = x2;
+            const int64_t j = NextAtOrAfter(s, i, view.FirstTimeOfColumn(x2 + 1), i + burst);
+            burst = j - i;
+            Level first = LevelOf(map, *next);
             int64_t yMin = first.y, yMax = first.y;
             Rgb colour = first.colour;
-            bool odd = false;
+            int32_t oddCode = -1;
             auto take = [&](const ChangeEntry& e) {
-                const Level l = LevelOf(s, e, rect, digital);
+                const Level l = LevelOf(map, e);
                 yMin = std::min(yMin, l.y);
                 yMax = std::max(yMax, l.y);
-                // Unknown and high-impedance states in a burst show in their
-                // own colour; otherwise the brightest (top) level's colour.
-                const bool mid = l.colour.r != 0 || l.colour.b != 0;
-                if (mid && !odd) {
-                    colour = l.colour;
-                    odd = true;
-                } else if (!odd && l.y <= yMin) {
+                if (!map.state) return;
+                // Unknown, high-impedance and other odd states in a burst show
+                // in their own colour (the highest such code, so neighbouring
+                // columns agree); otherwise the top level's colour.
+                const int32_t code = e.State();
+                const double level = map.state->StateLevel(code);
+                if (level != 0.0 && level != 1.0) {
+                    if (code > oddCode) {
+                        oddCode = code;
+                        colour = l.colour;
+                    }
+                } else if (oddCode < 0 && l.y <= yMin) {
                     colour = l.colour;
                 }
             };
-            if (prev) take(*prev);
-            for (int64_t k = i; k < j; k += stride) take(At(s, k));
-            take(At(s, j - 1));
-            if (digital && !dynamic_cast<const Waview_StateType*>(&type)) {
+            const bool rails = digital && !map.state;  // a bus burst: rail to rail
+            if (prev && !rails) take(*prev);
+            // The levels at both ends of the burst, read from neighbouring
+            // memory: enough for any signal that toggles, and cheap.
+            if (rails) {
+            } else if (j - i <= 2 * kSamplesPerEnd) {
+                for (int64_t k = i; k < j; ++k) take(At(s, k));
+            } else {
+                for (int64_t k = i; k < i + kSamplesPerEnd; ++k) take(At(s, k));
+                for (int64_t k = j - kSamplesPerEnd; k < j; ++k) take(At(s, k));
+            }
+            if (rails) {
                 yMin = rect.top + 2;
                 yMax = rect.bottom - 2;
             }
@@ -201,8 +320,67 @@ void CollectLeaves(const Waview_FileManager& doc, const Waview_Hierarchy& row,
 
 }  // namespace
 
-void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view,
+std::vector<int64_t> CompositeChangeTimes(const Waview_CompositeHierarchy& row, size_t limit) {
+    std::vector<int64_t> times;
+    if (!row.owner) return times;
+    std::vector<const Waview_Signal*> leaves;
+    CollectLeaves(*row.owner, row, leaves, 0);
+    size_t total = 0;
+    for (const Waview_Signal* s : leaves) total += size_t(s->EntryCount());
+    if (total > limit) return times;
+    times.reserve(total);
+    for (const Waview_Signal* s : leaves)
+        for (int64_t i = 0, n = s->EntryCount(); i < n; ++i) times.push_back(At(*s, i).time);
+    std::sort(times.begin(), times.end());
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+    return times;
+}
+
+namespace {
+
+void DrawBusFromTimes(const std::vector<int64_t>& times, const Waview_ViewState& view,
                       const RowRect& rect, SegmentSink& dc) {
+    if (times.empty()) return;
+    const Rgb yellow = kBusColour;
+    const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
+    size_t i = std::lower_bound(times.begin(), times.end(), view.start) - times.begin();
+    if (i > 0) --i;  // the change in effect at start
+    int64_t lastBurstX = std::numeric_limits<int64_t>::min();
+    while (i < times.size() && times[i] < view.end) {
+        const int64_t x = view.X(times[i]);
+        if (x >= view.width + 2) break;
+        size_t j = i + 1;
+        const bool burst = j < times.size() && view.X(times[j]) == x;
+        // Next to another burst the crossing lies inside the two strokes.
+        if (!burst || x != lastBurstX + 1) {
+            dc.Line(x - 1, top, x + 1, bottom, yellow);
+            dc.Line(x - 1, bottom, x + 1, top, yellow);
+        }
+        if (j >= times.size()) break;
+        if (burst) {
+            dc.Line(x, top, x, bottom, yellow);
+            lastBurstX = x;
+            j = std::lower_bound(times.begin() + j, times.end(), view.FirstTimeOfColumn(x + 1)) -
+                times.begin();
+            if (j >= times.size()) break;
+        }
+        const int64_t nx = view.X(times[j]);
+        if (!burst || nx != x + 1) {
+            dc.Line(x + 1, top, nx - 1, top, yellow);
+            dc.Line(x + 1, bottom, nx - 1, bottom, yellow);
+        }
+        i = j;
+    }
+}
+
+}  // namespace
+
+void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view,
+                      const RowRect& rect, SegmentSink& dc, const std::vector<int64_t>* times) {
+    if (times && !times->empty()) {
+        DrawBusFromTimes(*times, view, rect, dc);
+        return;
+    }
     if (!row.owner) return;
     std::vector<const Waview_Signal*> leaves;
     CollectLeaves(*row.owner, row, leaves, 0);
@@ -256,9 +434,9 @@ void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewSta
 }
 
 void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const RowRect& rect,
-                  SegmentSink& dc) {
+                  SegmentSink& dc, const std::vector<int64_t>* times) {
     if (row.GetKind() == kRowComposite) {
-        DrawCompositeBus(static_cast<const Waview_CompositeHierarchy&>(row), view, rect, dc);
+        DrawCompositeBus(static_cast<const Waview_CompositeHierarchy&>(row), view, rect, dc, times);
     } else if (Waview_Signal* s = row.GetSignal()) {
         DrawScalarTrace(*s, view, rect, dc, row.digital);
     }
