@@ -809,6 +809,14 @@ void Waview_ChildFrame::MoveNearestCursor(int64_t t) {
 void Waview_ChildFrame::NextTransition(Waview_Hierarchy* row) {
     if (!row || !cursors.HasActive()) return;
     const int64_t c = cursors.ActiveTime();
+    if (const std::vector<int64_t>* times = BusTimes(*row); times && !times->empty()) {
+        // A bus changes whenever any of its leaves does.
+        auto it = std::upper_bound(times->begin(), times->end(), c);
+        if (it == times->end()) return;
+        cursors.times[cursors.active] = *it;
+        RefreshCursorViews();
+        return;
+    }
     const ChangeEntry* e = row->Seek(c);
     int guard = 0;
     while (e && e->time <= c && guard++ < 100000000) e = row->NextTransition(e->time);
@@ -819,6 +827,13 @@ void Waview_ChildFrame::NextTransition(Waview_Hierarchy* row) {
 
 void Waview_ChildFrame::PreviousTransition(Waview_Hierarchy* row) {
     if (!row || !cursors.HasActive()) return;
+    if (const std::vector<int64_t>* times = BusTimes(*row); times && !times->empty()) {
+        auto it = std::lower_bound(times->begin(), times->end(), cursors.ActiveTime());
+        if (it == times->begin() || *(it - 1) < 0) return;
+        cursors.times[cursors.active] = *(it - 1);
+        RefreshCursorViews();
+        return;
+    }
     const ChangeEntry* e = row->Seek(cursors.ActiveTime());
     // The sentinel before the first change is no place to go.
     if (!e || e->time < 0) return;

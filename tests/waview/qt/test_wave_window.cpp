@@ -5,6 +5,9 @@
 #include <sstream>
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPrinter>
@@ -226,12 +229,15 @@ TEST_F(WaveWindowTest, TransitionsMoveTheActiveCursor) {
     Waview_Hierarchy* data = RowNamed(w, "data");
     ASSERT_TRUE(clk && data);
     w->cursors.times[0] = 12;
-    w->NextTransition(clk);
+    w->shapePopupRow = clk;  // the popup command acts on the row under the pointer
+    w->HandleCommand(kWaveNextTransition);
     EXPECT_EQ(w->cursors.times[0], 15);
     w->NextTransition(data);
     EXPECT_EQ(w->cursors.times[0], 20);
     w->PreviousTransition(clk);
     EXPECT_EQ(w->cursors.times[0], 15);
+    w->PreviousTransition(data);  // the bus's latest change before 15
+    EXPECT_EQ(w->cursors.times[0], 10);
 
     w->cursors.times[0] = 100;  // no later change: the cursor stays
     w->NextTransition(clk);
@@ -428,4 +434,80 @@ TEST_F(WaveWindowTest, SnapshotWritesThePicture) {
                            &error),
               1);
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(WaveWindowTest, MouseZoomAreaWheelAndCursorDrag) {
+    Waview_ChildFrame* w = Open();
+    ASSERT_NE(w, nullptr);
+    Waview_ShapeView* sv = w->shapeView;
+    auto mouse = [&](QEvent::Type type, int x, Qt::MouseButtons buttons,
+                     Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        const QPointF pos(x, 30);
+        QMouseEvent e(type, pos, sv->mapToGlobal(pos),
+                      type == QEvent::MouseButtonRelease ? Qt::LeftButton : Qt::LeftButton, buttons,
+                      mods);
+        QApplication::sendEvent(sv, &e);
+    };
+    ASSERT_TRUE(w->SetWindow(0, 100));
+    // A press moves the nearest cursor there; dragging keeps moving it.
+    w->AddCursor();  // a second cursor at the middle
+    w->cursors.times[1] = 90;
+    const int64_t t20 = sv->view.TimeAt(sv->view.X(20)), t70 = sv->view.TimeAt(sv->view.X(70));
+    mouse(QEvent::MouseButtonPress, int(sv->view.X(20)), Qt::LeftButton);
+    EXPECT_EQ(w->cursors.active, 0);
+    EXPECT_EQ(w->cursors.times[0], t20);
+    mouse(QEvent::MouseMove, int(sv->view.X(70)), Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, int(sv->view.X(70)), Qt::NoButton);
+    EXPECT_EQ(w->cursors.times[0], t70);
+    EXPECT_EQ(w->cursors.times[1], 90);
+
+    // Zoom area: the band's two ends become the window; Escape drops a band.
+    w->HandleCommand(kWaveZoomArea);
+    bool checked = false;
+    EXPECT_TRUE(w->CommandState(kWaveZoomArea, &checked));
+    EXPECT_TRUE(checked);
+    const int x0 = int(sv->view.X(40)), x1 = int(sv->view.X(60));
+    mouse(QEvent::MouseButtonPress, x0, Qt::LeftButton);
+    mouse(QEvent::MouseMove, x1, Qt::LeftButton);
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(sv, &esc);
+    mouse(QEvent::MouseButtonRelease, x1, Qt::NoButton);
+    EXPECT_EQ(sv->view.start, 0);
+    mouse(QEvent::MouseButtonPress, x0, Qt::LeftButton);
+    mouse(QEvent::MouseMove, x1, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, x1, Qt::NoButton);
+    EXPECT_LE(sv->view.start, 40);
+    EXPECT_GT(sv->view.start, 30);
+    EXPECT_EQ(sv->view.stepTime, 1);  // finest grid: one time unit per step
+    EXPECT_EQ(w->cursors.times[0], t70);  // zoom-area presses leave cursors alone
+
+    // The wheel: backward zooms in, forward out.
+    auto wheel = [&](int dy) {
+        QWheelEvent e(QPointF(10, 10), sv->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, dy),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(sv, &e);
+        return sv->view.stepTime;
+    };
+    w->HandleCommand(kWaveZoomFull);
+    const int64_t full = sv->view.stepTime;
+    EXPECT_LT(wheel(-120), full);
+    EXPECT_EQ(wheel(120), full);
+}
+
+TEST_F(WaveWindowTest, ValueColumnEmptyWithoutCursor) {
+    Waview_ChildFrame* w = Open();
+    ASSERT_NE(w, nullptr);
+    auto greenPixels = [&] {
+        const QImage img = w->valueView->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).green() > 150 && img.pixelColor(x, y).red() < 100) ++n;
+        return n;
+    };
+    EXPECT_GT(greenPixels(), 0);
+    w->HandleCommand(kWaveRemoveCursor);
+    EXPECT_EQ(w->cursors.count, 0);
+    EXPECT_EQ(greenPixels(), 0);  // cells only
+    EXPECT_FALSE(w->CommandState(kWaveRemoveCursor));
 }
