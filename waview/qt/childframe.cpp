@@ -358,7 +358,11 @@ void Waview_ShapeView::paintEvent(QPaintEvent*) {
 }
 
 void Waview_ShapeView::resizeEvent(QResizeEvent*) {
+    const bool firstSize = view.width < kLineHeight;
     view.Resize(width(), height());
+    // A document loaded before the view had a width was zoomed against
+    // nothing: zoom full now that the width is known.
+    if (firstSize && frame_->endTime >= 0) view.ZoomFull(frame_->endTime);
     UpdateScrollBar();
 }
 
