@@ -1025,12 +1025,39 @@ bool Waview_ChildFrame::CommandState(int id, bool* checked) const {
         case kWaveSave: case kWaveSaveAs: case kWavePrint: case kWavePageSetup:
         case kWaveZoomIn: case kWaveZoomOut: case kWaveZoomFull: case kWaveSignalsDialog:
             return true;
+        case kWaveNextTransition: case kWavePrevTransition:
+            return shapePopupRow && cursors.HasActive();
+        case kWaveToggleDigital: return shapePopupRow != nullptr;
         default: break;
+    }
+    if (id >= kWaveRadixBinary && id < kWaveRadixBinary + 4) {
+        if (checked && valuePopupRow) *checked = valuePopupRow->radix == 1 << (id - kWaveRadixBinary);
+        return valuePopupRow != nullptr;
     }
     if (id >= kWaveSetBookmark0 && id < kWaveSetBookmark0 + 10) return true;
     if (id >= kWaveGotoBookmark0 && id < kWaveGotoBookmark0 + 10)
         return bookmarks[id - kWaveGotoBookmark0].set;
     return false;
+}
+
+bool Waview_ChildFrame::IsWindowCommand(int id) {
+    switch (id) {
+        case kWaveSave: case kWaveSaveAs: case kWavePageSetup: case kWavePrint:
+        case kWaveZoomIn: case kWaveZoomOut: case kWaveZoomFull: case kWaveZoomArea:
+        case kWaveAddCursor: case kWaveRemoveCursor: case kWavePrevTransition:
+        case kWaveNextTransition: case kWaveSignalsDialog: case kWaveToggleDigital:
+            return true;
+        default:
+            return (id >= kWaveRadixBinary && id < kWaveRadixBinary + 4) ||
+                   (id >= kWaveSetBookmark0 && id < kWaveGotoBookmark0 + 10);
+    }
+}
+
+int Waview_ChildFrame::CommandFlags(int id) const {
+    if (!IsWindowCommand(id)) return -1;
+    bool checked = false;
+    const bool enabled = CommandState(id, &checked);
+    return (enabled ? 1 : 0) | (checked ? 2 : 0);
 }
 
 void Waview_ChildFrame::closeEvent(QCloseEvent* e) {

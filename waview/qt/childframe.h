@@ -153,6 +153,11 @@ public:
     bool HandleCommand(int id);
     // Whether a command applies now, and whether its menu item is checked.
     bool CommandState(int id, bool* checked = nullptr) const;
+    static bool IsWindowCommand(int id);
+    // The main frame finds these by name: a command for this window, and its
+    // state (bit 0 enabled, bit 1 checked, -1 for a command it does not know).
+    Q_INVOKABLE bool OnCommand(int id) { return IsWindowCommand(id) && HandleCommand(id); }
+    Q_INVOKABLE int CommandFlags(int id) const;
 
     // Navigation.
     bool SetWindow(int64_t a, int64_t b);

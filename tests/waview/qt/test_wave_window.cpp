@@ -220,6 +220,20 @@ TEST_F(WaveWindowTest, BookmarkRestoresTheSnappedWindow) {
     bool checked = true;
     EXPECT_FALSE(w->CommandState(kWaveGotoBookmark0 + 4, &checked));
     EXPECT_TRUE(w->CommandState(kWaveGotoBookmark0 + 3, &checked));
+
+    // What the main frame sees through the meta-object system.
+    int flags = -2;
+    QMetaObject::invokeMethod(w, "CommandFlags", Qt::DirectConnection, Q_RETURN_ARG(int, flags),
+                              Q_ARG(int, int(kWaveGotoBookmark0 + 4)));
+    EXPECT_EQ(flags, 0);
+    QMetaObject::invokeMethod(w, "CommandFlags", Qt::DirectConnection, Q_RETURN_ARG(int, flags),
+                              Q_ARG(int, 57634));  // Edit Copy is not the window's
+    EXPECT_EQ(flags, -1);
+    bool done = false;
+    QMetaObject::invokeMethod(w, "OnCommand", Qt::DirectConnection, Q_RETURN_ARG(bool, done),
+                              Q_ARG(int, int(kWaveZoomFull)));
+    EXPECT_TRUE(done);
+    EXPECT_EQ(w->shapeView->view.start, 0);
 }
 
 TEST_F(WaveWindowTest, TransitionsMoveTheActiveCursor) {
