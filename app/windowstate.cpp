@@ -1,6 +1,7 @@
 #include "app/windowstate.h"
 
 #include <QDataStream>
+#include <QIODevice>
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QSettings>

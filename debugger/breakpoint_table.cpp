@@ -105,4 +105,17 @@ std::vector<int> BreakpointTable::LinesOf(std::string_view file) const
     return out;
 }
 
+bool StartDebugging(Korl_GdbSession& session, BreakpointTable& table, const GdbStartOptions& options,
+                    std::string* error)
+{
+    if (!session.Start(options, error)) {
+        table.SetSession(nullptr);
+        return false;
+    }
+    table.SetSession(&session);
+    table.InsertAll();
+    session.Run();
+    return true;
+}
+
 }  // namespace korl

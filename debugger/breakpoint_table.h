@@ -52,4 +52,13 @@ private:
     Korl_GdbSession* session_ = nullptr;
 };
 
+struct GdbStartOptions;
+
+// Start Debugging after a successful debug build: starts gdb, inserts every
+// breakpoint of the table in its order, runs the program. False (with the
+// message in `error`) when gdb could not be started; the table then stays
+// without a session.
+bool StartDebugging(Korl_GdbSession& session, BreakpointTable& table, const GdbStartOptions& options,
+                    std::string* error = nullptr);
+
 }  // namespace korl

@@ -108,8 +108,11 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error)
         CloseFds();
         return false;
     };
-    if (gdbPid_ > 0)
-        return fail("Korl: cannot create Process");
+    if (gdbPid_ > 0 || ended_) {  // one run per session object
+        if (error)
+            *error = "Korl: cannot create Process";
+        return false;
+    }
     options_ = options;
 
     // The program's terminal: echo off, since the console shows typed keys itself.
@@ -361,7 +364,7 @@ void Korl_GdbSession::Enqueue(Request request)
     }
     // gdb takes no program command while the program runs (and a queued one
     // would fire unasked at the next stop)
-    if (IsExecCommand(request.code) && phase_ == Phase::Running) {
+    if (IsExecCommand(request.code) && runSent_ && !atStop_ && !request.internal) {
         if (request.done)
             request.done(false);
         return;
@@ -375,7 +378,9 @@ void Korl_GdbSession::Enqueue(Request request)
 
 void Korl_GdbSession::Interrupt()
 {
-    if (interruptPending_ || programPid_ <= 0 || programExited_)
+    // A step, finish or until cannot be resumed after an interrupt; the
+    // change waits for the stop that ends it.
+    if (interruptPending_ || programPid_ <= 0 || programExited_ || (lastExec_ != CMD_CONTINUE && lastExec_ != CMD_RUN))
         return;  // taken at the next stop
     if (::kill(programPid_, SIGINT) == 0)
         interruptPending_ = true;
@@ -416,6 +421,7 @@ void Korl_GdbSession::SendNow(Request request)
         argument = std::to_string(*request.lazyNumber);
     GdbCommand code = request.code;
     if (IsExecCommand(code)) {
+        runSent_ = true;
         phase_ = Phase::Running;
         atStop_ = false;
         deadlineSet_ = false;

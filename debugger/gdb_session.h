@@ -79,7 +79,7 @@ public:
     void OnTimer();
 
     // Program control. Each is queued behind earlier requests; ignored while
-    // the program runs.
+    // the program runs (Running()).
     void Run();
     void Continue();
     void StepInto();
@@ -89,9 +89,9 @@ public:
     // Stop Debugging: ends the program and gdb; the end path runs at once.
     void Stop();
 
-    // Requests. While the program runs, breakpoint changes interrupt it,
-    // take effect and let it go on unseen; evaluations and frame listings
-    // wait for the next stop. A request that gdb does not answer within the
+    // Requests. While the program runs after Run or Continue, breakpoint
+    // changes interrupt it, take effect and let it go on unseen; during a
+    // step they wait for its stop, as evaluations and frame listings do. A request that gdb does not answer within the
     // bound fails (number 0, kNoSymbol, stack unchanged).
     void InsertBreakpoint(std::string_view file, int line, std::function<void(int number, int line)> done);
     void DeleteBreakpoint(int number, std::function<void()> done = {});
@@ -105,7 +105,8 @@ public:
 
     bool Started() const { return gdbPid_ > 0; }
     bool Ended() const { return ended_; }
-    bool Running() const { return phase_ == Phase::Running; }
+    // The program has been started and is not at a stop the user sees.
+    bool Running() const { return runSent_ && !atStop_ && !ended_; }
     // Stopped at a prompt with a position shown (stepping allowed).
     bool AtStop() const { return atStop_ && !ended_; }
     int ExitFlag() const { return machine_ ? machine_->exitFlag : 1; }
@@ -163,6 +164,7 @@ private:
     Phase phase_ = Phase::NotStarted;
     bool ended_ = false;
     bool atStop_ = false;
+    bool runSent_ = false;
     std::deque<Request> queue_;
     std::unique_ptr<Request> current_;
     GdbCommand lastExec_ = CMD_RUN;

@@ -1,6 +1,7 @@
 #include "editor/edit_control.h"
 
 #include <QApplication>
+#include <QFile>
 #include <algorithm>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -53,18 +54,23 @@ Korl_EditControl::Korl_EditControl(QWidget* parent) : QsciScintilla(parent) {
   SetLanguage(QStringLiteral("SystemC"));
 
   connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &Korl_EditControl::OnModified);
-  connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int) { emit statusChanged(); });
+  connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
+    if (updated & (SC_UPDATE_CONTENT | SC_UPDATE_SELECTION)) emit statusChanged();
+  });
   connect(this, &QsciScintilla::modificationChanged, this, [this](bool) { emit statusChanged(); });
   connect(this, &QsciScintillaBase::SCN_DOUBLECLICK, this, [this](int, int line, int) {
     if (outputPane_) emit lineActivated(line);
   });
   connect(this, &QsciScintilla::marginClicked, this, [this](int margin, int line, Qt::KeyboardModifiers) {
-    if (margin == kMarginMarks || margin == kMarginNumbers) emit markMarginClicked(line);
+    if (margin == kMarginMarks) emit markMarginClicked(line);
   });
   connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
     if (url.isLocalFile()) emit filesDropped({url.toLocalFile()});
   });
-  connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] { UpdateLineNumberWidth(); });
+  connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] {
+    numberDigits_ = 0;  // same digits, new pixel width
+    UpdateLineNumberWidth();
+  });
 }
 
 Korl_EditControl::~Korl_EditControl() = default;
@@ -81,10 +87,15 @@ void Korl_EditControl::SetUpLook() {
   SendScintilla(SCI_SETSCROLLWIDTH, 1);
   SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1);
   SendScintilla(SCI_SETENDATLASTLINE, 0);
+  // Keep line layouts of the visible page: re-measuring a very long line on
+  // every paint is what makes such files slow.
+  SendScintilla(SCI_SETLAYOUTCACHE, SC_CACHE_PAGE);
   setCaretWidth(2);
   setCaretForegroundColor(QColor(0x10, 0x10, 0x10));
   setCaretLineVisible(true);
   setCaretLineBackgroundColor(QColor(0xee, 0xf3, 0xfb));
+  // The current line stays visible while the focus is in a pane.
+  SendScintilla(SCI_SETCARETLINEVISIBLEALWAYS, 1);
   setSelectionBackgroundColor(QColor(0xad, 0xd6, 0xff));
   setSelectionForegroundColor(QColor(0x10, 0x10, 0x10));
   SendScintilla(SCI_SETSELFORE, 0, 0L);  // keep the syntax colours inside a selection
@@ -100,7 +111,7 @@ void Korl_EditControl::SetUpLook() {
   setMarginType(kMarginNumbers, NumberMargin);
   setMarginLineNumbers(kMarginNumbers, true);
   setMarginMarkerMask(kMarginNumbers, 0);
-  setMarginSensitivity(kMarginNumbers, true);
+  setMarginSensitivity(kMarginNumbers, false);  // a click there selects the line
   setMarginType(kMarginMarks, SymbolMargin);
   setMarginWidth(kMarginMarks, 18);
   setMarginMarkerMask(kMarginMarks, (1 << kMarkBreakpoint) | (1 << kMarkBookmark) | (1 << kMarkStopArrow));
@@ -198,7 +209,7 @@ void Korl_EditControl::ConfigureAsOutputPane() {
 bool Korl_EditControl::LoadFile(const QString& path, int* err) {
   std::string bytes;
   int e = 0;
-  if (!korl_editor::ReadWholeFile(path.toStdString(), &bytes, &e)) {
+  if (!korl_editor::ReadWholeFile(QFile::encodeName(path).toStdString(), &bytes, &e)) {
     if (err) *err = e;
     return false;
   }
@@ -211,7 +222,8 @@ bool Korl_EditControl::LoadFile(const QString& path, int* err) {
 bool Korl_EditControl::SaveFile(const QString& path, int* err) {
   const QByteArray bytes = Bytes();
   int e = 0;
-  if (!korl_editor::WriteFileBeside(path.toStdString(), bytes.toStdString(), &e)) {
+  if (!korl_editor::WriteFileBeside(QFile::encodeName(path).toStdString(),
+                                     std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), &e)) {
     if (err) *err = e;
     return false;
   }

@@ -17,7 +17,7 @@ enum EditorCommand : int {
   EditCopy = 57634,
   EditPaste = 57637,
   EditDelete = 57632,
-  EditEraseAll = 32710,
+  EditEraseAll = 57633,
   EditSelectAll = 57642,
   EditFind = 57636,
   EditReplace = 57641,

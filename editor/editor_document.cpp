@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QTimer>
@@ -20,6 +22,10 @@
 namespace {
 
 QString ErrorText(int err) { return QString::fromStdString(korl_editor::SystemErrorText(err)); }
+
+std::int64_t WriteTimeOf(const QString& path) {
+  return korl_editor::FileWriteTime(QFile::encodeName(path).toStdString());
+}
 
 QsciPrinter& SharedPrinter() {
   static QsciPrinter printer(QPrinter::HighResolution);
@@ -39,13 +45,13 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
 
   connect(control_, &QsciScintilla::modificationChanged, this, [this](bool) {
     RefreshTitle();
-    emit commandStatesChanged();
+    PostCommandStates();
   });
   connect(control_, &Korl_EditControl::statusChanged, this, [this] {
     EmitStatus();
-    emit commandStatesChanged();
+    PostCommandStates();
   });
-  connect(control_, &QsciScintilla::textChanged, this, &Korl_EditorView::commandStatesChanged);
+  connect(control_, &QsciScintilla::textChanged, this, &Korl_EditorView::PostCommandStates);
   connect(control_, &Korl_EditControl::searchWrapped, this, &Korl_EditorView::OnSearchWrapped);
   connect(control_, &Korl_EditControl::searchFailed, this, [this](const QString& text) {
     Korl_GetEditorPrompts().inform(this, QStringLiteral("Cannot find '%1'").arg(text));
@@ -59,8 +65,10 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
   connect(control_, &Korl_EditControl::filesDropped, this, [this](const QStringList& paths) {
     if (manager_) emit manager_->filesDropped(paths);
   });
+  control_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(control_, &QWidget::customContextMenuRequested, this, &Korl_EditorView::ShowContextMenu);
   if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-    connect(clipboard, &QClipboard::dataChanged, this, &Korl_EditorView::commandStatesChanged);
+    connect(clipboard, &QClipboard::dataChanged, this, &Korl_EditorView::PostCommandStates);
   }
   RefreshTitle();
 }
@@ -91,10 +99,10 @@ bool Korl_EditorView::LoadDocument(const QString& fullPath, const QString& short
   }
   fullPath_ = fullPath;
   shortName_ = shortName;
-  writeTime_ = korl_editor::FileWriteTime(fullPath.toStdString());
+  writeTime_ = WriteTimeOf(fullPath);
   SyncMarks();
   // Files we may not write (installed library sources) open read-only.
-  control_->setReadOnly(::access(fullPath.toLocal8Bit().constData(), W_OK) != 0);
+  control_->setReadOnly(::access(QFile::encodeName(fullPath).constData(), W_OK) != 0);
   RefreshTitle();
   EmitStatus();
   return true;
@@ -106,13 +114,13 @@ bool Korl_EditorView::WriteTo(const QString& path) {
     Korl_GetEditorPrompts().warn(this, QStringLiteral("Error: Failed to save: %1\n\n").arg(path) + ErrorText(err));
     return false;
   }
-  writeTime_ = korl_editor::FileWriteTime(path.toStdString());
+  writeTime_ = WriteTimeOf(path);
   return true;
 }
 
 bool Korl_EditorView::SaveDocument() {
   if (fullPath_.isEmpty()) return SaveDocumentAs();
-  if (!control_->IsModified() && korl_editor::FileWriteTime(fullPath_.toStdString()) == writeTime_) return true;
+  if (!control_->IsModified() && WriteTimeOf(fullPath_) == writeTime_) return true;
   const bool ok = WriteTo(fullPath_);
   RefreshTitle();
   return ok;
@@ -235,11 +243,24 @@ QString Korl_EditorView::OvertypeText() const { return control_->IsOvertype() ? 
 
 QString Korl_EditorView::ReadOnlyText() const { return control_->isReadOnly() ? QStringLiteral("READ") : QString(); }
 
+void Korl_EditorView::PostCommandStates() {
+  // Many changes arrive per keystroke; the frame hears about them once.
+  if (statesPosted_) return;
+  statesPosted_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        statesPosted_ = false;
+        emit commandStatesChanged();
+      },
+      Qt::QueuedConnection);
+}
+
 void Korl_EditorView::EmitStatus() { emit statusTextsChanged(PositionText(), OvertypeText(), ReadOnlyText()); }
 
 void Korl_EditorView::CheckForOutsideChange() {
   if (!checkAllowed_ || fullPath_.isEmpty()) return;
-  const std::int64_t now = korl_editor::FileWriteTime(fullPath_.toStdString());
+  const std::int64_t now = WriteTimeOf(fullPath_);
   if (now == 0 || now <= writeTime_) return;
   checkAllowed_ = false;
   QPointer<Korl_EditorView> self(this);
@@ -259,7 +280,7 @@ void Korl_EditorView::CheckForOutsideChange() {
     if (!self) return;
   }
   // Asked once per change: whatever the answer, this time is now known.
-  const std::int64_t after = korl_editor::FileWriteTime(fullPath_.toStdString());
+  const std::int64_t after = WriteTimeOf(fullPath_);
   writeTime_ = after != 0 ? after : now;
   checkAllowed_ = true;
   RefreshTitle();
@@ -279,8 +300,12 @@ void Korl_EditorView::ToggleBreakpointAt(int line0) {
       host->AddBreakpoint(fullPath_, line0 + 1);
     }
   }
-  control_->SetLineStyle(line0, control_->LineStyle(line0) ^ Korl_EditControl::kBreakpointStyle);
-  SyncMarks();
+  // Other documents of the same file (opened under another short name) show it too.
+  if (manager_) {
+    manager_->SetBreakpointMark(fullPath_, line0 + 1, !marked);
+  } else {
+    SetBreakpointMark(line0, !marked);
+  }
 }
 
 void Korl_EditorView::SetBreakpointMark(int line0, bool on) {
@@ -318,9 +343,17 @@ void Korl_EditorView::OnStyledLineDeleted(int line, int style) {
   if (Korl_BreakpointHost* host = manager_ ? manager_->BreakpointHost() : nullptr) {
     host->RemoveBreakpoint(fullPath_, line + 1);
   }
+  if (manager_) {
+    for (Korl_EditorChildFrame* other : manager_->DocumentsOfPath(fullPath_)) {
+      if (other->View() != this) other->View()->SetBreakpointMark(line, false);
+    }
+  }
 }
 
-void Korl_EditorView::GoToLine(int line0) { control_->RunCommand(Korl_EditControl::CmdGotoLine, std::max(0, line0)); }
+void Korl_EditorView::GoToLine(int line0) {
+  // -1 is the go-to-line command's "ask the user"; other negatives mean no line.
+  if (line0 >= -1) control_->RunCommand(Korl_EditControl::CmdGotoLine, line0);
+}
 
 void Korl_EditorView::SetHighlightedLine(int line0) { control_->SetHighlightedLine(line0); }
 
@@ -352,6 +385,29 @@ void Korl_EditorView::OpenCorresponding() {
       return;
     }
   }
+}
+
+void Korl_EditorView::ShowContextMenu(const QPoint& at) {
+  // The control's own menu (undo, clipboard, select all) plus the commands
+  // that act on the line under the caret.
+  QMenu* menu = control_->createStandardContextMenu();
+  if (!menu) menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->addSeparator();
+  auto add = [this, menu](const QString& text, const QKeySequence& keys, int id) {
+    QAction* a = menu->addAction(text, this, [this, id] { OnCommand(id); });
+    a->setShortcut(keys);
+    a->setShortcutVisibleInContextMenu(true);
+    bool enabled = true;
+    CommandState(id, &enabled, nullptr);
+    a->setEnabled(enabled);
+  };
+  add(QStringLiteral("Toggle &Breakpoint"), QKeySequence(Qt::Key_F9), korl_cmd::ToggleBreakpoint);
+  add(QStringLiteral("Toggle Boo&kmark"), QKeySequence(Qt::CTRL | Qt::Key_F2), korl_cmd::BookmarkToggle);
+  add(QStringLiteral("&Goto Line..."), QKeySequence(Qt::CTRL | Qt::Key_G), korl_cmd::EditGotoLine);
+  add(QStringLiteral("Open Correspondin&g .h or .cpp"), QKeySequence(Qt::ALT | Qt::Key_O),
+      korl_cmd::OpenCorresponding);
+  menu->popup(control_->mapToGlobal(at));
 }
 
 void Korl_EditorView::Print() {
@@ -415,12 +471,15 @@ void Korl_EditorManager::SetAutoChangeCheck(bool on) {
 }
 
 void Korl_EditorManager::CheckActive() {
+  // Not over another dialog, and not while the user works in another program:
+  // the check runs again when Korl becomes active.
+  if (QApplication::activeModalWidget() || QGuiApplication::applicationState() != Qt::ApplicationActive) return;
   if (Korl_EditorView* view = ActiveView()) view->CheckForOutsideChange();
 }
 
 Korl_EditorChildFrame* Korl_EditorManager::CreateChild() {
   auto* child = new Korl_EditorChildFrame(this);
-  children_ << child;
+  children_.append({static_cast<QObject*>(child), child});
   connect(child, &QObject::destroyed, this, &Korl_EditorManager::Forget);
   Korl_EditorView* view = child->View();
   connect(view, &Korl_EditorView::statusTextsChanged, this,
@@ -436,7 +495,7 @@ Korl_EditorChildFrame* Korl_EditorManager::CreateChild() {
 
 void Korl_EditorManager::Forget(QObject* child) {
   for (qsizetype i = children_.size() - 1; i >= 0; --i) {
-    if (children_[i].isNull() || children_[i].data() == child) children_.removeAt(i);
+    if (children_[i].key == child || children_[i].child.isNull()) children_.removeAt(i);
   }
   // The frame learns about the new active child through subWindowActivated;
   // without one left, the status panes empty.
@@ -457,6 +516,9 @@ void Korl_EditorManager::Activate(Korl_EditorChildFrame* child) {
 }
 
 void Korl_EditorManager::OnSubWindowActivated(QMdiSubWindow* window) {
+  // The area reports "no window" while Korl itself is inactive; the current
+  // child stays the one commands go to.
+  if (!window) window = area_->currentSubWindow();
   auto* child = qobject_cast<Korl_EditorChildFrame*>(window);
   Korl_EditorView* view = child ? child->View() : nullptr;
   if (view == active_ && window) return;
@@ -472,23 +534,29 @@ void Korl_EditorManager::OnSubWindowActivated(QMdiSubWindow* window) {
   if (view && checkTimer_->isActive()) QTimer::singleShot(0, this, &Korl_EditorManager::CheckActive);
 }
 
-Korl_EditorChildFrame* Korl_EditorManager::NewDocument() {
-  Korl_EditorChildFrame* child = CreateChild();
+void Korl_EditorManager::Place(Korl_EditorChildFrame* child) {
+  // Follow a maximised active child; otherwise take most of the area.
   const bool maximized = area_->currentSubWindow() && area_->currentSubWindow()->isMaximized();
   area_->addSubWindow(child);
   if (maximized) {
     child->showMaximized();
   } else {
+    const QSize room = area_->viewport()->size();
+    child->resize(std::max(420, room.width() * 3 / 4), std::max(300, room.height() * 3 / 4));
     child->show();
   }
   Activate(child);
+}
+
+Korl_EditorChildFrame* Korl_EditorManager::NewDocument() {
+  Korl_EditorChildFrame* child = CreateChild();
+  Place(child);
   return child;
 }
 
 Korl_EditorChildFrame* Korl_EditorManager::FindDocument(const QString& fullPath, const QString& shortName) const {
   if (fullPath.isEmpty()) return nullptr;
-  for (const auto& child : children_) {
-    if (!child) continue;
+  for (Korl_EditorChildFrame* child : Documents()) {
     const Korl_EditorView* view = child->View();
     if (view->FullPath() == fullPath && view->ShortName() == shortName) return child;
   }
@@ -508,14 +576,7 @@ Korl_EditorChildFrame* Korl_EditorManager::OpenDocument(const QString& fullPath,
   if (host_) {
     for (int line : host_->BreakpointLines(fullPath)) child->View()->SetBreakpointMark(line - 1, true);
   }
-  const bool maximized = area_->currentSubWindow() && area_->currentSubWindow()->isMaximized();
-  area_->addSubWindow(child);
-  if (maximized) {
-    child->showMaximized();
-  } else {
-    child->show();
-  }
-  Activate(child);
+  Place(child);
   return child;
 }
 
@@ -529,7 +590,7 @@ Korl_EditorChildFrame* Korl_EditorManager::OpenDocumentAtLine(const QString& ful
 Korl_EditorChildFrame* Korl_EditorManager::ShowPosition(const QString& fullPath, const QString& shortName,
                                                         int line0) {
   Korl_EditorChildFrame* child = OpenDocument(fullPath, shortName);
-  if (child) {
+  if (child && line0 >= 0) {
     child->View()->GoToLine(line0);
     child->View()->SetHighlightedLine(line0);
   }
@@ -542,8 +603,8 @@ void Korl_EditorManager::ClearPosition(const QString& fullPath, const QString& s
 
 QList<Korl_EditorChildFrame*> Korl_EditorManager::Documents() const {
   QList<Korl_EditorChildFrame*> out;
-  for (const auto& child : children_) {
-    if (child) out << child.data();
+  for (const Entry& e : children_) {
+    if (e.child) out << e.child.data();
   }
   return out;
 }
@@ -555,6 +616,40 @@ Korl_EditorChildFrame* Korl_EditorManager::ActiveChild() const {
 Korl_EditorView* Korl_EditorManager::ActiveView() const {
   Korl_EditorChildFrame* child = ActiveChild();
   return child ? child->View() : nullptr;
+}
+
+QList<Korl_EditorChildFrame*> Korl_EditorManager::DocumentsOfPath(const QString& fullPath) const {
+  QList<Korl_EditorChildFrame*> out;
+  if (fullPath.isEmpty()) return out;
+  for (Korl_EditorChildFrame* child : Documents()) {
+    if (child->View()->FullPath() == fullPath) out << child;
+  }
+  return out;
+}
+
+void Korl_EditorManager::SetBreakpointMark(const QString& fullPath, int line, bool on) {
+  for (Korl_EditorChildFrame* child : DocumentsOfPath(fullPath)) child->View()->SetBreakpointMark(line - 1, on);
+}
+
+void Korl_EditorManager::MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine) {
+  if (fromLine == toLine) return;
+  for (Korl_EditorChildFrame* child : DocumentsOfPath(fullPath)) {
+    child->View()->SetBreakpointMark(fromLine - 1, false);
+    child->View()->SetBreakpointMark(toLine - 1, true);
+  }
+}
+
+bool Korl_EditorManager::SaveAllDocuments() {
+  // The active document first, then the others in window order.
+  QList<Korl_EditorChildFrame*> order;
+  if (Korl_EditorChildFrame* active = ActiveChild()) order << active;
+  for (QMdiSubWindow* window : area_->subWindowList(QMdiArea::CreationOrder)) {
+    auto* child = qobject_cast<Korl_EditorChildFrame*>(window);
+    if (child && !order.contains(child)) order << child;
+  }
+  bool ok = true;
+  for (Korl_EditorChildFrame* child : order) ok = child->View()->SaveDocument() && ok;
+  return ok;
 }
 
 void Korl_EditorManager::CloseAllDocuments() {

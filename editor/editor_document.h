@@ -10,10 +10,14 @@
 //                                             short name) and activates, else
 //                                             loads; nullptr when loading fails
 //   OpenDocumentAtLine(path, short, line0) -> as OpenDocument, caret to line
+//                                             (-1 asks the user for the line)
 //   ShowPosition(path, short, line0)       -> as OpenDocumentAtLine, and the
 //                                             line becomes the highlighted stop line
 //   ClearPosition(path, short)             -> that document loses its stop line
 //   FindDocument / Documents / ActiveView / ActiveChild
+//   SaveAllDocuments(), CloseAllDocuments()
+//   SetBreakpointMark(path, line, on), MoveBreakpointMark(path, from, to):
+//                                          marks in every document of that path
 //   FileNameRule(path), ProjectRule(path, projectDir): the two short names
 //   SetBreakpointHost(host)                -> see Korl_BreakpointHost
 //   FrameCaption()                         -> "Korl - title" or "Korl"
@@ -44,10 +48,23 @@
 // a mark, the mark moves with its text and the view reports it through
 // MoveBreakpoint; a host that leaves that empty keeps its records where they
 // were (they then drift from the marks). When gdb moves a breakpoint, the
-// frame moves the mark with SetBreakpointMark.
+// frame moves the mark with Korl_EditorManager::MoveBreakpointMark.
 //
 // Questions and notices go through Korl_GetEditorPrompts() (editor_prompts.h),
-// which tests replace.
+// which tests replace. The outside-change check runs by itself on a timer
+// while Korl is active; tests that drive it call SetAutoChangeCheck(false).
+//
+// Typical wiring in the frame:
+//   editors_ = new Korl_EditorManager(mdiArea, this);
+//   editors_->SetBreakpointHost(&breakpointHost_);
+//   connect(editors_, &Korl_EditorManager::statusTextsChanged, ...panes...);
+//   connect(editors_, &Korl_EditorManager::commandStatesChanged, ...update actions...);
+//   // an action with id that the frame does not handle:
+//   if (Korl_EditorView* v = editors_->ActiveView()) v->OnCommand(id);
+//   // its enabling:
+//   bool on, check; if (v && v->CommandState(id, &on, &check)) { action->setEnabled(on); ... }
+// The Compile pane is a Korl_EditControl after ConfigureAsOutputPane()
+// (edit_control.h): AppendText, ClearText, LineText, lineActivated(line).
 
 #include <QList>
 #include <QMdiSubWindow>
@@ -117,7 +134,7 @@ class Korl_EditorView : public QWidget {
   bool HasBreakpointMark(int line0) const;
   QList<int> BreakpointMarkLines() const;  // 0-based
 
-  void GoToLine(int line0);
+  void GoToLine(int line0);  // -1 asks for the line
   void SetHighlightedLine(int line0);  // -1 = none
   int HighlightedLine() const;
   int CaretLineQuery() const;  // caret line + 1
@@ -134,6 +151,7 @@ class Korl_EditorView : public QWidget {
  private:
   void RefreshTitle();
   void EmitStatus();
+  void PostCommandStates();
   void OnSearchWrapped(bool passedEnd, const QString& text);
   void OnStyledLineDeleted(int line, int style);
   void OnLinesShifted();
@@ -141,6 +159,7 @@ class Korl_EditorView : public QWidget {
   bool WriteTo(const QString& path);
   void Print();
   void PrintSetup();
+  void ShowContextMenu(const QPoint& at);
 
   Korl_EditControl* control_;
   Korl_EditorChildFrame* frame_;
@@ -149,6 +168,7 @@ class Korl_EditorView : public QWidget {
   QString shortName_;
   std::int64_t writeTime_ = 0;
   bool checkAllowed_ = true;
+  bool statesPosted_ = false;
   QString title_;
   QList<int> marks_;  // breakpoint mark lines as last known, to report moves
 };
@@ -186,6 +206,15 @@ class Korl_EditorManager : public QObject {
   QList<Korl_EditorChildFrame*> Documents() const;
   Korl_EditorChildFrame* ActiveChild() const;
   Korl_EditorView* ActiveView() const;
+  // Breakpoint marks in every document of this full path (whatever its short
+  // name); lines are 1-based as in the table. For gdb moving a breakpoint:
+  // MoveBreakpointMark(path, requested line, line gdb chose).
+  void SetBreakpointMark(const QString& fullPath, int line, bool on);
+  void MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine);
+  QList<Korl_EditorChildFrame*> DocumentsOfPath(const QString& fullPath) const;
+
+  // Saves every editor document, the active one first; false when one failed.
+  bool SaveAllDocuments();
   // Asks every child to close (the usual "Save Changes" question each).
   void CloseAllDocuments();
 
@@ -212,6 +241,7 @@ class Korl_EditorManager : public QObject {
   friend class Korl_EditorView;
   friend class Korl_EditorChildFrame;
   Korl_EditorChildFrame* CreateChild();
+  void Place(Korl_EditorChildFrame* child);
   void Activate(Korl_EditorChildFrame* child);
   void Forget(QObject* child);
   void OnSubWindowActivated(QMdiSubWindow* window);
@@ -219,7 +249,13 @@ class Korl_EditorManager : public QObject {
 
   QMdiArea* area_;
   Korl_BreakpointHost* host_ = nullptr;
-  QList<QPointer<Korl_EditorChildFrame>> children_;
+  // The key is the child as a plain object, taken while it was whole: the
+  // destroyed signal arrives when it is a frame no more.
+  struct Entry {
+    QObject* key;
+    QPointer<Korl_EditorChildFrame> child;
+  };
+  QList<Entry> children_;
   QPointer<Korl_EditorView> active_;
   QTimer* checkTimer_;
 };

@@ -106,7 +106,7 @@ bool ReadWholeFile(const std::string& path, std::string* out, int* err) {
   return true;
 }
 
-bool WriteFileBeside(const std::string& path, const std::string& bytes, int* err) {
+bool WriteFileBeside(const std::string& path, std::string_view bytes, int* err) {
   if (path.empty()) {
     *err = ENOENT;
     return false;

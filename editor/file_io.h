@@ -5,11 +5,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace korl_editor {
 
 // Files above this size are refused rather than loaded into the control.
-inline constexpr std::int64_t kMaxEditableFileBytes = 256ll * 1024 * 1024;
+inline constexpr std::int64_t kMaxEditableFileBytes = 64ll * 1024 * 1024;
 
 // Nanoseconds since the epoch of the file's last modification; 0 when the
 // file cannot be examined (a missing file counts as "no time").
@@ -23,7 +24,7 @@ bool ReadWholeFile(const std::string& path, std::string* out, int* err);
 // them to disk and only then renames over the old file, so the old file stays
 // intact whenever anything fails. A symbolic link is followed: its target is
 // replaced, the link stays. The permissions of an existing file are kept.
-bool WriteFileBeside(const std::string& path, const std::string& bytes, int* err);
+bool WriteFileBeside(const std::string& path, std::string_view bytes, int* err);
 
 // The system's text for an errno value.
 std::string SystemErrorText(int err);

@@ -40,6 +40,7 @@ public:
     int64_t TokenLine() const { return tokenLine_; }
     uint64_t Offset() const { return consumed_ + pos_; }
     bool tooLong = false;
+    bool readError = false;  // the file could not be read (a directory, an I/O error)
 
 private:
     bool Refill();

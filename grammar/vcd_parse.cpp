@@ -78,6 +78,7 @@ void TokenSource::Close() {
     consumed_ = 0;
     line_ = tokenLine_ = 1;
     tooLong = false;
+    readError = false;
     buf_.clear();
     buf_.shrink_to_fit();
 }
@@ -87,7 +88,10 @@ bool TokenSource::Refill() {
     pos_ = end_ = 0;
     if (eof_ || !file_) return false;
     end_ = std::fread(buf_.data(), 1, buf_.size(), file_);
-    if (end_ == 0) eof_ = true;
+    if (end_ == 0) {
+        eof_ = true;
+        readError = std::ferror(file_) != 0;
+    }
     return end_ > 0;
 }
 
@@ -123,7 +127,10 @@ bool TokenSource::Next(std::string_view& tok) {
             buf_.resize(std::min(buf_.size() * 2, kMaxToken));
         }
         const size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
-        if (got == 0) eof_ = true;
+        if (got == 0) {
+            eof_ = true;
+            readError = std::ferror(file_) != 0;
+        }
         end_ += got;
     }
     tok = std::string_view(buf_.data() + start, pos_ - start);
@@ -155,7 +162,10 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
     std::string s;
     for (;;) {
         if (!src.Next(tok)) {
-            Error(kPgParseFailed, src.tooLong ? "a shorter token" : "$enddefinitions", src.Line());
+            if (src.readError)
+                Error(kPgErrorOpeningSource, "", 0);
+            else
+                Error(kPgParseFailed, src.tooLong ? "a shorter token" : "$enddefinitions", src.Line());
             return false;
         }
         const int64_t line = src.TokenLine();
@@ -337,6 +347,7 @@ bool ParserInterface::Impl::ProduceSimCommand() {
     for (;;) {
         if (!src.Next(tok)) {
             if (src.tooLong) Error(kPgParseFailed, "a shorter token", src.Line());
+            if (src.readError) Error(kPgErrorOpeningSource, "", 0);
             return finish();
         }
         const char c = tok[0];

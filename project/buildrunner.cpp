@@ -59,7 +59,7 @@ bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tool
     auto child = StartChildProcess(options, &startError);
     if (!child) {
         ::unlink((directory + kMakefileName).c_str());
-        return fail("Korl: cannot create Process: " + startError);
+        return fail(startError);
     }
 
     child_ = std::move(child);

@@ -8,6 +8,12 @@
 // and ExitFd() (poll() in korlc, socket notifiers in the window program) and
 // calls Process() when one is readable; WaitForEnd() is the blocking loop for
 // console use. Saving open editors before a build is the caller's part.
+//
+// In the window program: after Start(), one read notifier on OutputFd() and
+// one on ExitFd(), both calling Process(); disable a notifier once its getter
+// returns -1 (the descriptor stays open but is at its end), and delete both
+// in the end callback at the latest: the descriptors are closed by then, and
+// a build started from that callback may get the same numbers.
 #include <functional>
 #include <memory>
 #include <string>

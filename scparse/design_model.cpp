@@ -9,6 +9,7 @@ std::string moduleTypeName(const std::string& type) {
 
 void DesignModel::clear() {
     modules.clear();
+    moduleIndex_.clear();
     memberImpls.clear();
     classes.clear();
 }
@@ -16,10 +17,15 @@ void DesignModel::clear() {
 std::shared_ptr<ModuleRecord> DesignModel::findOrAddModule(const std::string& name) {
     if (auto m = findModule(name)) return m;
     modules.push_back(std::make_shared<ModuleRecord>(name, std::string()));
+    if (moduleIndex_.size() + 1 == modules.size()) moduleIndex_.emplace(name, modules.back());
     return modules.back();
 }
 
 std::shared_ptr<ModuleRecord> DesignModel::findModule(const std::string& name) const {
+    if (moduleIndex_.size() == modules.size()) {
+        auto it = moduleIndex_.find(name);
+        return it == moduleIndex_.end() ? nullptr : it->second;
+    }
     for (const auto& m : modules)
         if (m->name == name) return m;
     return nullptr;
@@ -44,26 +50,56 @@ void takeInstanceLabels(ModuleRecord& m, std::vector<std::shared_ptr<Item>>& ite
 
 }  // namespace
 
-void DesignModel::build() {
-    for (auto& mp : modules) {
+namespace {
+
+// Positions of list entries by a key, taken in list order; what was taken
+// is removed from the list at the end, keeping the order of the rest.
+template <class T>
+class TakeIndex {
+public:
+    TakeIndex(std::vector<std::shared_ptr<T>>& list, std::string (*key)(const T&)) : list_(list) {
+        taken_.assign(list.size(), false);
+        for (size_t i = 0; i < list.size(); ++i) index_[key(*list[i])].push_back(i);
+    }
+    // The first untaken entry with this key, or null.
+    std::shared_ptr<T> take(const std::string& key) {
+        auto it = index_.find(key);
+        if (it == index_.end()) return nullptr;
+        auto& [positions, next] = it->second;
+        if (next >= positions.size()) return nullptr;
+        size_t i = positions[next++];
+        taken_[i] = true;
+        return list_[i];
+    }
+    ~TakeIndex() {
+        size_t out = 0;
+        for (size_t i = 0; i < list_.size(); ++i)
+            if (!taken_[i]) list_[out++] = std::move(list_[i]);
+        list_.resize(out);
+    }
+
+private:
+    struct Positions {
+        std::vector<size_t> positions;
+        size_t next = 0;
+        void push_back(size_t i) { positions.push_back(i); }
+    };
+    std::vector<std::shared_ptr<T>>& list_;
+    std::vector<bool> taken_;
+    std::unordered_map<std::string, Positions> index_;
+};
+
+std::string ownerOf(const DeferredProcessItem& p) { return p.ownerClass; }
+std::string ownerOfInstance(const DeferredInstanceItem& i) { return i.ownerClass; }
+std::string implKey(const MemberImplItem& m) { return m.ownerClass + '\0' + m.name; }
+
+void resolveModules(DesignModel& model, TakeIndex<DeferredProcessItem>& deferredProcs,
+                    TakeIndex<DeferredInstanceItem>& deferredInsts, TakeIndex<MemberImplItem>& impls) {
+    for (auto& mp : model.modules) {
         ModuleRecord& m = *mp;
 
-        for (auto it = deferredProcesses.begin(); it != deferredProcesses.end();) {
-            if ((*it)->ownerClass == m.name) {
-                m.processes.push_back(*it);
-                it = deferredProcesses.erase(it);
-            } else {
-                ++it;
-            }
-        }
-        for (auto it = deferredInstances.begin(); it != deferredInstances.end();) {
-            if ((*it)->ownerClass == m.name) {
-                m.instances.push_back(*it);
-                it = deferredInstances.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        while (auto p = deferredProcs.take(m.name)) m.processes.push_back(p);
+        while (auto i = deferredInsts.take(m.name)) m.instances.push_back(i);
 
         // A name string given to a signal, port or export in the initialiser
         // list is its label, not a sub-module.
@@ -75,7 +111,7 @@ void DesignModel::build() {
             InstanceItem& inst = **it;
             auto obj = findByName(m.objects, inst.name);
             std::shared_ptr<ModuleRecord> type;
-            if (obj != m.objects.end()) type = findModule(moduleTypeName((*obj)->type));
+            if (obj != m.objects.end()) type = model.findModule(moduleTypeName((*obj)->type));
             if (!type) {
                 it = m.instances.erase(it);
                 continue;
@@ -92,13 +128,10 @@ void DesignModel::build() {
         }
 
         for (auto& fn : m.functions) {
-            auto impl = std::find_if(memberImpls.begin(), memberImpls.end(), [&](const auto& mi) {
-                return mi->name == fn->name && mi->ownerClass == m.name;
-            });
-            if (impl == memberImpls.end()) continue;
-            fn->implLine = (*impl)->implLine;
-            fn->implFile = (*impl)->implFile;
-            memberImpls.erase(impl);
+            auto impl = impls.take(m.name + '\0' + fn->name);
+            if (!impl) continue;
+            fn->implLine = impl->implLine;
+            fn->implFile = impl->implFile;
         }
 
         for (auto& proc : m.processes) {
@@ -112,6 +145,17 @@ void DesignModel::build() {
             proc->implFile = (*fn)->implFile;
             m.functions.erase(fn);
         }
+    }
+}
+
+}  // namespace
+
+void DesignModel::build() {
+    {
+        TakeIndex<DeferredProcessItem> deferredProcs(deferredProcesses, ownerOf);
+        TakeIndex<DeferredInstanceItem> deferredInsts(deferredInstances, ownerOfInstance);
+        TakeIndex<MemberImplItem> impls(memberImpls, implKey);
+        resolveModules(*this, deferredProcs, deferredInsts, impls);
     }
 
     auto mainIt = std::find_if(modules.begin(), modules.end(), [](const auto& m) { return m->main; });

@@ -5,6 +5,7 @@
 // trees keep the records they show alive across elaborations.
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 enum class DesignKind {
@@ -149,6 +150,8 @@ public:
     static constexpr int kMaxNodes = 100000;
 
 private:
+    // Name index of `modules`, trusted while it covers the whole list.
+    std::unordered_map<std::string, std::shared_ptr<ModuleRecord>> moduleIndex_;
     void expand(ModuleRecord& node, std::vector<const ModuleRecord*>& path, int& nodes);
 };
 

@@ -46,6 +46,8 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
         const std::string openPath = isAbsolute(path) || projectDir.empty() ? path : projectDir + path;
         FILE* in = std::fopen(openPath.c_str(), "r");
         if (!in) {
+            lexer.reset();
+            std::remove(reportPath.c_str());  // our scratch file; never leave it behind
             result.failedFile = path;
             result.consoleText = kElaborationError;
             return result;

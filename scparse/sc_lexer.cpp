@@ -201,9 +201,20 @@ void SC_Lexer::mainObjectDeclare() {
 }
 
 int SC_Lexer::yyaction(int rule) {
-    yyreturnflg = 1;
-    const int target = rule >= 0 && rule <= kRuleCount ? kRuleTarget[rule] : -1;
+    // Most matches are single skipped characters: keep their path short.
     const Action action = rule >= 0 && rule <= kRuleCount ? kRuleAction[rule] : Action::Nothing;
+    if (action == Action::Nothing) {
+        yyreturnflg = 0;
+        return 0;
+    }
+    yyreturnflg = 1;
+    runAction(rule, action);
+    yyreturnflg = 0;
+    return 0;
+}
+
+void SC_Lexer::runAction(int rule, Action action) {
+    const int target = kRuleTarget[rule];
     const int line = yylineno;
     auto enter = [&] {
         if (target >= 0) BEGIN(target);
@@ -872,6 +883,4 @@ int SC_Lexer::yyaction(int rule) {
             std::fputs("unexpected eof in comment\n", stdout);
             break;
     }
-    yyreturnflg = 0;
-    return 0;
 }

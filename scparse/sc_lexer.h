@@ -9,6 +9,10 @@
 #include "scparse/design_model.h"
 #include "scparse/yylexer.h"
 
+namespace sc_rules {
+enum class Action : unsigned char;
+}
+
 // Fixed-size text of at most Size-1 characters; longer text is cut.
 template <int Size>
 struct FixedText {
@@ -27,7 +31,10 @@ struct FixedText {
     }
     void append(char c) { append(&c, 1); }
     bool empty() const { return n == 0; }
-    bool equals(const char* text) const { return std::char_traits<char>::compare(s, text, static_cast<size_t>(n) + 1) == 0; }
+    bool equals(const char* text) const {
+        const size_t len = std::char_traits<char>::length(text);
+        return len == static_cast<size_t>(n) && std::char_traits<char>::compare(s, text, len) == 0;
+    }
     std::string str() const { return std::string(s, static_cast<size_t>(n)); }
 };
 
@@ -75,6 +82,7 @@ public:
     std::shared_ptr<ClassRecord> currentClass;
 
 private:
+    void runAction(int rule, sc_rules::Action action);
     void report(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))

@@ -90,7 +90,7 @@ void yylexer::yycleanup() {
 }
 
 int yylexer::yygetchar() {
-    int ch = std::getc(yyin);
+    int ch = getc_unlocked(yyin);  // one scanner per stream, one thread
     return ch == EOF ? -1 : (ch & 0xff);
 }
 
@@ -166,18 +166,6 @@ void yylexer::yygrowunput() {
     if (yyunputbufptr != yysunputbufptr) delete[] yyunputbufptr;
     yyunputbufptr = buf;
     yyunput_size = size;
-}
-
-int yyflexer::nextState(int state, int ch) const {
-    for (;;) {
-        const yystate_t& row = yystateaction[state];
-        int index = row.base + ch;
-        if (index >= 0 && index < yytransitionmax && yytransitionaction[index].check == state)
-            return yytransitionaction[index].next;
-        if (row.def < 0) return ch <= 255 ? -row.def : 0;
-        if (row.def == 0) return 0;
-        state = row.def;
-    }
 }
 
 int yyflexer::yylex() {

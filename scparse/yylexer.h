@@ -99,7 +99,18 @@ public:
     int yylex() override;
 
 protected:
-    int nextState(int state, int ch) const;
+    int nextState(int state, int ch) const {
+        for (;;) {
+            const yystate_t& row = yystateaction[state];
+            const int index = row.base + ch;
+            if (static_cast<unsigned>(index) < static_cast<unsigned>(yytransitionmax) &&
+                yytransitionaction[index].check == state)
+                return yytransitionaction[index].next;
+            if (row.def < 0) return ch <= 255 ? -row.def : 0;
+            if (row.def == 0) return 0;
+            state = row.def;
+        }
+    }
     bool hasTransitions(int state) const {
         return yystateaction[state].def != 0 || yystateaction[state].base != 0;
     }

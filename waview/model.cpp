@@ -50,26 +50,24 @@ bool FileManager::Close() {
 
 Waview_Signal::~Waview_Signal() = default;
 
-ChangeEntry& Waview_Signal::NextSlot(int64_t t) {
+ChangeEntry& Waview_Signal::NewBlockSlot(int64_t t) {
     if (lastBlock < 0) {
-        // The leading sentinel {-1, 0} is the value before the first change.
-        blocks.push_back(std::make_unique<EntryBlock>());
+        // The leading sentinel {-1, 0} in slot 0 is the value before the first change.
+        blocks.push_back(owner->AllocBlock());
+        blockStart_.push_back(-1);
         lastBlock = 0;
-        lastPos = 0;
-    }
-    if (++lastPos == kBlockSize) {
-        lastPos = 0;
+        lastPos = 1;
+    } else {
+        blocks.push_back(owner->AllocBlock());
+        blockStart_.push_back(t);
         ++lastBlock;
-        blocks.push_back(std::make_unique<EntryBlock>());
+        lastPos = 0;
     }
-    ChangeEntry& e = blocks[lastBlock]->entries[lastPos];
+    tail_ = blocks.back();
+    ChangeEntry& e = tail_->entries[lastPos];
     e.time = t;
     return e;
 }
-
-void Waview_Signal::AppendState(int64_t t, int32_t code) { NextSlot(t).SetState(code); }
-void Waview_Signal::AppendInteger(int64_t t, int64_t value) { NextSlot(t).SetInt(value); }
-void Waview_Signal::AppendReal(int64_t t, double value) { NextSlot(t).SetReal(value); }
 
 void Waview_Signal::AppendClosing(int64_t t) {
     if (lastBlock < 0) return;
@@ -92,18 +90,32 @@ const ChangeEntry* Waview_Signal::LastEntry() const {
     return &blocks[lastBlock]->entries[lastPos];
 }
 
-const EntryCursor* Waview_Signal::LowerBound(int64_t t) {
+int64_t Waview_Signal::FirstNotBefore(int64_t t) const {
+    // Same result as a binary search over all entries (signed times, first of
+    // equal times), but over the block starts first and then inside one block.
     const int64_t count = EntryCount();
-    if (count <= 0) return nullptr;
-    int64_t lo = -1, hi = count;
-    while (hi - lo >= 2) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (t > blocks[mid / kBlockSize]->entries[mid % kBlockSize].time)
-            lo = mid;
+    if (count <= 0) return count;
+    const int64_t k = std::lower_bound(blockStart_.begin(), blockStart_.begin() + lastBlock + 1, t) -
+                      blockStart_.begin();
+    if (k == 0) return 0;
+    const int64_t b = k - 1;
+    const int32_t end = b == lastBlock ? lastPos + 1 : kBlockSize;
+    const ChangeEntry* e = blocks[b]->entries;
+    int32_t lo = 1, hi = end;  // slot 0 is known to be earlier than t
+    while (lo < hi) {
+        const int32_t mid = (lo + hi) / 2;
+        if (e[mid].time < t)
+            lo = mid + 1;
         else
             hi = mid;
     }
-    if (hi == count) return nullptr;
+    return b * kBlockSize + lo;
+}
+
+const EntryCursor* Waview_Signal::LowerBound(int64_t t) {
+    const int64_t count = EntryCount();
+    const int64_t hi = FirstNotBefore(t);
+    if (count <= 0 || hi == count) return nullptr;
     cursor.slot = static_cast<int32_t>(hi % kBlockSize);
     cursor.block = static_cast<int32_t>(hi / kBlockSize);
     return &cursor;
@@ -117,18 +129,9 @@ const ChangeEntry* Waview_Signal::PreviousEntry(const EntryCursor* c) const {
 }
 
 const ChangeEntry* Waview_Signal::ValueAt(int64_t t) const {
-    // Same search as LowerBound without touching the shared cursor.
     const int64_t count = EntryCount();
-    if (count <= 0) return nullptr;
-    int64_t lo = -1, hi = count;
-    while (hi - lo >= 2) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (t > blocks[mid / kBlockSize]->entries[mid % kBlockSize].time)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    if (hi == count || hi == 0) return nullptr;
+    const int64_t hi = FirstNotBefore(t);
+    if (count <= 0 || hi == count || hi == 0) return nullptr;
     return &blocks[(hi - 1) / kBlockSize]->entries[(hi - 1) % kBlockSize];
 }
 
@@ -192,7 +195,7 @@ bool Waview_Signal::SaveData(int64_t t) {
     FileManager& f = *owner;
     f.Write(&lastPos, 4);
     f.Write(&lastBlock, 4);
-    for (int32_t b = 0; b <= lastBlock; ++b) f.Write(blocks[b].get(), sizeof(EntryBlock));
+    for (int32_t b = 0; b <= lastBlock; ++b) f.Write(blocks[b], sizeof(EntryBlock));
     return !f.Failed();
 }
 
@@ -203,20 +206,24 @@ bool Waview_Signal::LoadData() {
     if (pos < 0 || pos >= kBlockSize || last < -1) return false;
     if (last == -1 && pos != kBlockSize - 1) return false;
     blocks.clear();
+    blockStart_.clear();
     lastPos = kBlockSize - 1;
     lastBlock = -1;
     // Blocks are read one by one so a lying count fails at the file's end
     // instead of reserving memory it names.
     for (int32_t b = 0; b <= last; ++b) {
-        auto block = std::make_unique<EntryBlock>();
-        if (!f.Read(block.get(), sizeof(EntryBlock))) {
+        EntryBlock* block = owner->AllocBlock();
+        if (!f.Read(block, sizeof(EntryBlock))) {
             blocks.clear();
+            blockStart_.clear();
             return false;
         }
-        blocks.push_back(std::move(block));
+        blocks.push_back(block);
+        blockStart_.push_back(block->entries[0].time);
     }
     lastPos = pos;
     lastBlock = last;
+    tail_ = blocks.empty() ? nullptr : blocks.back();
     ComputeMinMax();
     return true;
 }
@@ -359,6 +366,29 @@ const ChangeEntry* Waview_CompositeHierarchy::NextTransition(int64_t t) {
     return Earliest([t](Waview_Hierarchy& r) { return r.NextTransition(t); });
 }
 
+void Waview_CompositeHierarchy::DrawBusShape(const SegmentView& view, const RowRect& rect,
+                                             SegmentSink& dc, int64_t end) {
+    const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
+    const ChangeEntry* e = Seek(view.start);
+    // Ends: every NextTransition call either advances a child's cursor or
+    // returns a later time.
+    while (e) {
+        const int64_t t = e->time;
+        const int64_t x = view.X(std::max<int64_t>(t, view.start));
+        const ChangeEntry* next = NextTransition(t);
+        while (next && next->time == t) next = NextTransition(t);  // bits changing together
+        const int64_t x2 = next ? view.X(next->time) : view.X(end);
+        if (t >= view.start) {
+            dc.Line(x - 1, top, x + 1, bottom, kBusColour);
+            dc.Line(x - 1, bottom, x + 1, top, kBusColour);
+        }
+        dc.Line(x + 1, top, x2 - 1, top, kBusColour);
+        dc.Line(x + 1, bottom, x2 - 1, bottom, kBusColour);
+        if (!next || next->time >= end) break;
+        e = next;
+    }
+}
+
 bool Waview_CompositeHierarchy::SaveRow(FileManager& f) const {
     Waview_Hierarchy::SaveRow(f);
     const int32_t count = static_cast<int32_t>(children.size());
@@ -469,9 +499,21 @@ bool Waview_FileManager::ComputeEndTime() {
     return true;
 }
 
+EntryBlock* Waview_FileManager::AllocBlock() {
+    if (chunkUsed_ == chunkSize_) {
+        // Chunks grow with the document (up to 1 MiB) so small documents stay small.
+        chunkSize_ = std::min<size_t>(2048, std::max<size_t>(8, chunkSize_ * 2));
+        chunks_.push_back(std::make_unique<EntryBlock[]>(chunkSize_));
+        chunkUsed_ = 0;
+    }
+    return &chunks_.back()[chunkUsed_++];
+}
+
 void Waview_FileManager::Clear() {
     rows.clear();
     signals.clear();
+    chunks_.clear();
+    chunkUsed_ = chunkSize_ = 0;
     signalCount = rowCount = 0;
     timescaleExponent = 0;
 }

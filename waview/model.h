@@ -72,9 +72,9 @@ public:
 
     const Waview_Type& Type() const { return *AsType(); }
 
-    void AppendState(int64_t t, int32_t code);
-    void AppendInteger(int64_t t, int64_t value);
-    void AppendReal(int64_t t, double value);
+    void AppendState(int64_t t, int32_t code) { NextSlot(t).SetState(code); }
+    void AppendInteger(int64_t t, int64_t value) { NextSlot(t).SetInt(value); }
+    void AppendReal(int64_t t, double value) { NextSlot(t).SetReal(value); }
     void AppendClosing(int64_t t);
 
     // First entry not earlier than t; sets and returns the signal's cursor.
@@ -98,7 +98,7 @@ public:
     int32_t lastPos = kBlockSize - 1;
     int32_t lastBlock = -1;
     int32_t blockSize = kBlockSize;
-    std::vector<std::unique_ptr<EntryBlock>> blocks;
+    std::vector<EntryBlock*> blocks;  // owned by the document's block pool
     const ChangeEntry* previous = nullptr;  // drawing scratch
     const ChangeEntry* current = nullptr;
     const ChangeEntry* minEntry = nullptr;
@@ -107,7 +107,19 @@ public:
 
 protected:
     virtual const Waview_Type* AsType() const = 0;
-    ChangeEntry& NextSlot(int64_t t);
+    ChangeEntry& NextSlot(int64_t t) {
+        if (++lastPos == kBlockSize || lastBlock < 0) [[unlikely]]
+            return NewBlockSlot(t);
+        ChangeEntry& e = tail_->entries[lastPos];
+        e.time = t;
+        return e;
+    }
+    EntryBlock* tail_ = nullptr;  // blocks.back(), kept here to spare a memory access per append
+    ChangeEntry& NewBlockSlot(int64_t t);
+    // Index of the first entry whose time is not earlier than t (count if none).
+    int64_t FirstNotBefore(int64_t t) const;
+    // Time of slot 0 of every block, contiguous, so a search touches one block.
+    std::vector<int64_t> blockStart_;
     template <class Less>
     void MinMaxBy(Less less);
 };
@@ -214,6 +226,9 @@ public:
     bool LoadRow(FileManager& f, std::string* error) override;
     std::string& ValueTextAt(std::string& out, int64_t t) override;
     Waview_Hierarchy* ChildAt(int32_t i) const;
+    // Bus shape of the row over [view.start, end): a crossing at each change
+    // and the two rails up to the next change, in the bus colour.
+    void DrawBusShape(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int64_t end);
 
     std::vector<int32_t> children;
     int32_t expanded = 1;
@@ -253,6 +268,9 @@ public:
     void Clear();
     // Rows that are nobody's child, in index order (the tree's top level).
     std::vector<int32_t> TopRows() const;
+    // A fresh block of unused slots, carved from large chunks so that import
+    // does not pay one allocation per 32 entries. Freed with the document.
+    EntryBlock* AllocBlock();
 
 private:
     int32_t signalCount = 0;
@@ -261,4 +279,6 @@ private:
     std::vector<std::unique_ptr<Waview_Hierarchy>> rows;
     int64_t endTime = -1;
     int32_t timescaleExponent = 0;
+    std::vector<std::unique_ptr<EntryBlock[]>> chunks_;
+    size_t chunkUsed_ = 0, chunkSize_ = 0;
 };

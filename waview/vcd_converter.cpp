@@ -1,6 +1,7 @@
 #include "waview/vcd_converter.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "grammar/parser.h"
@@ -93,11 +94,20 @@ bool Waview_VCDConverter::Convert() {
     if (parser_->GetMessageCount() > 0) {
         ReportParserMessages();
         ok = false;
+    } else if (ok && wavePath_ == dumpPath_) {
+        messages_.push_back({"Error", "The wave file would replace the dump " + dumpPath_});
+        ok = false;
     } else if (ok) {
         std::string error;
         if (!WriteWaveFile(*doc_, wavePath_, &error, largestTime_)) {
             messages_.push_back({"Error", error});
             ok = false;
+        } else {
+            // Same end time a reader computes: the largest last-entry time.
+            int64_t end = -1;
+            for (int32_t i = 0; i < doc_->SignalCount(); ++i)
+                if (const ChangeEntry* e = doc_->Signal(i)->LastEntry()) end = std::max(end, e->time);
+            doc_->SetEndTime(end);
         }
     }
     ReleaseParserInterface(parser_);
@@ -209,7 +219,7 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
         row->order = order;
         row->name = Cut(range ? name + "[" + first + "]" : name);
         row->signalIndex = s->index;
-        idMap_.emplace(code, row->index);
+        AddTarget(code, Target{row->index, s, 0, 0});
         return row->index;
     }
     if (size > kMaxBusWidth)
@@ -220,7 +230,8 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
     bus->order = order;
     bus->name = Cut(name);
     const int32_t busIndex = bus->index;
-    idMap_.emplace(code, busIndex);
+    AddTarget(code, Target{busIndex, nullptr, static_cast<uint32_t>(busBits_.size()),
+                           static_cast<uint32_t>(size)});
     int64_t msb = size - 1, lsb = 0;
     if (!first.empty() && !second.empty()) {
         if (!ParseDecimal(first, msb) || !ParseDecimal(second, lsb))
@@ -238,6 +249,7 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
         row->name = Cut(name + "[" + std::to_string(bit) + "]");
         row->signalIndex = s->index;
         children.push_back(row->index);
+        busBits_.push_back(s);
     }
     static_cast<Waview_CompositeHierarchy*>(doc_->Row(busIndex))->children = std::move(children);
     return busIndex;
@@ -252,45 +264,100 @@ bool Waview_VCDConverter::SetTime(std::string_view digits) {
     return true;
 }
 
+bool Waview_VCDConverter::Pack(std::string_view code, uint64_t& key) {
+    if (code.empty() || code.size() > 7) return false;
+    uint64_t k = uint64_t(code.size()) << 56;
+    for (size_t i = 0; i < code.size(); ++i) k |= uint64_t(uint8_t(code[i])) << (8 * i);
+    key = k;
+    return true;
+}
+
+const Waview_VCDConverter::Target* Waview_VCDConverter::FindTarget(std::string_view code) const {
+    uint64_t key;
+    if (Pack(code, key)) {
+        if (shortCodes_.empty()) return nullptr;
+        const size_t mask = shortCodes_.size() - 1;
+        for (size_t i = (key * 0x9E3779B97F4A7C15ull) >> 20 & mask;; i = (i + 1) & mask) {
+            if (shortCodes_[i].first == key) return &targets_[shortCodes_[i].second];
+            if (shortCodes_[i].first == 0) return nullptr;
+        }
+    }
+    auto it = longCodes_.find(code);
+    return it == longCodes_.end() ? nullptr : &targets_[it->second];
+}
+
+void Waview_VCDConverter::AddTarget(const std::string& code, const Target& t) {
+    if (FindTarget(code)) return;  // the first declaration keeps the code
+    const int32_t index = static_cast<int32_t>(targets_.size());
+    targets_.push_back(t);
+    uint64_t key;
+    if (!Pack(code, key)) {
+        longCodes_.emplace(code, index);
+        return;
+    }
+    if ((shortCount_ + 1) * 2 > shortCodes_.size()) {
+        std::vector<std::pair<uint64_t, int32_t>> old(std::max<size_t>(64, shortCodes_.size() * 2));
+        old.swap(shortCodes_);
+        shortCount_ = 0;
+        for (const auto& [k, v] : old)
+            if (k) {
+                const size_t mask = shortCodes_.size() - 1;
+                size_t i = (k * 0x9E3779B97F4A7C15ull) >> 20 & mask;
+                while (shortCodes_[i].first) i = (i + 1) & mask;
+                shortCodes_[i] = {k, v};
+                ++shortCount_;
+            }
+    }
+    const size_t mask = shortCodes_.size() - 1;
+    size_t i = (key * 0x9E3779B97F4A7C15ull) >> 20 & mask;
+    while (shortCodes_[i].first) i = (i + 1) & mask;
+    shortCodes_[i] = {key, index};
+    ++shortCount_;
+}
+
 bool Waview_VCDConverter::ValueChange(uint64_t node) {
     ParserInterface& p = *parser_;
     const PGNode value = p.GetChildNode(node, 0);
     const PGNode ident = p.GetNextSiblingNode(value);
-    auto it = idMap_.find(p.NodeTextView(ident));
+    const Target* target = FindTarget(p.NodeTextView(ident));
     // An undeclared identifier code names no signal: the change is skipped.
-    if (it == idMap_.end()) return true;
-    Waview_Hierarchy* target = doc_->Row(it->second);
+    if (!target) return true;
     const std::string_view text = p.NodeTextView(value);
     const int32_t sym = p.NodeSymbol(value);
     if (sym == kSymBinaryNumber) {
-        if (Waview_Signal* s = target->GetSignal()) s->AppendState(currentTime_, StateCodeOf(text[0]));
+        // A scalar value aimed at a bus has no signal to go to: skipped.
+        if (target->signal) target->signal->AppendState(currentTime_, StateCodeOf(text[0]));
         return true;
     }
     if (sym == kSymRealNumber) {
-        if (Waview_Signal* s = target->GetSignal())
-            s->AppendReal(currentTime_, std::atof(std::string(text).c_str()));
+        if (target->signal) {
+            char buf[64];
+            const size_t n = std::min(text.size(), sizeof buf - 1);
+            std::memcpy(buf, text.data(), n);
+            buf[n] = 0;
+            target->signal->AppendReal(currentTime_, std::atof(buf));
+        }
         return true;
     }
     if (sym != kSymVectorNumber) return Fail("unexpected value change");
-    if (target->GetKind() == kRowScalar) {
-        if (Waview_Signal* s = target->GetSignal())
-            s->AppendInteger(currentTime_, static_cast<int64_t>(UnsignedOfBits(text)));
+    if (target->signal) {
+        target->signal->AppendInteger(currentTime_, static_cast<int64_t>(UnsignedOfBits(text)));
         return true;
     }
-    if (target->GetKind() != kRowComposite) return Fail("value change of an unknown row kind");
-    const auto& children = static_cast<Waview_CompositeHierarchy*>(target)->children;
-    const size_t n = children.size();
+    const size_t n = target->width;
+    Waview_Signal* const* bits = busBits_.data() + target->firstBit;
     // Shorter values extend on the left: 0 for 0/1, else the first digit (x, z).
     const char pad = text.empty() ? '0' : (text[0] == '0' || text[0] == '1') ? '0' : text[0];
     const size_t len = text.size();
-    for (size_t i = 0; i < n; ++i) {
-        char c;
-        if (len >= n)
-            c = text[len - n + i];  // longer values keep their low bits
-        else
-            c = i < n - len ? pad : text[i - (n - len)];
-        if (Waview_Signal* s = doc_->Row(children[i])->GetSignal())
-            s->AppendState(currentTime_, StateCodeOf(c));
+    if (len >= n) {
+        const char* src = text.data() + (len - n);  // longer values keep their low bits
+        for (size_t i = 0; i < n; ++i) bits[i]->AppendState(currentTime_, StateCodeOf(src[i]));
+    } else {
+        const size_t padded = n - len;
+        const int32_t padCode = StateCodeOf(pad);
+        for (size_t i = 0; i < padded; ++i) bits[i]->AppendState(currentTime_, padCode);
+        for (size_t i = padded; i < n; ++i)
+            bits[i]->AppendState(currentTime_, StateCodeOf(text[i - padded]));
     }
     return true;
 }

@@ -39,6 +39,8 @@ public:
     // Looked at between simulation commands: once set, Convert() stops and
     // fails without writing the wave file (a cancelled progress dialog).
     void SetCancelFlag(const std::atomic<bool>* flag) { cancel_ = flag; }
+    // The document as built and written: closing entries and EndTime are set;
+    // minimum and maximum entries are computed when the file is read.
     Waview_FileManager& Document() { return *doc_; }
     int64_t LargestTime() const { return largestTime_; }
     uint64_t BytesParsed() const { return bytesParsed_; }
@@ -63,7 +65,24 @@ private:
 
     std::unique_ptr<Waview_FileManager> doc_;
     ParserInterface* parser_ = nullptr;
-    std::unordered_map<std::string, int32_t, Hash, std::equal_to<>> idMap_;
+    // What an identifier code changes: a scalar row's signal or a bus's bits.
+    struct Target {
+        int32_t row = -1;
+        Waview_Signal* signal = nullptr;
+        uint32_t firstBit = 0;  // into busBits_
+        uint32_t width = 0;     // 0 for scalar rows
+    };
+    // Identifier map: first declaration of a code wins. Codes of up to seven
+    // bytes (all that simulators write in practice) go into an open-addressed
+    // table keyed by the packed code; longer ones into a hash map.
+    const Target* FindTarget(std::string_view code) const;
+    void AddTarget(const std::string& code, const Target& t);
+    static bool Pack(std::string_view code, uint64_t& key);
+    std::vector<Target> targets_;
+    std::vector<std::pair<uint64_t, int32_t>> shortCodes_;  // key 0 is empty
+    size_t shortCount_ = 0;
+    std::unordered_map<std::string, int32_t, Hash, std::equal_to<>> longCodes_;
+    std::vector<Waview_Signal*> busBits_;
     int64_t currentTime_ = 0;
     int64_t largestTime_ = -1;
     int64_t coefficient_ = 1;

@@ -113,6 +113,8 @@ TEST(StopRecordTest, ListsFramesAndFindsTheirSource)
     EXPECT_EQ(loc->file, dir + "/w.cpp");
     EXPECT_EQ(loc->line, 47);
     EXPECT_FALSE(StackLineLocation("1: libsystemc-2.3.4.so", dir));
+    EXPECT_EQ(ProjectShortName("/p/q/main.cpp", "/p/q/"), "main.cpp");
+    EXPECT_EQ(ProjectShortName("/p/q/sub/main.cpp", "/p/q"), "/p/q/sub/main.cpp");
     auto bare = StackLineLocation("0: main.cpp line=5", dir);
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare->file, dir + "/main.cpp");
@@ -259,4 +261,33 @@ TEST(BreakpointTableTest, TogglesWithoutSession)
     EXPECT_EQ(records[0].file, "/p/b.cpp");
     EXPECT_EQ(records[1].line, 9);
     EXPECT_EQ(records[1].number, 0);
+}
+
+#include "debugger/watch_list.h"
+
+TEST(WatchListTest, LabelEditsAddDeleteAndEvaluateRows)
+{
+    WatchList list;
+    ASSERT_EQ(list.Rows().size(), 1u);
+    EXPECT_EQ(list.EndEdit(0, "u8"), WatchList::EditOutcome::EvaluateRow);
+    EXPECT_EQ(list.EndEdit(1, "big_u"), WatchList::EditOutcome::EvaluateRow);
+    ASSERT_EQ(list.Rows().size(), 3u);
+    EXPECT_EQ(list.RefreshIds().size(), 2u);
+    int bigId = list.Rows()[1].id;
+
+    // cancelling an existing row removes it; a value for it then lands nowhere
+    EXPECT_EQ(list.EndEdit(1, ""), WatchList::EditOutcome::DeleteRow);
+    list.DeleteRow(1);
+    list.SetValue(bigId, "5");
+    ASSERT_EQ(list.Rows().size(), 2u);
+    EXPECT_EQ(list.Rows()[0].label, "u8");
+    EXPECT_EQ(list.Rows()[1].value, "");
+
+    // cancelling on the empty last row leaves it and evaluates it
+    EXPECT_EQ(list.EndEdit(1, ""), WatchList::EditOutcome::EvaluateRow);
+    EXPECT_EQ(list.Rows().size(), 2u);
+    list.SetValue(list.Rows()[0].id, "200");
+    EXPECT_EQ(list.Rows()[0].value, "200");
+    list.ClearValues();
+    EXPECT_EQ(list.Rows()[0].value, "");
 }

@@ -3,6 +3,7 @@
 #include "debugger/breakpoint_table.h"
 #include "debugger/gdb_session.h"
 #include "debugger/sim_context.h"
+#include "debugger/watch_list.h"
 
 #include <gtest/gtest.h>
 
@@ -41,10 +42,9 @@ struct Harness {
         }}};
     std::string dir;
 
-    bool Start(const std::string& executable, const std::string& in = {}, const std::string& gdb = "/usr/bin/gdb")
+    bool Start(const std::string& executable, const std::string& in = {})
     {
         GdbStartOptions o;
-        o.gdbPath = gdb;
         o.executable = executable;
         o.projectDir = dir = in.empty() ? korl_test::ProgramDir() : in;
         o.toolRoot = "/opt/korl";
@@ -156,6 +156,16 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
         EXPECT_EQ(h.Watch(expr), value) << expr;
     EXPECT_EQ(h.Watch("label"), "\\\"watch me\\\"");
 
+    // an Examine pane's rows, refreshed together
+    WatchList pane;
+    pane.EndEdit(0, "u64");
+    pane.EndEdit(1, "lv8");
+    pane.RefreshAll(h.session);
+    ASSERT_TRUE(h.Until([&] { return !pane.Rows()[1].value.empty(); }));
+    EXPECT_EQ(pane.Rows()[0].value, "4886718345");
+    EXPECT_EQ(pane.Rows()[1].value, "01zx10zx");
+    EXPECT_EQ(pane.Rows()[2].value, "");
+
     h.session.Continue();
     ASSERT_TRUE(h.NextStop());
     EXPECT_EQ(h.Line(), lTick);
@@ -228,12 +238,16 @@ TEST_F(GdbSessionTest, BreakpointAndRunToCursorInADirectoryWithBlanks)
     Harness h;
     std::string blankDir = dir_ + "/dir with blank";
     std::string file = blankDir + "/blank.cpp";
-    ASSERT_TRUE(h.Start("blank", blankDir));
     int lMain = LineOf(file, "int v = twice");
-    h.session.InsertBreakpoint(file, lMain, [](int n, int) { EXPECT_GT(n, 0); });
-    h.session.Run();
+    BreakpointTable table;
+    table.AddBreakpoint(file, lMain);
+    GdbStartOptions o;
+    o.executable = "blank";
+    o.projectDir = blankDir;
+    ASSERT_TRUE(StartDebugging(h.session, table, o));
     ASSERT_TRUE(h.NextStop()) << h.console;
     EXPECT_EQ(h.positions.back(), std::make_pair(file, lMain - 1));
+    EXPECT_GT(table.Records()[0].number, 0);
     h.session.RunToCursor(file, lMain + 1);
     ASSERT_TRUE(h.NextStop());
     EXPECT_EQ(h.Line(), lMain + 1);
@@ -338,10 +352,22 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     EXPECT_EQ(stopsWhenEvaluated, 1);
     EXPECT_EQ(h.stops, 1);  // the interrupt itself was not shown
 
-    // remove it while running, then stop debugging: gdb and the program (which ignores signals) end
+    // remove it and go on; a breakpoint set and removed while it runs is not seen as a stop
     h.session.DeleteBreakpoint(number);
     h.session.Continue();
-    ASSERT_TRUE(h.Until([&] { return h.session.Running(); }));
+    ASSERT_TRUE(h.Until([&] { return h.session.Running() && h.session.State() == STATE_LISTEN; }));
+    int idle = -1;
+    bool removed = false;
+    h.session.InsertBreakpoint("spin.cpp", LineOf(dir_ + "/spin.cpp", "counter = 0;"), [&](int n, int) { idle = n; });
+    ASSERT_TRUE(h.Until([&] { return idle >= 0; }));
+    EXPECT_GT(idle, number);
+    h.session.DeleteBreakpoint(idle, [&] { removed = true; });
+    ASSERT_TRUE(h.Until([&] { return removed && h.session.State() == STATE_LISTEN; }));
+    EXPECT_EQ(h.stops, 1);
+    EXPECT_TRUE(h.session.Running());
+    EXPECT_EQ(h.console.find("Internal error"), std::string::npos) << h.console;
+
+    // stop debugging while it runs: gdb and the program (which ignores signals) end
     pid_t program = h.session.ProgramPid(), gdb = h.session.GdbPid();
     h.session.Stop();
     EXPECT_EQ(h.endedCount, 1);

@@ -211,3 +211,26 @@ TEST(TranscriptTest, EveryRecordedValueKindDecodes)
     for (auto& [expr, value] : expected)
         EXPECT_EQ(EvaluateWatch(expr, eval), value) << expr;
 }
+
+TEST(TranscriptTest, HugeOutputLinesAndValuesPassWhole)
+{
+    Replay r;
+    LineBuilder builder;
+    auto feed = [&](const std::string& text) { builder.Feed(text, [&](std::string_view l) { r.machine.ProcessLine(l); }); };
+    feed("(gdb) \n");
+    r.machine.CommandSent(CMD_RUN);
+    feed("^running\n(gdb) \n");
+    std::string mega(1 << 20, 'o');
+    feed(mega + "\n");
+    EXPECT_EQ(r.shown, mega + "\r\n");
+    feed("*stopped,reason=\"breakpoint-hit\",frame={file=\"" + std::string(300000, 'f') + "\",line=\"7\"}\n(gdb) \n");
+    ASSERT_EQ(r.stops, 1);
+    r.machine.CommandSent(CMD_EVALUATE);
+    std::string value(100 * 1024, 'v');
+    feed("^done,value=\"" + value + "\"\n(gdb) \n");
+    EXPECT_EQ(r.machine.valueText, value);
+    r.machine.CommandSent(CMD_EVALUATE);
+    feed("^error,msg=\"" + std::string(200000, 'e') + "\"\n(gdb) \n");
+    EXPECT_EQ(r.machine.valueText, kNoSymbol);
+    EXPECT_EQ(r.shown.find("Internal error"), std::string::npos);
+}

@@ -41,11 +41,31 @@ TEST_F(EditorTest, BreakpointMarksFollowTheTable) {
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20}));
   EXPECT_FALSE(view->HasBreakpointMark(11));
 
-  // A click in the margin toggles too.
-  view->ToggleBreakpointAt(6);
+  // A click in the mark margin toggles too.
+  Korl_EditControl* c = view->Control();
+  c->SendScintilla(QsciScintilla::SCI_SETFIRSTVISIBLELINE, 0);
+  const long y = c->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0UL,
+                                  c->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 6)) +
+                 c->SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 6) / 2;
+  const int x = c->marginWidth(0) + c->marginWidth(1) / 2;
+  QTest::mouseClick(c->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, static_cast<int>(y)));
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20, 7}));
+  EXPECT_TRUE(view->HasBreakpointMark(6));
   view->ToggleBreakpointAt(6);
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20}));
+
+  // gdb put the breakpoint of line 3 on line 4: record and mark follow.
+  host.records = {{path, 4}, {path, 20}};
+  manager->MoveBreakpointMark(path, 3, 4);
+  EXPECT_EQ(view->BreakpointMarkLines(), (QList<int>{3, 19}));
+
+  // The same file opened under its full path as well shows the same marks.
+  Korl_EditorView* twin = manager->OpenDocument(path, path)->View();
+  ASSERT_NE(twin, view);
+  EXPECT_EQ(twin->BreakpointMarkLines(), (QList<int>{3, 19}));
+  twin->ToggleBreakpointAt(0);
+  EXPECT_TRUE(view->HasBreakpointMark(0));
+  EXPECT_EQ(host.LinesOf(path), (std::vector<int>{4, 20, 1}));
 }
 
 TEST_F(EditorTest, DeletingMarkedLinesRemovesTheirBreakpoints) {

@@ -1,9 +1,11 @@
 // Editor documents: identity, loading, saving, outside changes, titles, closing.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "editor/file_io.h"
 #include "editor_test_support.h"
@@ -65,6 +67,16 @@ TEST_F(EditorTest, LoadFailureReportsAndLeavesNoDocument) {
   // A folder is not a file either.
   EXPECT_EQ(manager->OpenDocument(dir.path(), QStringLiteral("x")), nullptr);
   EXPECT_EQ(prompts.warnings.size(), 2u);
+
+  // Nor is a file too big to edit (sparse, so the test writes nothing).
+  const QString huge = Path("huge.cpp");
+  WriteText(huge, "");
+  ASSERT_EQ(::truncate(huge.toLocal8Bit().constData(), korl_editor::kMaxEditableFileBytes + 1), 0);
+  EXPECT_EQ(manager->OpenDocument(huge, QStringLiteral("huge.cpp")), nullptr);
+  ASSERT_EQ(prompts.warnings.size(), 3u);
+  EXPECT_EQ(prompts.warnings[2], QStringLiteral("Failed to load: %1\n\nFile too large").arg(huge));
+  FlushDeletes();
+  EXPECT_TRUE(manager->Documents().isEmpty());
 }
 
 TEST_F(EditorTest, BinaryContentRoundTripsByteForByte) {
@@ -72,11 +84,15 @@ TEST_F(EditorTest, BinaryContentRoundTripsByteForByte) {
   const QString path = Make("blob.h", bytes);
   Korl_EditorView* view = Open(path);
   ASSERT_NE(view, nullptr);
-  view->Control()->SetLineStyle(0, Korl_EditControl::kBreakpointStyle);  // any edit-free change
+  // An edit and its undo leave the bytes as they were, invalid UTF-8 included.
   view->Control()->insertAt(QStringLiteral("x"), 0, 0);
   view->Control()->undo();
   ASSERT_TRUE(view->SaveDocumentTo(Path("copy.h")));
   EXPECT_EQ(ReadText(Path("copy.h")), bytes);
+
+  // Line texts handed to the panes are bounded.
+  view->Control()->SetBytes(QByteArray(100000, 'q'));
+  EXPECT_EQ(view->Control()->LineText(0).size(), 1023);
 }
 
 TEST_F(EditorTest, SaveWritesNothingForAnUnchangedDocument) {
@@ -115,6 +131,18 @@ TEST_F(EditorTest, SaveReplacesTheFileAndKeepsItsPermissions) {
   EXPECT_EQ(FilesIn(dir.path()), 1);  // no temporary left beside it
   EXPECT_EQ(view->ChildFrame()->windowTitle(), QStringLiteral("a.cpp"));
   EXPECT_EQ(view->StoredWriteTime(), korl_editor::FileWriteTime(path.toStdString()));
+}
+
+TEST_F(EditorTest, SavingThroughALinkReplacesItsTarget) {
+  const QString target = Make("real.cpp", "old\n");
+  const QString link = Path("link.cpp");
+  ASSERT_EQ(::symlink("real.cpp", link.toLocal8Bit().constData()), 0);
+  Korl_EditorView* view = Open(link);
+  ASSERT_NE(view, nullptr);
+  view->Control()->insertAt(QStringLiteral("new "), 0, 0);
+  ASSERT_TRUE(view->SaveDocument());
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(ReadText(target), "new old\n");
 }
 
 TEST_F(EditorTest, FailedSaveKeepsTheOldFileAndTheModifiedText) {

@@ -78,6 +78,9 @@ TEST_F(KorlcProject, EditsAProjectFileFromTheCommandLine) {
     EXPECT_EQ(r.out, "ExtraPrp=A,B\n");
     r = Korlc(dir_, "set demo.k1 vcd 'C:\\sim\\trace.vcd'");
     EXPECT_EQ(r.out, "VCDFilename=trace\n");
+    r = Korlc(dir_, "set demo.k1 ExtraInc " + std::string(300, 'i'));
+    EXPECT_NE(r.out.find("warning: only the first 255 characters are read back"), std::string::npos);
+    r = Korlc(dir_, "set demo.k1 ExtraInc ''");
     r = Korlc(dir_, "set demo.k1 Colour red");
     EXPECT_EQ(r.status, 2);
 

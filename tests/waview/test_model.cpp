@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "waview/model.h"
 
 namespace {
@@ -175,4 +178,52 @@ TEST(Model, DrawTraceWalksEntriesFromViewStart) {
     // Two lines per segment; the walk stops after the first segment past the width.
     EXPECT_GT(sink.lines, 2 * 20);
     EXPECT_LT(sink.lines, 2 * 25);
+}
+
+TEST(Model, LowerBoundAgreesWithFlatSearch) {
+    // Many equal and repeated times across block boundaries.
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20; ++round) {
+        Waview_FileManager doc;
+        Waview_Signal* s = doc.NewSignal(kTypeInteger);
+        std::vector<int64_t> times{-1};
+        int64_t t = 0;
+        const int n = static_cast<int>(rng() % 200);
+        for (int i = 0; i < n; ++i) {
+            t += rng() % 3;
+            s->AppendInteger(t, i);
+            times.push_back(t);
+        }
+        if (n == 0) times.clear();
+        for (int64_t q = -3; q <= t + 2; ++q) {
+            const int64_t want = std::lower_bound(times.begin(), times.end(), q) - times.begin();
+            const EntryCursor* c = s->LowerBound(q);
+            if (want == int64_t(times.size()))
+                EXPECT_EQ(c, nullptr) << q;
+            else
+                ASSERT_TRUE(c && c->Index() == want) << "round " << round << " time " << q;
+        }
+    }
+}
+
+TEST(Model, BusShapeCrossesAtEachChangeOnce) {
+    struct Rec : SegmentSink {
+        std::vector<int64_t> crossings;
+        void Line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Rgb c) override {
+            EXPECT_EQ(c, kBusColour);
+            if (y1 < y2 && x2 - x1 == 2) crossings.push_back(x1 + 1);
+        }
+    } rec;
+    // Bits change together at 0, 10, 20, 30 and one by one at 15, 16, 17.
+    Waview_FileManager ordered;
+    Waview_CompositeHierarchy* obus = ordered.NewCompositeRow();
+    for (int b = 0; b < 3; ++b) {
+        Waview_Signal* s = ordered.NewSignal(kTypeVerilog);
+        for (int t : {0, 10, 15 + b, 20, 30}) s->AppendState(t, t % 2);
+        s->AppendClosing(40);
+        obus->children.push_back(Bind(ordered, s, 1, "b")->index);
+    }
+    obus->DrawBusShape(SegmentView{5, 1, 1, 100}, RowRect{0, 20}, rec, 40);
+    // Nothing at the start (the value in effect) nor at the end time.
+    EXPECT_EQ(rec.crossings, (std::vector<int64_t>{5, 10, 11, 12, 15, 25}));
 }

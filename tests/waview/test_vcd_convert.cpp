@@ -64,6 +64,7 @@ TEST(VcdConvert, TimescaleWideningAndDuplicateCodes) {
     Waview_FileManager& doc = conv.Document();
     EXPECT_EQ(doc.TimescaleExponent(), -12);
     EXPECT_EQ(conv.LargestTime(), 100);
+    EXPECT_EQ(doc.EndTime(), 100);
     EXPECT_EQ(TextAt(doc, "d[3]", 1), "0");
     EXPECT_EQ(TextAt(doc, "d[2]", 1), "1");
     EXPECT_EQ(TextAt(doc, "d[1]", 1), "0");
@@ -151,10 +152,23 @@ TEST(VcdConvert, ParseErrorsAreReportedAndWriteNothing) {
     EXPECT_EQ(cut.Messages()[0].text.rfind("Parse failed\nExpecting $end", 0), 0u);
     EXPECT_FALSE(fs::exists(Dir() + "/cut.wvw"));
 
+    // A dump whose wave file would be itself is refused, the dump kept.
+    const std::string self = Dir() + "/self.wvw";
+    std::ofstream(self) << kHeader;
+    Waview_VCDConverter same(self);
+    EXPECT_FALSE(same.Convert());
+    EXPECT_TRUE(fs::exists(self));
+    EXPECT_EQ(fs::file_size(self), sizeof kHeader - 1);
+
     Waview_VCDConverter missing(Dir() + "/nowhere.vcd");
     EXPECT_FALSE(missing.Convert());
     ASSERT_EQ(missing.Messages().size(), 1u);
     EXPECT_EQ(missing.Messages()[0].text, "Error opening the source file");
+    Waview_VCDConverter directory(Dir());
+    directory.SetWavePath(Dir() + "/dir.wvw");
+    EXPECT_FALSE(directory.Convert());
+    ASSERT_EQ(directory.Messages().size(), 1u);
+    EXPECT_EQ(directory.Messages()[0].text, "Error opening the source file");
 }
 
 TEST(VcdConvert, FailedWalkLeavesNoFile) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "command.h"
+#include "project/ini.h"
 #include "project/makefile.h"
 #include "project/paths.h"
 #include "project/project.h"
@@ -208,7 +209,11 @@ int CmdSet(int argc, char** argv) {
     if (!OpenProject("set", argv[1], p)) return 2;
     (p.*chosen->set)(value);
     if (!SaveProject("set", p)) return 1;
-    std::printf("%s=%s\n", chosen->key, (p.*chosen->get)().c_str());
+    const std::string& stored = (p.*chosen->get)();
+    std::printf("%s=%s\n", chosen->key, stored.c_str());
+    if (stored.size() > korl::IniFile::kMaxValue)
+        std::fprintf(stderr, "korlc set: warning: only the first %zu characters are read back\n",
+                     korl::IniFile::kMaxValue);
     return 0;
 }
 

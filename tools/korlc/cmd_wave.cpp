@@ -79,7 +79,8 @@ int Wvw(int argc, char** argv) {
         std::printf(
             "usage: korlc wvw FILE.wvw [--at TIME [--radix b|h|u|s]]\n"
             "Without --at, prints the rows as an indented tree: kind, name, and for scalar rows\n"
-            "the signal type and the number of changes. With --at, prints every row's value\n"
+            "the signal type and the number of stored changes (the closing entry included,\n"
+            "the leading no-value entry not). With --at, prints every row's value\n"
             "text at TIME (in the file's time unit) in the given radix (default u).\n");
         return 0;
     }

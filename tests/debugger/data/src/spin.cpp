@@ -10,6 +10,12 @@ static void work()
     counter = counter + 1;
 }
 
+// Never called: a place for a breakpoint that is never hit.
+void idle_hook()
+{
+    counter = 0;
+}
+
 int main()
 {
     std::signal(SIGINT, SIG_IGN);
