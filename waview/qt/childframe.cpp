@@ -223,6 +223,12 @@ void Waview_NameView::keyPressEvent(QKeyEvent* e) {
     QTreeWidget::keyPressEvent(e);
 }
 
+void Waview_NameView::contextMenuEvent(QContextMenuEvent* e) {
+    QMenu menu(this);
+    menu.addAction("Signals...")->setData(int(kWaveSignalsDialog));
+    if (QAction* chosen = menu.exec(e->globalPos())) frame_->HandleCommand(chosen->data().toInt());
+}
+
 void Waview_NameView::dragMoveEvent(QDragMoveEvent* e) {
     QTreeWidget::dragMoveEvent(e);
     if (e->source() == this) {
@@ -474,6 +480,15 @@ void Waview_ShapeView::keyPressEvent(QKeyEvent* e) {
 }
 
 bool Waview_ShapeView::event(QEvent* e) {
+    if (e->type() == QEvent::ShortcutOverride) {
+        // F5 and Shift+F5 add and remove cursors here, whatever the frame's
+        // menus bind them to; Escape drops a zoom band.
+        auto* ke = static_cast<QKeyEvent*>(e);
+        if (ke->key() == Qt::Key_F5 || (ke->key() == Qt::Key_Escape && bandActive)) {
+            e->accept();
+            return true;
+        }
+    }
     if (e->type() == QEvent::ToolTip) {
         auto* he = static_cast<QHelpEvent*>(e);
         Waview_Hierarchy* row = frame_->nameView->RowAtY(
@@ -501,6 +516,7 @@ Waview_ExtraView::Waview_ExtraView(Waview_ChildFrame* frame) : QWidget(frame), f
 void Waview_ExtraView::PaintTo(QPainter& p) {
     const int w = width(), h = height();
     p.fillRect(rect(), Qt::black);
+    if (!frame_->shapeView) return;
     p.setFont(font_);
     const Waview_ViewState& v = frame_->shapeView->view;
     const int e = frame_->timescaleExponent;
@@ -647,15 +663,19 @@ const std::vector<int64_t>* Waview_ChildFrame::BusTimes(Waview_Hierarchy& row) {
     if (row.GetKind() != kRowComposite) return nullptr;
     auto it = busTimes_.find(row.index);
     if (it == busTimes_.end()) {
-        // Beyond a few million entries the walk over the leaves is used.
+        // Beyond a few million entries per row, or once the window holds
+        // enough of them, the walk over the leaves is used instead.
+        const size_t limit = std::min<size_t>(4000000, busBudget_);
         it = busTimes_.emplace(row.index, CompositeChangeTimes(
-                                              static_cast<Waview_CompositeHierarchy&>(row), 4000000)).first;
+                                              static_cast<Waview_CompositeHierarchy&>(row), limit)).first;
+        busBudget_ -= std::min(busBudget_, it->second.size());
     }
     return &it->second;
 }
 
 void Waview_ChildFrame::ResetState() {
     busTimes_.clear();
+    busBudget_ = kBusTimesBudget;
     endTime = -1;
     modified = false;
     cursors = Waview_Cursors{};
@@ -751,6 +771,7 @@ bool Waview_ChildFrame::Load(QWidget* messageParent) {
 
 void Waview_ChildFrame::ShowDocument() {
     busTimes_.clear();
+    busBudget_ = kBusTimesBudget;
     endTime = doc.EndTime();
     timescaleExponent = doc.TimescaleExponent();
     RebuildTree();
@@ -775,12 +796,14 @@ bool Waview_ChildFrame::Reload(QWidget* messageParent) {
 }
 
 void Waview_ChildFrame::Refresh() {
+    if (!shapeView || !valueView || !extraView) return;  // still being built
     shapeView->update();
     valueView->update();
     extraView->update();
 }
 
 void Waview_ChildFrame::RefreshCursorViews() {
+    if (!shapeView || !valueView || !extraView) return;
     shapeView->update();
     valueView->update();
     extraView->update();

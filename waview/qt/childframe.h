@@ -52,6 +52,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;  // the Signals dialog
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -229,6 +230,8 @@ private:
     QMenu* BuildShapeMenu();
     bool layoutDone_ = false;
     std::unordered_map<int32_t, std::vector<int64_t>> busTimes_;
+    static constexpr size_t kBusTimesBudget = 16000000;  // entries, 128 MB
+    size_t busBudget_ = kBusTimesBudget;
 };
 
 // The four 16-pixel row images (state, integer, real, composite) and the ten
