@@ -65,7 +65,7 @@ enum CommandId : int {
 
     // Edit (handled by the active editor)
     ID_EDIT_CLEAR = 57632,
-    ID_EDIT_CLEAR_ALL = 57633,
+    ID_EDIT_CLEAR_ALL = 32710,
     ID_EDIT_COPY = 57634,
     ID_EDIT_CUT = 57635,
     ID_EDIT_FIND = 57636,

@@ -288,6 +288,15 @@ void Paint(const QString& name, QPainter& p) {
     } else if (name == "addcursor" || name == "removecursor") {
         TimeCursor(p);
         Badge(p, name == "addcursor" ? kGreen : kRed, name == "addcursor");
+    } else if (name == "korl") {
+        // The program's own mark: a chip with a waveform across it.
+        p.setPen(Pen(QColor(0x1E, 0x3A, 0x8A), 1));
+        p.setBrush(QColor(0x25, 0x63, 0xEB));
+        p.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 2.5, 2.5);
+        p.setPen(Pen(Qt::white, 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(QPolygonF({QPointF(3, 10.5), QPointF(5.5, 10.5), QPointF(5.5, 5.5), QPointF(9, 5.5),
+                                  QPointF(9, 10.5), QPointF(11, 10.5), QPointF(11, 5.5), QPointF(13, 5.5)}));
     } else if (name == "about") {
         p.setPen(Qt::NoPen);
         p.setBrush(kBlue);

@@ -1,11 +1,3 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "app/application.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QMainWindow frame;
-    frame.setWindowTitle("Korl");
-    frame.resize(1200, 800);
-    frame.show();
-    return app.exec();
-}
+int main(int argc, char** argv) { return korl::RunKorl(argc, argv); }

@@ -4,15 +4,22 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <Qsci/qscilexer.h>
 
 namespace {
 
+// The preferred face when the system has it, else the first fixed-pitch face found.
 QFont FixedFont(int pointSize, const QString& preferred) {
-    QFont f(preferred);
+    const QStringList families = QFontDatabase::families();
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (const QString& name : {preferred, QString("DejaVu Sans Mono"), QString("Liberation Mono"),
+                                QString("Noto Mono"), QString("Monospace")}) {
+        if (families.contains(name) && QFontDatabase::isFixedPitch(name)) {
+            f = QFont(name);
+            break;
+        }
+    }
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
-    if (!QFontInfo(f).fixedPitch()) f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     if (pointSize > 0) f.setPointSize(pointSize);
     return f;
 }
@@ -27,83 +34,30 @@ QString ToPaneText(QString s) {
 
 // ---------------------------------------------------------------------------
 
-Korl_CompileWindow::Korl_CompileWindow(QWidget* parent) : QsciScintilla(parent) {
+Korl_CompileWindow::Korl_CompileWindow(QWidget* parent) : Korl_EditControl(parent) {
     setObjectName("CompileWindow");
-    setUtf8(true);
-    setEolMode(EolUnix);
-    setFont(FixedFont(10, "Courier New"));
-    setMarginWidth(0, 0);
-    setMarginWidth(1, 0);
-    setWrapMode(WrapNone);
-    setCaretLineVisible(true);
-    setCaretLineBackgroundColor(QColor(0xE8, 0xF0, 0xFE));
-    setReadOnly(true);
+    ConfigureAsOutputPane();
+    SetLanguage("CompileOut");
     setFrameShape(QFrame::NoFrame);
-}
-
-void Korl_CompileWindow::SetOutputLexer(QsciLexer* lexer) {
-    setLexer(lexer);
-    if (lexer) lexer->setFont(font());
+    connect(this, &Korl_EditControl::lineActivated, this, [this](int line) { emit jumpRequested(LineText(line)); });
 }
 
 void Korl_CompileWindow::Append(const QString& text) {
+    // Very long builds are cut from the top so the pane stays bounded.
     constexpr int kMaxLines = 200000;
-    const QString t = ToPaneText(text);
-    // The document refuses every change while read-only, ours included.
-    setReadOnly(false);
-    append(t);
-    if (lines() > kMaxLines) {
-        setSelection(0, 0, lines() - kMaxLines, 0);
+    AppendText(ToPaneText(text));
+    if (LineCount() > kMaxLines) {
+        const bool ro = isReadOnly();
+        setReadOnly(false);
+        setSelection(0, 0, LineCount() - kMaxLines, 0);
         removeSelectedText();
-    }
-    setReadOnly(true);
-    const int last = std::max(0, lines() - 1);
-    setCursorPosition(last, 0);
-    ensureLineVisible(last);
-}
-
-void Korl_CompileWindow::Clear() {
-    setReadOnly(false);
-    clear();
-    setReadOnly(true);
-}
-
-QString Korl_CompileWindow::LineText(int line) const {
-    QString s = text(line);
-    while (s.endsWith('\n') || s.endsWith('\r')) s.chop(1);
-    return s;
-}
-
-void Korl_CompileWindow::RequestJump() {
-    int line = 0, index = 0;
-    getCursorPosition(&line, &index);
-    emit jumpRequested(LineText(line));
-}
-
-void Korl_CompileWindow::keyPressEvent(QKeyEvent* e) {
-    switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        RequestJump();
-        return;
-    case Qt::Key_PageUp: case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End:
-    case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
-        QsciScintilla::keyPressEvent(e);
-        return;
-    default:
-        // Copying out of the pane changes nothing, so it is allowed.
-        if (e->matches(QKeySequence::Copy) || e->matches(QKeySequence::SelectAll)) {
-            QsciScintilla::keyPressEvent(e);
-            return;
-        }
-        e->accept();
+        setReadOnly(ro);
+        const int last = std::max(0, LineCount() - 1);
+        setCursorPosition(last, 0);
     }
 }
 
-void Korl_CompileWindow::mouseDoubleClickEvent(QMouseEvent* e) {
-    QsciScintilla::mouseDoubleClickEvent(e);
-    RequestJump();
-}
+void Korl_CompileWindow::Clear() { ClearText(); }
 
 // ---------------------------------------------------------------------------
 

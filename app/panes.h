@@ -4,35 +4,24 @@
 // replace with their own windows (Korl_MainFrame::SetPaneWidget).
 #include <QPlainTextEdit>
 #include <QTreeWidget>
-#include <Qsci/qsciscintilla.h>
+#include "editor/edit_control.h"
 #include <functional>
 #include <string>
 
-class QsciLexer;
-
-// Build output: read-only except for navigation, Enter or a double click
-// asks to jump to the source line under the caret.
-class Korl_CompileWindow : public QsciScintilla {
+// Build output in the "CompileOut" colouring: read-only except for
+// navigation; Enter or a double click asks to jump to the line's source.
+class Korl_CompileWindow : public Korl_EditControl {
     Q_OBJECT
 public:
     explicit Korl_CompileWindow(QWidget* parent = nullptr);
 
-    // Text whose lines end in "\r\n" (or "\n"); goes at the end, caret follows.
+    // Text whose lines end in "\r\n"; goes at the end, the caret follows.
     void Append(const QString& text);
     void Clear();
-    QString LineText(int line) const;
     QString AllText() const { return text(); }
-    void SetOutputLexer(QsciLexer* lexer);
 
 signals:
     void jumpRequested(const QString& lineText);
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-
-private:
-    void RequestJump();
 };
 
 // The Virtual Console: what the simulation prints, and the keys typed for it.

@@ -84,12 +84,12 @@ void SaveWindowState(QMainWindow& window, QSettings& settings, QSize currentScre
     settings.setValue("version", kLayoutVersion);
     for (QToolBar* bar : window.findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) {
         settings.beginGroup(bar->objectName());
-        settings.setValue("visible", bar->isVisibleTo(&window) ? 1 : 0);
+        settings.setValue("visible", bar->isHidden() ? 0 : 1);
         settings.endGroup();
     }
     if (QStatusBar* bar = window.findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
         settings.beginGroup(bar->objectName());
-        settings.setValue("visible", bar->isVisibleTo(&window) ? 1 : 0);
+        settings.setValue("visible", bar->isHidden() ? 0 : 1);
         settings.endGroup();
     }
     for (QDockWidget* dock : window.findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {

@@ -1,0 +1,69 @@
+#pragma once
+// Shared set-up of the window tests: answered prompts, a scratch copy of the
+// example project, and a frame that neither reads nor writes window state.
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+
+#include "app/mainframe.h"
+#include "editor/editor_prompts.h"
+#include "project/qt/dialogs.h"
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace korltest {
+
+// Records every message box and answers with `answer`.
+struct Prompts {
+    QStringList texts;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    QList<korl::FileDialogResult> dialogAnswers;  // taken in order
+    QList<korl::FileDialogRequest> dialogs;
+
+    Prompts() {
+        korl::SetMessageBoxHook([this](const korl::MessageRequest& r) {
+            texts << r.text;
+            return r.buttons.testFlag(answer) ? answer : QMessageBox::Ok;
+        });
+        korl::SetFileDialogHook([this](const korl::FileDialogRequest& r) {
+            dialogs << r;
+            return dialogAnswers.isEmpty() ? korl::FileDialogResult{} : dialogAnswers.takeFirst();
+        });
+        Korl_EditorPrompts ep;
+        ep.askYesNo = [this](QWidget*, const QString& t) {
+            texts << t;
+            return answer == QMessageBox::Yes;
+        };
+        ep.warn = [this](QWidget*, const QString& t) { texts << t; };
+        ep.inform = [this](QWidget*, const QString& t) { texts << t; };
+        ep.saveFileName = [](QWidget*, const QString&) { return QString(); };
+        ep.askLine = [](QWidget*, int, int) { return 0; };
+        Korl_SetEditorPrompts(ep);
+    }
+    ~Prompts() {
+        korl::SetMessageBoxHook({});
+        korl::SetFileDialogHook({});
+        Korl_ResetEditorPrompts();
+    }
+    void Choose(const QStringList& files, int filter = 0) { dialogAnswers << korl::FileDialogResult{true, files, filter}; }
+};
+
+inline Korl_MainFrame::Options NoState() { return {false, false}; }
+
+// Copies the example project into a scratch directory.
+inline QString CopyExample(const QTemporaryDir& dir, const QString& name = "counter") {
+    const QDir src(QString(KORL_SOURCE_DIR) + "/examples/" + name);
+    for (const QString& f : src.entryList(QDir::Files)) QFile::copy(src.filePath(f), dir.filePath(f));
+    return dir.filePath(name + ".k1");
+}
+
+inline void WriteFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(data);
+}
+
+} // namespace korltest
