@@ -654,6 +654,7 @@ Waview_ChildFrame::Waview_ChildFrame(const QString& wave, const QString& dump, Q
     connect(leftSplit, &QSplitter::splitterMoved, this, [this] { RelayoutExtra(); });
     ResetState();
     UpdateTitle();
+    setWindowIcon(RowImage(0));
     resize(900, 500);
 }
 

@@ -118,9 +118,14 @@ Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* mes
     }
     const Waview_ConvertResult r = ConvertDump(dump, messageParent);
     if (!r.ok) return nullptr;
+    // Like the editors: maximized when the active child is (or there is none).
+    const bool maximize = !area->activeSubWindow() || area->activeSubWindow()->isMaximized();
     auto* w = new Waview_ChildFrame(QString::fromStdString(r.wavePath), dump);
     area->addSubWindow(w);
-    w->show();
+    if (maximize)
+        w->showMaximized();
+    else
+        w->show();
     w->Load(messageParent);
     return w;
 }
