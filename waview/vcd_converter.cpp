@@ -129,6 +129,7 @@ bool Waview_VCDConverter::Walk() {
     }
     const PGNode simList = p.GetNextSiblingNode(declList);
     for (PGNode n = p.GetChildNode(simList, 0); n; n = p.GetNextSiblingNode(n)) {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) return Fail("cancelled");
         switch (VcdSymbolName(p.NodeSymbol(n))[0]) {
             case 'c': break;
             case 'd':

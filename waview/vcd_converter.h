@@ -1,5 +1,6 @@
 #pragma once
 // Converts a value change dump into a wave-view file beside it.
+#include <atomic>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ public:
         inputText_ = std::move(text);
         useText_ = true;
     }
+    // Looked at between simulation commands: once set, Convert() stops and
+    // fails without writing the wave file (a cancelled progress dialog).
+    void SetCancelFlag(const std::atomic<bool>* flag) { cancel_ = flag; }
     // The document as built and written: closing entries and EndTime are set;
     // minimum and maximum entries are computed when the file is read.
     Waview_FileManager& Document() { return *doc_; }
@@ -86,6 +90,7 @@ private:
     std::string wavePath_;
     std::string inputText_;
     bool useText_ = false;
+    const std::atomic<bool>* cancel_ = nullptr;
     uint64_t bytesParsed_ = 0;
     std::vector<Waview_Message> messages_;
     std::vector<std::string> diagnostics_;

@@ -1,0 +1,59 @@
+#pragma once
+// How the shell opens dumps in wave windows and routes the Wave menu to them.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QString>
+#include <QStringList>
+
+
+class QMdiArea;
+class QProgressDialog;
+class QWidget;
+class Waview_ChildFrame;
+
+struct Waview_ConvertOptions {
+    int progressDelayMs = 500;  // a longer conversion shows a progress dialog
+    bool showMessages = true;   // the converter's boxes; off: only returned
+    // Called once the progress dialog is shown (tests cancel through it).
+    std::function<void(QProgressDialog&)> onProgressShown;
+};
+
+// A box to show: title and text (the converter's "Error", "Parser Error").
+struct Waview_OpenMessage {
+    std::string title;
+    std::string text;
+};
+
+struct Waview_ConvertResult {
+    bool ok = false;
+    bool cancelled = false;
+    std::string wavePath;
+    std::vector<Waview_OpenMessage> messages;  // boxes, and why it failed otherwise
+};
+
+// Converts a dump into its wave file on a worker thread while the GUI stays
+// alive. A cancelled or failed conversion leaves the previous wave file (or
+// none) in place.
+Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent,
+                                 const Waview_ConvertOptions& options = {});
+
+// Open VCD File, `korl FILE.vcd` and a dropped dump: converts and shows the
+// dump; a dump already open has its window activated and reloaded. Null when
+// conversion failed or was cancelled.
+Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* messageParent);
+// The active MDI child when it is a wave window.
+Waview_ChildFrame* ActiveWaveWindow(QMdiArea* area);
+// A Wave-menu (or File Save/Print) command for the active wave window; false
+// when there is none or the command is not the window's.
+bool HandleWaveCommand(QMdiArea* area, int id);
+// Whether a wave command is enabled now, and checked (Zoom Area).
+bool WaveCommandState(QMdiArea* area, int id, bool* enabled, bool* checked);
+
+// `korl --snapshot FILE.vcd -o PICTURE.png [--window FROM:TO] [--cursor T]...
+// [--size WxH]`: returns the exit status, or -1 when argv is no snapshot
+// request. Creates its own offscreen application.
+int WaveSnapshotMain(int argc, char** argv);
+// The snapshot itself, inside a running application.
+int WaveSnapshot(const QStringList& args, QString* error);
