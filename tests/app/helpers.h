@@ -1,6 +1,7 @@
 #pragma once
 // Shared set-up of the window tests: answered prompts, a scratch copy of the
 // example project, and a frame that neither reads nor writes window state.
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -11,6 +12,16 @@
 #include "app/mainframe.h"
 #include "editor/editor_prompts.h"
 #include "project/qt/dialogs.h"
+
+// QTRY_* report to QTest only; under GoogleTest a timed-out QTRY returns from
+// the test silently. This wait reports the failure to GoogleTest instead.
+#define KORL_WAIT_EQ(actual, expected, timeoutMs)                         \
+    do {                                                                  \
+        QDeadlineTimer korlWaitDeadline_(timeoutMs);                      \
+        while (!((actual) == (expected)) && !korlWaitDeadline_.hasExpired()) \
+            QTest::qWait(10);                                             \
+        EXPECT_EQ((actual), (expected));                                  \
+    } while (0)
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 

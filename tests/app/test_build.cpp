@@ -94,7 +94,7 @@ TEST(Build, CompileNeedsAProjectSourceInTheActiveEditor) {
     // names the object in the summary.
     const auto& src = f.Project().Sources().front();
     ASSERT_NE(f.OpenDocument(QString::fromStdString(src.FullPath()), QString::fromStdString(src.name)), nullptr);
-    QTRY_COMPARE_WITH_TIMEOUT(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Editor, 2000);
+    KORL_WAIT_EQ(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Editor, 2000);
     QSignalSpy ended(&f, &Korl_MainFrame::buildEnded);
     f.OnCommand(ID_BUILD_COMPILE);
     ASSERT_TRUE(f.BuildRunning());

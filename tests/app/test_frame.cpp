@@ -59,11 +59,11 @@ TEST(Frame, MenuBarFollowsTheActiveChild) {
     f.show();
     EXPECT_EQ(f.MenuTitles(), QStringList({"&File", "&View", "&Project", "&Debug", "&Help"}));
     ASSERT_NE(f.OpenDocument(dir.filePath("a.cpp"), "a.cpp"), nullptr);
-    QTRY_COMPARE_WITH_TIMEOUT(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Editor, 2000);
+    KORL_WAIT_EQ(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Editor, 2000);
     EXPECT_EQ(f.MenuTitles(),
               QStringList({"&File", "&Edit", "&View", "&Project", "&Debug", "&Window", "&Help"}));
     f.MdiArea()->closeAllSubWindows();
-    QTRY_COMPARE_WITH_TIMEOUT(f.MenuTitles().size(), 5, 2000);
+    KORL_WAIT_EQ(f.MenuTitles().size(), 5, 2000);
 }
 
 TEST(Frame, AcceleratorsAndToolbarOrder) {
@@ -130,7 +130,7 @@ TEST(Frame, EditCommandsGoToTheActiveEditorOnly) {
 
     Korl_EditorChildFrame* ed = f.OpenDocument(dir.filePath("a.cpp"), "a.cpp");
     ASSERT_NE(ed, nullptr);
-    QTRY_COMPARE_WITH_TIMEOUT(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Editor, 2000);
+    KORL_WAIT_EQ(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Editor, 2000);
     f.OnCommand(ID_EDIT_SELECT_ALL);
     f.OnCommand(ID_EDIT_CLEAR);
     EXPECT_EQ(ed->View()->Control()->text(), "");
@@ -144,7 +144,7 @@ TEST(Frame, EditCommandsGoToTheActiveEditorOnly) {
     f.MdiArea()->addSubWindow(wave);
     wave->show();
     f.MdiArea()->setActiveSubWindow(wave);
-    QTRY_COMPARE_WITH_TIMEOUT(f.MdiArea()->activeSubWindow(), wave, 2000);
+    KORL_WAIT_EQ(f.MdiArea()->activeSubWindow(), wave, 2000);
     EXPECT_EQ(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Wave);
     EXPECT_TRUE(f.MenuTitles().contains("&Wave"));
     EXPECT_FALSE(f.MenuTitles().contains("&Edit"));
@@ -219,7 +219,7 @@ TEST(Frame, TreeOpensAndRemovesDocuments) {
 
     // Removing the item closes its editor; the file stays.
     tree->RemoveNode(node);
-    QTRY_COMPARE_WITH_TIMEOUT(f.EditorChildren().size(), 0, 2000);
+    KORL_WAIT_EQ(f.EditorChildren().size(), 0, 2000);
     EXPECT_TRUE(QFile::exists(dir.filePath(name)));
     EXPECT_TRUE(f.Project().IsModified());
 
