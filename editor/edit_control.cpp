@@ -62,7 +62,7 @@ Korl_EditControl::Korl_EditControl(QWidget* parent) : QsciScintilla(parent) {
     if (outputPane_) emit lineActivated(line);
   });
   connect(this, &QsciScintilla::marginClicked, this, [this](int margin, int line, Qt::KeyboardModifiers) {
-    if (margin == kMarginMarks || margin == kMarginNumbers) emit markMarginClicked(line);
+    if (margin == kMarginMarks) emit markMarginClicked(line);
   });
   connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
     if (url.isLocalFile()) emit filesDropped({url.toLocalFile()});
@@ -111,7 +111,7 @@ void Korl_EditControl::SetUpLook() {
   setMarginType(kMarginNumbers, NumberMargin);
   setMarginLineNumbers(kMarginNumbers, true);
   setMarginMarkerMask(kMarginNumbers, 0);
-  setMarginSensitivity(kMarginNumbers, true);
+  setMarginSensitivity(kMarginNumbers, false);  // a click there selects the line
   setMarginType(kMarginMarks, SymbolMargin);
   setMarginWidth(kMarginMarks, 18);
   setMarginMarkerMask(kMarginMarks, (1 << kMarkBreakpoint) | (1 << kMarkBookmark) | (1 << kMarkStopArrow));

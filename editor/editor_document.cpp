@@ -479,7 +479,7 @@ void Korl_EditorManager::CheckActive() {
 
 Korl_EditorChildFrame* Korl_EditorManager::CreateChild() {
   auto* child = new Korl_EditorChildFrame(this);
-  children_ << child;
+  children_.append({static_cast<QObject*>(child), child});
   connect(child, &QObject::destroyed, this, &Korl_EditorManager::Forget);
   Korl_EditorView* view = child->View();
   connect(view, &Korl_EditorView::statusTextsChanged, this,
@@ -495,7 +495,7 @@ Korl_EditorChildFrame* Korl_EditorManager::CreateChild() {
 
 void Korl_EditorManager::Forget(QObject* child) {
   for (qsizetype i = children_.size() - 1; i >= 0; --i) {
-    if (children_[i].isNull() || children_[i].data() == child) children_.removeAt(i);
+    if (children_[i].key == child || children_[i].child.isNull()) children_.removeAt(i);
   }
   // The frame learns about the new active child through subWindowActivated;
   // without one left, the status panes empty.
@@ -556,8 +556,7 @@ Korl_EditorChildFrame* Korl_EditorManager::NewDocument() {
 
 Korl_EditorChildFrame* Korl_EditorManager::FindDocument(const QString& fullPath, const QString& shortName) const {
   if (fullPath.isEmpty()) return nullptr;
-  for (const auto& child : children_) {
-    if (!child) continue;
+  for (Korl_EditorChildFrame* child : Documents()) {
     const Korl_EditorView* view = child->View();
     if (view->FullPath() == fullPath && view->ShortName() == shortName) return child;
   }
@@ -604,8 +603,8 @@ void Korl_EditorManager::ClearPosition(const QString& fullPath, const QString& s
 
 QList<Korl_EditorChildFrame*> Korl_EditorManager::Documents() const {
   QList<Korl_EditorChildFrame*> out;
-  for (const auto& child : children_) {
-    if (child) out << child.data();
+  for (const Entry& e : children_) {
+    if (e.child) out << e.child.data();
   }
   return out;
 }

@@ -249,7 +249,13 @@ class Korl_EditorManager : public QObject {
 
   QMdiArea* area_;
   Korl_BreakpointHost* host_ = nullptr;
-  QList<QPointer<Korl_EditorChildFrame>> children_;
+  // The key is the child as a plain object, taken while it was whole: the
+  // destroyed signal arrives when it is a frame no more.
+  struct Entry {
+    QObject* key;
+    QPointer<Korl_EditorChildFrame> child;
+  };
+  QList<Entry> children_;
   QPointer<Korl_EditorView> active_;
   QTimer* checkTimer_;
 };

@@ -41,9 +41,16 @@ TEST_F(EditorTest, BreakpointMarksFollowTheTable) {
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20}));
   EXPECT_FALSE(view->HasBreakpointMark(11));
 
-  // A click in the margin toggles too.
-  view->ToggleBreakpointAt(6);
+  // A click in the mark margin toggles too.
+  Korl_EditControl* c = view->Control();
+  c->SendScintilla(QsciScintilla::SCI_SETFIRSTVISIBLELINE, 0);
+  const long y = c->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0UL,
+                                  c->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 6)) +
+                 c->SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 6) / 2;
+  const int x = c->marginWidth(0) + c->marginWidth(1) / 2;
+  QTest::mouseClick(c->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, static_cast<int>(y)));
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20, 7}));
+  EXPECT_TRUE(view->HasBreakpointMark(6));
   view->ToggleBreakpointAt(6);
   EXPECT_EQ(host.LinesOf(path), (std::vector<int>{3, 20}));
 

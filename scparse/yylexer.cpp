@@ -1,0 +1,244 @@
+#include "scparse/yylexer.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace yl {
+
+namespace {
+// Backups shorter than this are cheap to rescan and not worth remembering.
+constexpr int kDeadEndMinBackup = 4;
+
+uint64_t deadEndKey(long long pos, int state) {
+    return (static_cast<uint64_t>(pos) << 16) | static_cast<uint16_t>(state);
+}
+
+int grownSize(int current, int maximum) {
+    int size;
+    if (current == 0)
+        size = 100;
+    else if (current > INT_MAX / 2)
+        size = maximum;
+    else
+        size = current * 2;
+    if (maximum != 0 && size > maximum) size = maximum;
+    return size;
+}
+}  // namespace
+
+yylexer::yylexer() : yyin(stdin), yyout(stdout), yyerr(stderr) {}
+
+yylexer::~yylexer() {
+    yycleanup();
+    delete[] yystext;
+    delete[] yysstatebuf;
+    delete[] yysunputbufptr;
+}
+
+int yylexer::yycreate(void* parser) {
+    char* text = new (std::nothrow) char[static_cast<size_t>(yystext_size) + 1];
+    int* states = new (std::nothrow) int[static_cast<size_t>(yystext_size > 0 ? yystext_size : 1)];
+    int* unput = new (std::nothrow) int[static_cast<size_t>(yysunput_size > 0 ? yysunput_size : 1)];
+    if (!text || !states || !unput) {
+        delete[] text;
+        delete[] states;
+        delete[] unput;
+        return 0;
+    }
+    freeGrown();
+    delete[] yystext;
+    delete[] yysstatebuf;
+    delete[] yysunputbufptr;
+    yystext = yytext = text;
+    yysstatebuf = yystatebuf = states;
+    yysunputbufptr = yyunputbufptr = unput;
+    yytext_size = yystext_size;
+    yyunput_size = yysunput_size;
+    yytext[0] = '\0';
+    yyleng = 0;
+    yyunputindex = 0;
+    yymoreflg = yyrejectflg = yyreturnflg = 0;
+    yylineno = 1;
+    yyeol = yyoldeol = 1;
+    yyparserptr = parser;
+    yypos_ = 0;
+    yydeadends_.clear();
+    yydeadendmax_ = -1;
+    return 1;
+}
+
+void yylexer::freeGrown() {
+    if (yytext != yystext) delete[] yytext;
+    if (yystatebuf != yysstatebuf) delete[] yystatebuf;
+    if (yyunputbufptr != yysunputbufptr) delete[] yyunputbufptr;
+    yytext = yystext;
+    yystatebuf = yysstatebuf;
+    yyunputbufptr = yysunputbufptr;
+}
+
+void yylexer::yycleanup() {
+    freeGrown();
+    yytext_size = yystext ? yystext_size : 0;
+    yyunput_size = yysunputbufptr ? yysunput_size : 0;
+    if (yytext) yytext[0] = '\0';
+    yyleng = 0;
+    yyunputindex = 0;
+    yydeadends_.clear();
+    yydeadendmax_ = -1;
+}
+
+int yylexer::yygetchar() {
+    int ch = getc_unlocked(yyin);  // one scanner per stream, one thread
+    return ch == EOF ? -1 : (ch & 0xff);
+}
+
+int yylexer::yyinput() {
+    int ch = yyunputindex > 0 ? yyunputbufptr[--yyunputindex] : yygetchar();
+    if (ch == '\n') ++yylineno;
+    if (ch >= 0) ++yypos_;
+    return ch;
+}
+
+void yylexer::yyoutput(int ch) { std::fputc(ch, yyout); }
+
+void yylexer::yyunput(int ch) {
+    if (yyunputindex >= yyunput_size) yygrowunput();
+    yyunputbufptr[yyunputindex++] = ch;
+    if (ch == '\n') --yylineno;
+    --yypos_;
+}
+
+int yylexer::yywrap() { return 1; }
+
+void yylexer::yytextoverflow() {
+    char msg[64];
+    std::snprintf(msg, sizeof msg, "lexer text buffer overflow (%d)", yytext_size);
+    yyerror(msg);
+}
+
+void yylexer::yyunputoverflow() {
+    char msg[64];
+    std::snprintf(msg, sizeof msg, "lexer unput buffer overflow (%d)", yyunput_size);
+    yyerror(msg);
+}
+
+void yylexer::yyerror(const char* text) {
+    std::fputs(text, yyerr);
+    std::fputc('\n', yyerr);
+    std::fflush(yyerr);
+}
+
+void yylexer::yygrowtext() {
+    int size = yytextgrow ? grownSize(yytext_size, yytext_max) : yytext_size;
+    char* text = nullptr;
+    int* states = nullptr;
+    if (size > yytext_size) {
+        text = new (std::nothrow) char[static_cast<size_t>(size) + 1];
+        states = new (std::nothrow) int[static_cast<size_t>(size)];
+    }
+    if (!text || !states) {
+        delete[] text;
+        delete[] states;
+        yytextoverflow();
+        std::exit(1);
+    }
+    if (yyleng > 0) {
+        std::memcpy(text, yytext, static_cast<size_t>(yyleng));
+        std::memcpy(states, yystatebuf, sizeof(int) * static_cast<size_t>(yyleng));
+    }
+    if (yytext != yystext) delete[] yytext;
+    if (yystatebuf != yysstatebuf) delete[] yystatebuf;
+    yytext = text;
+    yystatebuf = states;
+    yytext_size = size;
+}
+
+void yylexer::yygrowunput() {
+    int size = yyunputgrow ? grownSize(yyunput_size, yyunput_max) : yyunput_size;
+    int* buf = size > yyunput_size ? new (std::nothrow) int[static_cast<size_t>(size)] : nullptr;
+    if (!buf) {
+        yyunputoverflow();
+        std::exit(1);
+    }
+    if (yyunputindex > 0) std::memcpy(buf, yyunputbufptr, sizeof(int) * static_cast<size_t>(yyunputindex));
+    if (yyunputbufptr != yysunputbufptr) delete[] yyunputbufptr;
+    yyunputbufptr = buf;
+    yyunput_size = size;
+}
+
+int yyflexer::yylex() {
+    for (;;) {
+        const int entry = yystart + 1 + (yyeol ? 1 : 0);
+        if (!yymoreflg) {
+            yyleng = 0;
+            yyoldeol = yyeol;
+        }
+        yymoreflg = 0;
+        const int first = yyleng;
+
+        // A scan position remembered as a dead end lies ahead only while we
+        // rescan pushed-back text; past it the memory is useless.
+        if (yydeadendmax_ >= 0 && yypos_ >= yydeadendmax_) {
+            yydeadends_.clear();
+            yydeadendmax_ = -1;
+        }
+
+        int state = entry;
+        for (;;) {
+            int ch = yyinput();
+            if (ch < 0) break;
+            if (yyleng >= yytext_size) yygrowtext();
+            yytext[yyleng] = static_cast<char>(ch);
+            state = nextState(state, ch);
+            yystatebuf[yyleng++] = state;
+            if (state == 0 || !hasTransitions(state)) break;
+            if (yypos_ <= yydeadendmax_ && yydeadends_.count(deadEndKey(yypos_, state))) break;
+        }
+
+        if (yyleng > first) {
+            const int read = yyleng;
+            int last = yyleng - 1;
+            while (last >= first && (yystatebuf[last] == 0 || yystateaction[yystatebuf[last]].action == 0))
+                --last;
+            if (yydeadendmemo_ && read - 1 - last >= kDeadEndMinBackup) {
+                // Every state after the last accepting one leads to no match
+                // from its position: remember that so that rescanning the
+                // pushed-back text stays linear.
+                long long pos = yypos_;
+                for (int i = read - 1; i > last; --i, --pos)
+                    if (yystatebuf[i] > 0) yydeadends_.insert(deadEndKey(pos, yystatebuf[i]));
+                if (yypos_ > yydeadendmax_) yydeadendmax_ = yypos_;
+            }
+            const int keep = last >= first ? last + 1 : first + 1;
+            while (yyleng > keep) yyunput(static_cast<unsigned char>(yytext[--yyleng]));
+            if (last < first) {
+                // Nothing matched: echo the single character and go on.
+                int ch = static_cast<unsigned char>(yytext[first]);
+                yyeol = ch == '\n';
+                yyoutput(ch);
+                continue;
+            }
+            yytext[yyleng] = '\0';
+            yyeol = yytext[yyleng - 1] == '\n';
+            yyrejectflg = 0;
+            int result = yyaction(yystateaction[yystatebuf[last]].action);
+            if (yyreturnflg) return result;
+            continue;
+        }
+
+        int eofAction = yystateaction[entry].action;
+        if (eofAction != 0) {
+            yytext[yyleng] = '\0';
+            int result = yyaction(eofAction);
+            if (yyreturnflg) return result;
+        }
+        if (yywrap() == 0) continue;
+        yyeol = yyoldeol = 1;
+        yystart = 0;
+        return 0;
+    }
+}
+
+}  // namespace yl

@@ -1,0 +1,147 @@
+// The elaboration run over files, the browser trees and where they jump.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "scan_helper.h"
+#include "scparse/elaborate.h"
+
+using namespace scparse;
+
+TEST(ElaborationFileList, IncludedHeadersOnceThenEverySource) {
+    std::vector<ElabSource> sources = {
+        {"/p/", "a.cpp", {"a.h", "common.h"}},
+        {"/other/", "b.cpp", {"common.h", "/inc/b.h"}},
+        {"", "c.cpp", {}},
+        {"/p/", "a.cpp", {}},
+    };
+    EXPECT_EQ(elaborationFileList(sources, "/p/"),
+              (std::vector<std::string>{"a.h", "common.h", "/inc/b.h", "a.cpp", "/other/b.cpp", "c.cpp", "a.cpp"}));
+}
+
+class ElaborationRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = sctest::tempPath("proj/");
+        ::mkdir(dir_.c_str(), 0755);
+        sctest::writeFile(dir_ + "m.h",
+                          "SC_MODULE(m) {\n  sc_in<bool> a;\n  sc_export<ifc> e;\n  sc_signal<int> s;\n"
+                          "  sc_clock c;\n  int f();\n  obj o;\n  void p();\n"
+                          "  SC_CTOR(m) { SC_METHOD(p); }\n};\n");
+        sctest::writeFile(dir_ + "main.cpp",
+                          "#include \"m.h\"\nint m::f() { return 0; }\nclass k { void g(); int h; };\n"
+                          "int sc_main(int, char**) {\n  m inst(\"inst\");\n  return 0;\n}\n");
+    }
+    void TearDown() override {
+        std::remove((dir_ + "m.h").c_str());
+        std::remove((dir_ + "main.cpp").c_str());
+        ::rmdir(dir_.c_str());
+    }
+    std::string dir_;
+};
+
+TEST_F(ElaborationRun, ScansEveryFileBuildsAndRemovesTheReport) {
+    DesignModel model;
+    std::vector<std::string> reports;
+    ElaborationOptions options;
+    options.onReport = [&](const std::string& path, const std::string& report) { reports.push_back(path + "|" + report); };
+    ElaborationResult r = runElaboration(model, {"m.h", dir_ + "main.cpp"}, dir_, options);
+    ASSERT_TRUE(r.completed);
+    EXPECT_EQ(r.consoleText, "");
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].rfind("m.h|\ncurrent module is : m \nbegins at : 1 \n", 0), 0u);
+    // Each file's report starts afresh.
+    EXPECT_EQ(reports[1].substr(0, 50).find("current module"), std::string::npos);
+    struct stat st;
+    EXPECT_NE(::stat((dir_ + "output.out").c_str(), &st), 0);
+    ASSERT_TRUE(model.root);
+    EXPECT_EQ(model.findModule("m")->file, "m.h");
+
+    // Design Browser: sc_main, expanded, with the instance of m below it.
+    auto design = fillDesignBrowser(model.root);
+    ASSERT_EQ(design.size(), 1u);
+    EXPECT_EQ(design[0].text, "sc_main");
+    EXPECT_EQ(design[0].image, kImageMain);
+    EXPECT_TRUE(design[0].expanded);
+    ASSERT_EQ(design[0].children.size(), 1u);
+    const BrowserNode& inst = design[0].children[0];
+    EXPECT_EQ(inst.text, "\"inst");
+    EXPECT_EQ(inst.image, kImageModule);
+    std::vector<int> images;
+    for (const auto& c : inst.children) images.push_back(c.image);
+    EXPECT_EQ(images, (std::vector<int>{kImageInPort, kImageExport, kImageSignal, kImageProcess}));
+
+    // Source Browser: modules (sc_main first) with all members, then classes.
+    auto source = fillSourceBrowser(model.modules, model.classes);
+    ASSERT_EQ(source.size(), 3u);
+    EXPECT_EQ(source[0].text, "sc_main");
+    EXPECT_FALSE(source[0].expanded);
+    ASSERT_EQ(source[0].children.size(), 1u);
+    EXPECT_EQ(source[0].children[0].image, kImageInstance);
+    EXPECT_EQ(source[0].children[0].text, "inst");
+    images.clear();
+    for (const auto& c : source[1].children) images.push_back(c.image);
+    EXPECT_EQ(images, (std::vector<int>{kImageClock, kImageInPort, kImageExport, kImageSignal, kImageProcess,
+                                        kImageFunction, kImageObject}));
+    EXPECT_EQ(source[2].text, "k");
+    EXPECT_EQ(source[2].image, kImageClass);
+    ASSERT_EQ(source[2].children.size(), 2u);
+    EXPECT_EQ(source[2].children[0].image, kImageFunction);
+    EXPECT_EQ(source[2].children[1].image, kImageObject);
+
+    // Jumps: the process has no known body, so its implementation line is 0
+    // and the editor gets -1; the instance jumps to declaration, type, site.
+    const DesignItem& proc = *inst.children[3].record;
+    EXPECT_EQ(jumpLocation(proc, kGotoDeclaration).line, 8);
+    EXPECT_EQ(jumpLocation(proc, kGotoImplementation).line, 0);
+    EXPECT_EQ(resolveJump(jumpLocation(proc, kGotoImplementation), dir_).line0, -1);
+    EXPECT_EQ(jumpLocation(proc, kGotoRegisteration).line, 9);
+    const DesignItem& instRec = *source[0].children[0].record;
+    EXPECT_EQ(jumpLocation(instRec, kGotoDeclaration).line, 5);
+    EXPECT_EQ(jumpLocation(instRec, kGotoImplementation).line, 1);
+    EXPECT_EQ(jumpLocation(instRec, kGotoImplementation).file, "m.h");
+    EXPECT_EQ(jumpLocation(instRec, kGotoInstantiation).line, 5);
+    const DesignItem& fn = *source[1].children[5].record;
+    EXPECT_EQ(jumpLocation(fn, kGotoImplementation).line, 2);
+    EXPECT_EQ(jumpLocation(fn, kGotoImplementation).file, dir_ + "main.cpp");
+
+    JumpTarget local = resolveJump({3, "m.h"}, dir_);
+    EXPECT_EQ(local.fullPath, dir_ + "m.h");
+    EXPECT_EQ(local.shortName, "m.h");
+    EXPECT_EQ(local.line0, 2);
+    JumpTarget other = resolveJump({7, "/elsewhere/x.h"}, dir_);
+    EXPECT_EQ(other.fullPath, "/elsewhere/x.h");
+    EXPECT_EQ(other.shortName, "/elsewhere/x.h");
+    EXPECT_EQ(resolveJump({1, dir_ + "main.cpp"}, dir_).shortName, "main.cpp");
+}
+
+TEST_F(ElaborationRun, StopsAtAFileThatCannotBeOpenedWithoutBuilding) {
+    DesignModel model;
+    ASSERT_TRUE(runElaboration(model, {"m.h", "main.cpp"}, dir_).completed);
+    auto oldRoot = model.root;
+    auto trees = fillDesignBrowser(model.root);
+    ElaborationResult r = runElaboration(model, {"m.h", "missing.h", "main.cpp"}, dir_);
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(r.failedFile, "missing.h");
+    EXPECT_EQ(r.consoleText, "Error in Elaboration\r\nPlease contact vendor");
+    // The model was cleared (and the first file scanned), but not built:
+    // the root and the records the old trees show are still there.
+    EXPECT_EQ(model.root, oldRoot);
+    EXPECT_EQ(model.modules.size(), 1u);
+    EXPECT_EQ(trees[0].children[0].record->name, "m");
+}
+
+TEST(BrowserMenus, CommandsPerTreeAndImage) {
+    EXPECT_EQ(contextCommands(BrowserTree::Design, kImageProcess),
+              (std::vector<int>{kGotoDeclaration, kGotoImplementation}));
+    EXPECT_EQ(contextCommands(BrowserTree::Design, kImageModule),
+              (std::vector<int>{kGotoImplementation, kGotoInstantiation}));
+    EXPECT_EQ(contextCommands(BrowserTree::Source, kImageProcess),
+              (std::vector<int>{kGotoDeclaration, kGotoImplementation, kGotoRegisteration}));
+    EXPECT_EQ(contextCommands(BrowserTree::Source, kImageInstance),
+              (std::vector<int>{kGotoDeclaration, kGotoImplementation, kGotoInstantiation}));
+    for (int image : {kImageMain, kImageInPort, kImageSignal, kImageClass, kImageFunction})
+        EXPECT_TRUE(contextCommands(BrowserTree::Design, image).empty());
+    for (int image : {kImageMain, kImageModule, kImagePort, kImageExport, kImageClock})
+        EXPECT_TRUE(contextCommands(BrowserTree::Source, image).empty());
+}

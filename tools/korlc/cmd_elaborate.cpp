@@ -1,0 +1,205 @@
+// korlc elaborate: the Elaborate command without windows. Builds the project
+// as Build does, scans its included headers and sources with the SystemC
+// scanner, builds the design model and prints both browser trees.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "project/buildrunner.h"
+#include "project/makefile.h"
+#include "project/paths.h"
+#include "project/project.h"
+#include "project/toollayout.h"
+#include "scparse/elaborate.h"
+
+namespace {
+
+const char* kHelp =
+    "usage: korlc elaborate PROJECT.k1 [--no-build] [--report] [--jumps]\n\n"
+    "Elaborate (Ctrl+F5) without windows: builds the project as Build does and,\n"
+    "when the build has no error and the executable exists, scans the headers the\n"
+    "sources include and then the sources with Korl's SystemC scanner, builds the\n"
+    "design model and prints the Design Browser tree and then the Source Browser\n"
+    "tree, one node a line, indented by depth:\n\n"
+    "  TEXT  [IMAGE]  FILE:LINE\n\n"
+    "IMAGE is the node's kind (sc_main, module, in port, out port, inout port,\n"
+    "sc_port, export, signal, process, clock, instance, function, object, class),\n"
+    "FILE:LINE its declaration (Goto Declaration, double-click).\n\n"
+    "  --no-build  scan without building (for projects that do not build here)\n"
+    "  --report    print each file's report lines before the trees\n"
+    "  --jumps     add the other jumps of the node's context menu:\n"
+    "              impl=FILE:LINE (Goto Implementation), site=FILE:LINE\n"
+    "              (Goto Instantiation or Goto Registeration)\n\n"
+    "exit status: 0 elaborated, 1 build errors, no executable or a file that\n"
+    "could not be scanned, 2 the command could not start\n";
+
+int g_wakePipe[2] = {-1, -1};
+
+extern "C" void OnElaborateStopSignal(int) {
+    int saved = errno;
+    char c = 's';
+    [[maybe_unused]] ssize_t n = ::write(g_wakePipe[1], &c, 1);
+    errno = saved;
+}
+
+// Ctrl+C stops the build (and what it started) as Stop Build does.
+bool InstallStopSignals() {
+    if (::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    struct sigaction sa {};
+    sa.sa_handler = OnElaborateStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    return true;
+}
+
+// Pane text ends lines in "\r\n"; a terminal wants "\n".
+void PrintPaneText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fflush(stdout);
+}
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "korlc elaborate: %s\n", message.c_str());
+    return 2;
+}
+
+std::string Location(const scparse::SourceLocation& loc) { return loc.file + ":" + std::to_string(loc.line); }
+
+void PrintTree(const std::vector<scparse::BrowserNode>& nodes, scparse::BrowserTree tree, bool jumps, int depth) {
+    for (const auto& node : nodes) {
+        std::string line(static_cast<size_t>(depth) * 2, ' ');
+        line += node.text + "  [" + scparse::imageName(node.image) + "]";
+        if (node.record) {
+            line += "  " + Location(scparse::jumpLocation(*node.record, scparse::kGotoDeclaration));
+            if (jumps) {
+                for (int cmd : scparse::contextCommands(tree, node.image)) {
+                    if (cmd == scparse::kGotoImplementation)
+                        line += "  impl=" + Location(scparse::jumpLocation(*node.record, cmd));
+                    else if (cmd != scparse::kGotoDeclaration)
+                        line += "  site=" + Location(scparse::jumpLocation(*node.record, cmd));
+                }
+            }
+        }
+        line += "\n";
+        std::fputs(line.c_str(), stdout);
+        PrintTree(node.children, tree, jumps, depth + 1);
+    }
+}
+
+// Runs the build before elaboration; true when it ended without error and
+// left the executable.
+bool Build(korl::Project& project, int* status) {
+    if (!InstallStopSignals()) {
+        *status = Fail(std::string("cannot create pipe: ") + std::strerror(errno));
+        return false;
+    }
+    korl::ToolLayout tools = korl::CurrentToolLayout();
+    korl::BuildResult result;
+    bool ended = false;
+    korl::BuildRunner runner(PrintPaneText, [&](const korl::BuildResult& r) {
+        result = r;
+        ended = true;
+    });
+    std::string error;
+    if (!runner.Start(korl::BuildKind::Elaborate, project, tools, {}, &error)) {
+        *status = Fail(error);
+        return false;
+    }
+    runner.WaitForEnd(g_wakePipe[0], [&] {
+        char buf[64];
+        while (::read(g_wakePipe[0], buf, sizeof buf) > 0) {
+        }
+        runner.Stop();
+    });
+    *status = 1;
+    if (!ended || result.errors != 0) return false;
+    if (!result.executableExists) {
+        std::fprintf(stderr, "korlc elaborate: no executable %s after the build\n", result.executablePath.c_str());
+        return false;
+    }
+    return true;
+}
+
+int CmdElaborate(int argc, char** argv) {
+    if (korlc::wantsHelp(argc, argv)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    std::string projectArg;
+    bool build = true, report = false, jumps = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--no-build")
+            build = false;
+        else if (arg == "--report")
+            report = true;
+        else if (arg == "--jumps")
+            jumps = true;
+        else if (!arg.empty() && arg[0] == '-')
+            return Fail("unknown option " + arg);
+        else if (projectArg.empty())
+            projectArg = arg;
+        else
+            return Fail("usage: korlc elaborate PROJECT.k1 [--no-build] [--report] [--jumps]");
+    }
+    if (projectArg.empty()) return Fail("usage: korlc elaborate PROJECT.k1 [--no-build] [--report] [--jumps]");
+
+    std::string projectPath = korl::AbsolutePath(projectArg);
+    if (!korl::FileExists(projectPath)) return Fail("cannot open project file " + projectPath);
+    if (::access(projectPath.c_str(), R_OK) != 0)
+        return Fail("cannot read project file " + projectPath + ": " + std::strerror(errno));
+    korl::Project project;
+    project.SetClosePrompt([](const std::string&, korl::PromptButtons) { return korl::PromptAnswer::No; });
+    project.Load(projectPath);
+    const std::string dir = project.Directory();
+
+    if (build) {
+        int status = 0;
+        if (!Build(project, &status)) return status;
+    } else {
+        // The build brings the include lists up to date; without it, scan here.
+        for (size_t i = 0; i < project.Sources().size(); ++i)
+            korl::UpdateIncludes(*project.MutableSource(i), false, project.ExtraIncludes(), dir);
+    }
+
+    std::vector<scparse::ElabSource> sources;
+    for (const auto& item : project.Sources()) sources.push_back({item.directory, item.name, item.includes});
+    const std::vector<std::string> files = scparse::elaborationFileList(sources, dir);
+
+    DesignModel model;
+    scparse::ElaborationOptions options;
+    if (report)
+        options.onReport = [](const std::string& path, const std::string& text) {
+            std::printf("== report of %s ==\n%s", path.c_str(), text.c_str());
+            if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
+        };
+    scparse::ElaborationResult result = scparse::runElaboration(model, files, dir, options);
+    if (!result.completed) {
+        PrintPaneText(result.consoleText + "\r\n");
+        std::fprintf(stderr, "korlc elaborate: cannot open %s\n", result.failedFile.c_str());
+        return 1;
+    }
+
+    std::puts("Design Browser");
+    PrintTree(scparse::fillDesignBrowser(model.root), scparse::BrowserTree::Design, jumps, 1);
+    std::puts("Source Browser");
+    PrintTree(scparse::fillSourceBrowser(model.modules, model.classes), scparse::BrowserTree::Source, jumps, 1);
+    return 0;
+}
+
+korlc::Registrar elaborateCmd({"elaborate", "analyse the sources into both browser trees (Elaborate)", CmdElaborate});
+
+}  // namespace

@@ -1,0 +1,149 @@
+#include "waview/wvwfile.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr int32_t kMaxTreeDepth = 10000;
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+bool WriteStructure(Waview_FileManager& doc) {
+    const int32_t ts = doc.TimescaleExponent(), n = doc.SignalCount(), m = doc.RowCount();
+    doc.Write(&ts, 4);
+    doc.Write(&n, 4);
+    for (int32_t i = 0; i < n; ++i) {
+        Waview_Signal* s = doc.Signal(i);
+        const int32_t code = s->GetTypeCode();
+        doc.Write(&code, 4);
+        s->AfterTypeWritten();
+    }
+    doc.Write(&m, 4);
+    for (int32_t i = 0; i < m; ++i) doc.Row(i)->SaveRow(doc);
+    return !doc.Failed();
+}
+
+// Rows must form a forest over valid indices: every child index inside the
+// list, no row with two parents, no cycle. Depth and value text recurse.
+bool CheckTree(const Waview_FileManager& doc, std::string* error) {
+    const int32_t m = doc.RowCount();
+    std::vector<int32_t> parent(m, -1);
+    for (int32_t i = 0; i < m; ++i) {
+        const Waview_Hierarchy* r = doc.Row(i);
+        if (r->GetKind() == kRowScalar) {
+            const int32_t s = static_cast<const Waview_ScalarHierarchy*>(r)->signalIndex;
+            if (s < 0 || s >= doc.SignalCount())
+                return Fail(error, "row " + std::to_string(i) + " refers to signal " +
+                                       std::to_string(s) + " outside the signal list");
+            continue;
+        }
+        for (int32_t c : static_cast<const Waview_CompositeHierarchy*>(r)->children) {
+            if (c < 0 || c >= m)
+                return Fail(error, "row " + std::to_string(i) + " has child " + std::to_string(c) +
+                                       " outside the row list");
+            if (parent[c] != -1 || c == i)
+                return Fail(error, "row " + std::to_string(c) + " appears twice in the tree");
+            parent[c] = i;
+        }
+    }
+    // Walk down from the top rows: a row never reached sits on a cycle.
+    // Depth is bounded because depth and value text recurse over it.
+    std::vector<std::pair<int32_t, int32_t>> stack;
+    for (int32_t i = 0; i < m; ++i)
+        if (parent[i] == -1) stack.push_back({i, 0});
+    int32_t reached = 0;
+    while (!stack.empty()) {
+        const auto [row, depth] = stack.back();
+        stack.pop_back();
+        ++reached;
+        if (depth > kMaxTreeDepth) return Fail(error, "the row tree is nested too deeply");
+        const Waview_Hierarchy* r = doc.Row(row);
+        if (r->GetKind() == kRowComposite)
+            for (int32_t c : static_cast<const Waview_CompositeHierarchy*>(r)->children)
+                stack.push_back({c, depth + 1});
+    }
+    if (reached != m) return Fail(error, "the row tree has a cycle");
+    return true;
+}
+
+}  // namespace
+
+bool WriteWaveFile(Waview_FileManager& doc, const std::string& path, std::string* error,
+                   int64_t closeAt) {
+    const std::string tmp = path + ".part";
+    if (!doc.OpenForWriting(tmp)) return Fail(error, "Cannot create the file " + tmp);
+    bool ok = WriteStructure(doc);
+    ok = doc.CloseAllSignals(closeAt) && ok;
+    ok = doc.Close() && ok;
+    if (!ok) {
+        std::remove(tmp.c_str());
+        return Fail(error, "Cannot write the file " + path);
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        return Fail(error, "Cannot replace the file " + path);
+    }
+    return true;
+}
+
+bool ReadWaveFile(Waview_FileManager& doc, const std::string& path, std::string* error) {
+    doc.Clear();
+    auto reject = [&](const std::string& why) {
+        doc.Close();
+        doc.Clear();
+        return Fail(error, path + ": " + why);
+    };
+    if (!doc.OpenForReading(path)) return reject("cannot open the file");
+    const char* kShort = "the file ends early";
+    int32_t ts = 0, n = 0, m = 0;
+    if (!doc.Read(&ts, 4)) return reject(kShort);
+    doc.SetTimescaleExponent(ts);
+    if (!doc.Read(&n, 4)) return reject(kShort);
+    if (n < 0) return reject("negative signal count");
+    for (int32_t i = 0; i < n; ++i) {
+        int32_t code = 0;
+        if (!doc.Read(&code, 4)) return reject(kShort);
+        Waview_Signal* s = doc.NewSignal(code);
+        if (!s)
+            return reject("signal " + std::to_string(i) + " has the unknown type code " +
+                          std::to_string(code));
+        s->AfterConstructedFromFile();
+    }
+    if (!doc.Read(&m, 4)) return reject(kShort);
+    if (m < 0) return reject("negative row count");
+    for (int32_t i = 0; i < m; ++i) {
+        int32_t kind = 0;
+        if (!doc.Read(&kind, 4)) return reject(kShort);
+        Waview_Hierarchy* row = nullptr;
+        if (kind == kRowScalar)
+            row = doc.NewScalarRow();
+        else if (kind == kRowComposite)
+            row = doc.NewCompositeRow();
+        else
+            return reject("row " + std::to_string(i) + " has the unknown kind " +
+                          std::to_string(kind));
+        std::string why;
+        if (!row->LoadRow(doc, &why))
+            return reject(why.empty() ? std::string(kShort) : "row " + std::to_string(i) + ": " + why);
+    }
+    std::string why;
+    if (!CheckTree(doc, &why)) return reject(why);
+    if (!doc.ComputeEndTime()) return reject("the entry data of a signal is cut or invalid");
+    // Anything after the last block means the counts do not describe this file.
+    char extra;
+    if (doc.Read(&extra, 1)) return reject("unexpected data after the last signal");
+    doc.Close();
+    return true;
+}
+
+std::string WaveFilePathFor(const std::string& dumpPath) {
+    const size_t dot = dumpPath.rfind('.');
+    const size_t sep = dumpPath.find_last_of("/\\");
+    if (dot != std::string::npos && (sep == std::string::npos || dot > sep))
+        return dumpPath.substr(0, dot + 1) + "wvw";
+    return dumpPath + ".wvw";
+}
