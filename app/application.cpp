@@ -7,6 +7,7 @@
 
 #include "app/mainframe.h"
 #include "editor/language.h"
+#include "debugger/qt/debug_controller.h"
 
 namespace korl {
 
@@ -27,6 +28,7 @@ int RunKorl(int argc, char** argv) {
     }
 
     Korl_MainFrame frame;
+    InstallDebugger(frame);
     frame.show();
     const QStringList args = app.arguments().mid(1);
     // Files open once the window is up, so their prompts have a parent to sit on.
