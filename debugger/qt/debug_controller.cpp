@@ -14,6 +14,7 @@
 #include "debugger/qt/stack_window.h"
 #include "debugger/qt/watch_window.h"
 #include "debugger/sim_context.h"
+#include "project/qt/dialogs.h"
 #include "debugger/stop_record.h"
 
 namespace {
@@ -107,7 +108,7 @@ bool Korl_DebugController::AtStop() const { return session_ && !finishing_ && se
 Korl_DebugController::~Korl_DebugController() {
     // Ends gdb and the program without callbacks.
     if (table_) table_->SetSession(nullptr);
-    for (auto* w : examine_)
+    for (const auto& w : examine_)
         if (w) w->SetSession(nullptr);
     session_.reset();
 }
@@ -179,12 +180,12 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
         table_->SetSession(nullptr);
         session_.reset();
         table_.reset();
-        QMessageBox box(QMessageBox::Critical, "Korl", Q(error), QMessageBox::Ok, &frame_);
-        box.exec();
         frame_.UpdateCommandUI();
+        korl::ShowMessage(&frame_, Q(error), QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
-    for (auto* w : examine_) w->SetSession(session_.get());
+    for (const auto& w : examine_)
+        if (w) w->SetSession(session_.get());
 
     gdbRead_ = new QSocketNotifier(session_->GdbFd(), QSocketNotifier::Read, this);
     connect(gdbRead_, &QSocketNotifier::activated, this, [this] {
@@ -283,13 +284,15 @@ void Korl_DebugController::Refresh(bool examine1, bool examine2, bool stack) {
         QDockWidget* dock = frame_.PaneDock(pane);
         return dock && dock->isVisible();
     };
-    if (examine1 && visible(Korl_MainFrame::Examine1Pane)) examine_[0]->RefreshAll();
-    if (examine2 && visible(Korl_MainFrame::Examine2Pane)) examine_[1]->RefreshAll();
+    if (examine1 && examine_[0] && visible(Korl_MainFrame::Examine1Pane)) examine_[0]->RefreshAll();
+    if (examine2 && examine_[1] && visible(Korl_MainFrame::Examine2Pane)) examine_[1]->RefreshAll();
     if (stack && visible(Korl_MainFrame::StackPane))
-        session_->ListFrames([this](bool, const std::string& text) { stack_->SetStackText(text); });
+        session_->ListFrames([this](bool, const std::string& text) {
+            if (stack_) stack_->SetStackText(text);
+        });
     if (examine1 && examine2 && stack) {
         korl::ReadSimContext(*session_, [this](const std::string& text) {
-            simLabel_->setText(Q(text));
+            if (simLabel_) simLabel_->setText(Q(text));
             emit stopShown();
         });
     }
@@ -305,8 +308,7 @@ void Korl_DebugController::GoToSource(const std::string& stackLine) {
 }
 
 void Korl_DebugController::ShowErrorBox(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, "Korl", text, QMessageBox::Ok, &frame_);
-    box.exec();
+    korl::ShowMessage(&frame_, text, QMessageBox::Ok, QMessageBox::Critical);
 }
 
 void Korl_DebugController::Finish() {
@@ -320,13 +322,15 @@ void Korl_DebugController::Finish() {
     }
     timer_->stop();
     if (table_) table_->SetSession(nullptr);
-    for (auto* w : examine_) w->SetSession(nullptr);
+    for (const auto& w : examine_)
+        if (w) w->SetSession(nullptr);
     session_.reset();
     table_.reset();
     finishing_ = false;
     ClearPosition();
-    for (auto* w : examine_) w->RefreshAll();
-    simLabel_->clear();
+    for (const auto& w : examine_)
+        if (w) w->RefreshAll();
+    if (simLabel_) simLabel_->clear();
     // The closing line, the command states and the project's dump.
     frame_.OnProcessEnded(exitFlag_ == 1);
     emit debuggingEnded(exitFlag_);

@@ -4,6 +4,7 @@
 // Virtual Console panes.
 #pragma once
 
+#include <QLabel>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -11,14 +12,14 @@
 #include <memory>
 #include <string>
 
+#include "debugger/qt/stack_window.h"
+#include "debugger/qt/watch_window.h"
 #include "editor/editor_document.h"
 
-class QLabel;
+
 class QSocketNotifier;
 class QTimer;
 class Korl_MainFrame;
-class Korl_StackWindow;
-class Korl_WatchWindow;
 
 namespace korl {
 class BreakpointTable;
@@ -73,9 +74,10 @@ private:
     QSocketNotifier* consoleWrite_ = nullptr;
     QTimer* timer_ = nullptr;
     QStringDecoder decoder_{QStringDecoder::Utf8};
-    Korl_WatchWindow* examine_[2] = {};
-    Korl_StackWindow* stack_ = nullptr;
-    QLabel* simLabel_ = nullptr;
+    // The frame may delete its panes before this controller.
+    QPointer<Korl_WatchWindow> examine_[2];
+    QPointer<Korl_StackWindow> stack_;
+    QPointer<QLabel> simLabel_;
     QString stopFile_;
     int stopLine_ = -1;
     int exitFlag_ = 0;
