@@ -146,8 +146,13 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     callbacks.output = [this](std::string_view text) {
         frame_.AppendConsole(decoder_.decode(QByteArrayView(text.data(), qsizetype(text.size()))));
     };
-    callbacks.position = [this](const std::string& file, int line0) { ShowPosition(file, line0); };
-    // The refresh runs from the event loop, once the session has left its callback.
+    // Position and refresh run from the event loop, once the session has left
+    // its callback: opening a file may show a prompt with its own event loop.
+    callbacks.position = [this](const std::string& file, int line0) {
+        QTimer::singleShot(0, this, [this, file, line0] {
+            if (session_ && !finishing_) ShowPosition(file, line0);
+        });
+    };
     callbacks.stopped = [this] {
         QTimer::singleShot(0, this, [this] { Refresh(true, true, true); });
     };
