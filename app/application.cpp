@@ -8,6 +8,7 @@
 #include "app/mainframe.h"
 #include "editor/language.h"
 #include "waview/qt/waveopen.h"
+#include "debugger/qt/debug_controller.h"
 
 namespace korl {
 
@@ -29,6 +30,7 @@ int RunKorl(int argc, char** argv) {
 
     Korl_MainFrame frame;
     frame.SetVcdOpener([&frame](const QString& path) { OpenVcdFile(frame.MdiArea(), path, &frame); });
+    InstallDebugger(frame);
     frame.show();
     const QStringList args = app.arguments().mid(1);
     // Files open once the window is up, so their prompts have a parent to sit on.

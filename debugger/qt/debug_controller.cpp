@@ -1,0 +1,342 @@
+#include "debugger/qt/debug_controller.h"
+
+#include <QDockWidget>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "app/commandids.h"
+#include "app/mainframe.h"
+#include "debugger/breakpoint_table.h"
+#include "debugger/gdb_session.h"
+#include "debugger/qt/stack_window.h"
+#include "debugger/qt/watch_window.h"
+#include "debugger/sim_context.h"
+#include "project/qt/dialogs.h"
+#include "debugger/stop_record.h"
+
+namespace {
+std::string S(const QString& s) { return s.toStdString(); }
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), int(s.size())); }
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+}  // namespace
+
+Korl_DebugController* InstallDebugger(Korl_MainFrame& frame) { return new Korl_DebugController(frame); }
+
+Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&frame), frame_(frame) {
+    setObjectName("DebugController");
+    examine_[0] = new Korl_WatchWindow;
+    examine_[0]->setObjectName("Examine1");
+    examine_[1] = new Korl_WatchWindow;
+    examine_[1]->setObjectName("Examine2");
+    stack_ = new Korl_StackWindow;
+    stack_->SetGoToSource([this](const std::string& line) { GoToSource(line); });
+    frame_.SetPaneWidget(Korl_MainFrame::Examine1Pane, examine_[0]);
+    frame_.SetPaneWidget(Korl_MainFrame::Examine2Pane, examine_[1]);
+    frame_.SetPaneWidget(Korl_MainFrame::StackPane, stack_);
+
+    // "When and where am I" at each stop, next to the caret position.
+    simLabel_ = new QLabel;
+    simLabel_->setObjectName("SimContext");
+    frame_.statusBar()->addPermanentWidget(simLabel_);
+
+    timer_ = new QTimer(this);
+    timer_->setSingleShot(true);
+    connect(timer_, &QTimer::timeout, this, [this] {
+        if (!session_) return;
+        session_->OnTimer();
+        Sync();
+    });
+
+    // A pane shown during a stop is filled at once.
+    const std::pair<Korl_MainFrame::Pane, int> panes[] = {
+        {Korl_MainFrame::Examine1Pane, 0}, {Korl_MainFrame::Examine2Pane, 1}, {Korl_MainFrame::StackPane, 2}};
+    for (auto [pane, which] : panes) {
+        if (QDockWidget* dock = frame_.PaneDock(pane))
+            connect(dock, &QDockWidget::visibilityChanged, this, [this, which](bool visible) {
+                if (visible && AtStop()) Refresh(which == 0, which == 1, which == 2);
+            });
+    }
+
+    // Breakpoints toggled in an editor pass through here on their way to the frame's table.
+    if (frame_.Editors()) frame_.Editors()->SetBreakpointHost(this);
+
+    using namespace korl;
+    InstallStartHandler();
+    frame_.SetCommandStateHandler(ID_DEBUG_START, [this] {
+        if (session_) return AtStop();
+        return frame_.ProjectOpen() && !frame_.BuildRunning();
+    });
+    frame_.SetCommandHandler(ID_DEBUG_STOP, [this] { StopDebugging(); });
+    frame_.SetCommandStateHandler(ID_DEBUG_STOP, [this] { return session_ && !session_->Ended(); });
+    frame_.SetCommandHandler(ID_DEBUG_STEP_INTO, [this] { Step(&Korl_GdbSession::StepInto); });
+    frame_.SetCommandHandler(ID_DEBUG_STEP_OVER, [this] { Step(&Korl_GdbSession::StepOver); });
+    frame_.SetCommandHandler(ID_DEBUG_STEP_OUT, [this] { Step(&Korl_GdbSession::StepOut); });
+    frame_.SetCommandHandler(ID_DEBUG_RUN_TO_CURSOR, [this] { RunToCursor(); });
+    for (int id : {ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT})
+        frame_.SetCommandStateHandler(id, [this] { return AtStop(); });
+    frame_.SetCommandStateHandler(ID_DEBUG_RUN_TO_CURSOR,
+                                  [this] { return AtStop() && frame_.Editors() && frame_.Editors()->ActiveView(); });
+    frame_.SetDebugStarter([this](const BuildResult& build) { StartSession(build); });
+    frame_.UpdateCommandUI();
+}
+
+void Korl_DebugController::InstallStartHandler() {
+    frame_.SetCommandHandler(korl::ID_DEBUG_START, [this] {
+        Korl_DebugController* self = this;  // the closure goes away below
+        if (self->session_) {
+            if (self->AtStop()) self->session_->Continue();
+            self->Sync();
+            return;
+        }
+        // Without a session the frame's own path runs (save, makefile, debug
+        // build); it is reached by stepping aside for this one command.
+        self->frame_.SetCommandHandler(korl::ID_DEBUG_START, {});
+        self->frame_.OnCommand(korl::ID_DEBUG_START);
+        self->InstallStartHandler();
+    });
+}
+
+bool Korl_DebugController::AtStop() const { return session_ && !finishing_ && session_->AtStop(); }
+
+Korl_DebugController::~Korl_DebugController() {
+    // Ends gdb and the program without callbacks.
+    if (table_) table_->SetSession(nullptr);
+    for (const auto& w : examine_)
+        if (w) w->SetSession(nullptr);
+    session_.reset();
+}
+
+void Korl_DebugController::AddBreakpoint(const QString& file, int line) {
+    frame_.AddBreakpoint(file, line);
+    if (table_ && !table_->Has(S(file), line)) {
+        table_->AddBreakpoint(S(file), line);
+        Sync();
+    }
+}
+
+void Korl_DebugController::RemoveBreakpoint(const QString& file, int line) {
+    frame_.RemoveBreakpoint(file, line);
+    if (table_ && table_->Has(S(file), line)) {
+        table_->RemoveBreakpoint(S(file), line);
+        Sync();
+    }
+}
+
+QList<int> Korl_DebugController::BreakpointLines(const QString& file) const { return frame_.BreakpointLines(file); }
+
+void Korl_DebugController::StartSession(const korl::BuildResult& build) {
+    if (session_) return;
+    korl::Project& project = frame_.Project();
+    const korl::ToolLayout& tools = frame_.Tools();
+    korl::GdbStartOptions options;
+    if (!tools.debugger.empty()) options.gdbPath = tools.debugger;
+    options.executable = FileNameOf(build.executablePath);
+    options.projectDir = project.Directory();
+    options.toolRoot = tools.toolRoot;
+    korl::DeletePreviousVcd(options.projectDir, project.VcdFileName());
+
+    korl::GdbSessionCallbacks callbacks;
+    callbacks.output = [this](std::string_view text) {
+        frame_.AppendConsole(decoder_.decode(QByteArrayView(text.data(), qsizetype(text.size()))));
+    };
+    // Position and refresh run from the event loop, once the session has left
+    // its callback: opening a file may show a prompt with its own event loop.
+    callbacks.position = [this](const std::string& file, int line0) {
+        QTimer::singleShot(0, this, [this, file, line0] {
+            if (session_ && !finishing_) ShowPosition(file, line0);
+        });
+    };
+    callbacks.stopped = [this] {
+        QTimer::singleShot(0, this, [this] { Refresh(true, true, true); });
+    };
+    callbacks.errorBox = [this](const std::string& text) {
+        QTimer::singleShot(0, this, [this, t = Q(text)] { ShowErrorBox(t); });
+    };
+    callbacks.ended = [this](int exitFlag) {
+        exitFlag_ = exitFlag;
+        finishing_ = true;
+        QTimer::singleShot(0, this, [this] { Finish(); });
+    };
+
+    decoder_ = QStringDecoder(QStringDecoder::Utf8);
+    frame_.ClearConsole();
+    if (QDockWidget* console = frame_.PaneDock(Korl_MainFrame::ConsolePane)) {
+        console->show();
+        console->raise();
+    }
+    session_ = std::make_unique<korl::Korl_GdbSession>(std::move(callbacks));
+    table_ = std::make_unique<korl::BreakpointTable>();
+    for (const auto& b : frame_.Breakpoints()) table_->AddBreakpoint(b.path, b.line);
+    table_->SetMovedCallback([this](const std::string& file, int oldLine, int newLine) {
+        for (auto& b : frame_.Breakpoints())
+            if (b.path == file && b.line == oldLine) b.line = newLine;
+        if (frame_.Editors()) frame_.Editors()->MoveBreakpointMark(Q(file), oldLine, newLine);
+    });
+    finishing_ = false;
+    std::string error;
+    if (!korl::StartDebugging(*session_, *table_, options, &error)) {
+        table_->SetSession(nullptr);
+        session_.reset();
+        table_.reset();
+        frame_.UpdateCommandUI();
+        korl::ShowMessage(&frame_, Q(error), QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
+    for (const auto& w : examine_)
+        if (w) w->SetSession(session_.get());
+
+    gdbRead_ = new QSocketNotifier(session_->GdbFd(), QSocketNotifier::Read, this);
+    connect(gdbRead_, &QSocketNotifier::activated, this, [this] {
+        if (!session_) return;
+        session_->OnGdbReadable();
+        Sync();
+    });
+    if (session_->ConsoleFd() >= 0) {
+        consoleRead_ = new QSocketNotifier(session_->ConsoleFd(), QSocketNotifier::Read, this);
+        connect(consoleRead_, &QSocketNotifier::activated, this, [this] {
+            if (!session_) return;
+            session_->OnConsoleReadable();
+            Sync();
+        });
+        consoleWrite_ = new QSocketNotifier(session_->ConsoleFd(), QSocketNotifier::Write, this);
+        consoleWrite_->setEnabled(false);
+        connect(consoleWrite_, &QSocketNotifier::activated, this, [this] {
+            if (!session_) return;
+            session_->OnConsoleWritable();
+            Sync();
+        });
+    }
+    frame_.SetConsoleInput([this](const std::string& keys) {
+        if (!session_ || session_->Ended()) return;
+        session_->WriteConsole(keys);
+        Sync();
+    });
+    Sync();
+    frame_.UpdateCommandUI();
+    emit debuggingStarted();
+}
+
+void Korl_DebugController::Sync() {
+    if (!session_) return;
+    if (session_->Ended() || session_->GdbFd() < 0) {
+        for (QSocketNotifier* n : {gdbRead_, consoleRead_, consoleWrite_})
+            if (n) n->setEnabled(false);
+        timer_->stop();
+        return;
+    }
+    if (session_->ConsoleFd() < 0) {
+        for (QSocketNotifier* n : {consoleRead_, consoleWrite_})
+            if (n) n->setEnabled(false);
+    } else if (consoleWrite_) {
+        consoleWrite_->setEnabled(session_->ConsoleWantsWrite());
+    }
+    const int ms = session_->TimeoutMs();
+    if (ms < 0)
+        timer_->stop();
+    else
+        timer_->start(ms);
+}
+
+void Korl_DebugController::Step(void (korl::Korl_GdbSession::*command)()) {
+    if (!AtStop()) return;
+    (session_.get()->*command)();
+    Sync();
+    frame_.UpdateCommandUI();
+}
+
+void Korl_DebugController::RunToCursor() {
+    if (!AtStop() || !frame_.Editors()) return;
+    Korl_EditorView* view = frame_.Editors()->ActiveView();
+    if (!view || view->FullPath().isEmpty()) return;
+    session_->RunToCursor(S(view->FullPath()), view->CaretLineQuery());
+    Sync();
+    frame_.UpdateCommandUI();
+}
+
+void Korl_DebugController::StopDebugging() {
+    if (!session_ || session_->Ended()) return;
+    session_->Stop();  // the end path follows from the event loop
+    Sync();
+}
+
+void Korl_DebugController::ShowPosition(const std::string& file, int line0) {
+    if (file.empty() || line0 < 0 || !frame_.Editors()) return;
+    const QString full = Q(file);
+    if (!stopFile_.isEmpty() && stopFile_ != full) ClearPosition();
+    const QString shortName = Q(korl::ProjectShortName(file, frame_.Project().Directory()));
+    if (!frame_.Editors()->ShowPosition(full, shortName, line0)) return;
+    stopFile_ = full;
+    stopLine_ = line0;
+}
+
+void Korl_DebugController::ClearPosition() {
+    if (!stopFile_.isEmpty() && frame_.Editors())
+        frame_.Editors()->ClearPosition(stopFile_, Q(korl::ProjectShortName(S(stopFile_), frame_.Project().Directory())));
+    stopFile_.clear();
+    stopLine_ = -1;
+}
+
+void Korl_DebugController::Refresh(bool examine1, bool examine2, bool stack) {
+    if (!AtStop()) return;
+    auto visible = [this](Korl_MainFrame::Pane pane) {
+        QDockWidget* dock = frame_.PaneDock(pane);
+        return dock && dock->isVisible();
+    };
+    if (examine1 && examine_[0] && visible(Korl_MainFrame::Examine1Pane)) examine_[0]->RefreshAll();
+    if (examine2 && examine_[1] && visible(Korl_MainFrame::Examine2Pane)) examine_[1]->RefreshAll();
+    if (stack && visible(Korl_MainFrame::StackPane))
+        session_->ListFrames([this](bool, const std::string& text) {
+            if (stack_) stack_->SetStackText(text);
+        });
+    if (examine1 && examine2 && stack) {
+        korl::ReadSimContext(*session_, [this](const std::string& text) {
+            if (simLabel_) simLabel_->setText(Q(text));
+            emit stopShown();
+        });
+    }
+    Sync();
+    frame_.UpdateCommandUI();
+}
+
+void Korl_DebugController::GoToSource(const std::string& stackLine) {
+    const std::string dir = frame_.Project().Directory();
+    auto location = korl::StackLineLocation(stackLine, dir);
+    if (!location) return;
+    frame_.OpenDocument(Q(location->file), Q(korl::ProjectShortName(location->file, dir)), location->line - 1);
+}
+
+void Korl_DebugController::ShowErrorBox(const QString& text) {
+    korl::ShowMessage(&frame_, text, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+void Korl_DebugController::Finish() {
+    if (!session_) return;
+    for (QSocketNotifier** n : {&gdbRead_, &consoleRead_, &consoleWrite_}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            (*n)->deleteLater();
+            *n = nullptr;
+        }
+    }
+    timer_->stop();
+    if (table_) table_->SetSession(nullptr);
+    for (const auto& w : examine_)
+        if (w) w->SetSession(nullptr);
+    session_.reset();
+    table_.reset();
+    finishing_ = false;
+    ClearPosition();
+    for (const auto& w : examine_)
+        if (w) w->RefreshAll();
+    if (simLabel_) simLabel_->clear();
+    // The closing line, the command states and the project's dump.
+    frame_.OnProcessEnded(exitFlag_ == 1);
+    emit debuggingEnded(exitFlag_);
+}
