@@ -7,6 +7,7 @@
 
 #include "app/mainframe.h"
 #include "editor/language.h"
+#include "scparse/qt/browsers.h"
 
 namespace korl {
 
@@ -27,6 +28,7 @@ int RunKorl(int argc, char** argv) {
     }
 
     Korl_MainFrame frame;
+    InstallBrowsers(frame);
     frame.show();
     const QStringList args = app.arguments().mid(1);
     // Files open once the window is up, so their prompts have a parent to sit on.
