@@ -374,7 +374,7 @@ void Korl_MainFrame::ApplyDefaultLayout() {
     } else {
         resize(size);
     }
-    resizeDocks({docks_[ProjectBrowserPane]}, {330}, Qt::Horizontal);
+    resizeDocks({docks_[ProjectBrowserPane]}, {370}, Qt::Horizontal);
     resizeDocks({docks_[CompilePane]}, {210}, Qt::Vertical);
 }
 
@@ -504,8 +504,8 @@ void Korl_MainFrame::OnCommand(int id) {
         statusBar()->showMessage(NotAvailableText(id), 5000);
         break;
     case ID_WINDOW_CASCADE: mdi_->cascadeSubWindows(); break;
-    case ID_WINDOW_TILE_HORZ:
-    case ID_WINDOW_TILE_VERT: mdi_->tileSubWindows(); break;
+    case ID_WINDOW_TILE_HORZ: TileChildren(true); break;
+    case ID_WINDOW_TILE_VERT: TileChildren(false); break;
     case ID_WINDOW_ARRANGE: mdi_->tileSubWindows(); break;
     case ID_APP_ABOUT:
         QMessageBox::about(this, "About",
@@ -530,6 +530,23 @@ void Korl_MainFrame::TogglePane(Pane pane) {
         d->raise();  // bring it forward rather than hide what the user cannot see
     } else {
         d->hide();
+    }
+}
+
+void Korl_MainFrame::TileChildren(bool stacked) {
+    // Horizontal tiles lie one above the other, vertical ones side by side.
+    QList<QMdiSubWindow*> list;
+    for (QMdiSubWindow* w : mdi_->subWindowList())
+        if (!w->isMinimized() && !w->isHidden()) list << w;
+    const QRect area = mdi_->viewport()->rect();
+    const int n = int(list.size());
+    for (int i = 0; i < n; ++i) {
+        if (list[i]->isMaximized()) list[i]->showNormal();
+        const QRect r = stacked ? QRect(0, area.height() * i / n, area.width(),
+                                        area.height() * (i + 1) / n - area.height() * i / n)
+                                : QRect(area.width() * i / n, 0, area.width() * (i + 1) / n - area.width() * i / n,
+                                        area.height());
+        list[i]->setGeometry(r);
     }
 }
 

@@ -172,6 +172,7 @@ private:
     void TogglePane(Pane pane);
     void CyclePane(int step);
     bool BehindAnotherTab(QDockWidget* dock) const;
+    void TileChildren(bool stacked);
     void TidyDockTabs();
     void UpdateTitle();
     void SetStatusPanes(const QString& position, const QString& overtype, const QString& readOnly);

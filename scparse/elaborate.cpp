@@ -171,7 +171,9 @@ JumpTarget resolveJump(const SourceLocation& location, const std::string& projec
     std::string dir = slash == std::string::npos ? std::string() : location.file.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? location.file : location.file.substr(slash + 1);
     JumpTarget t;
-    if (dir.empty()) dir = projectDir;
+    // Include entries such as "inc/x.h" are relative to the project
+    // directory, whatever the current directory is.
+    if (dir.empty() || !isAbsolute(dir)) dir = projectDir + dir;
     t.fullPath = dir + name;
     t.shortName = dir == projectDir ? name : dir + name;
     t.line0 = location.line - 1;

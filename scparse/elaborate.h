@@ -113,7 +113,7 @@ struct JumpTarget {
     int line0 = -1;         // 0-based editor line (location line - 1)
 };
 
-// An empty directory part means the project directory.
+// An empty or relative directory part is taken from the project directory.
 JumpTarget resolveJump(const SourceLocation& location, const std::string& projectDir);
 
 }  // namespace scparse

@@ -185,17 +185,27 @@ int yyflexer::yylex() {
             yydeadendmax_ = -1;
         }
 
+        // The hot loop keeps the buffers in locals: only growth moves them.
         int state = entry;
+        char* text = yytext;
+        int* states = yystatebuf;
+        int length = yyleng;
         for (;;) {
             int ch = yyinput();
             if (ch < 0) break;
-            if (yyleng >= yytext_size) yygrowtext();
-            yytext[yyleng] = static_cast<char>(ch);
+            if (length >= yytext_size) {
+                yyleng = length;
+                yygrowtext();
+                text = yytext;
+                states = yystatebuf;
+            }
+            text[length] = static_cast<char>(ch);
             state = nextState(state, ch);
-            yystatebuf[yyleng++] = state;
+            states[length++] = state;
             if (state == 0 || !hasTransitions(state)) break;
             if (yypos_ <= yydeadendmax_ && yydeadends_.count(deadEndKey(yypos_, state))) break;
         }
+        yyleng = length;
 
         if (yyleng > first) {
             const int read = yyleng;

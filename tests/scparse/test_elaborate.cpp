@@ -113,6 +113,9 @@ TEST_F(ElaborationRun, ScansEveryFileBuildsAndRemovesTheReport) {
     EXPECT_EQ(other.fullPath, "/elsewhere/x.h");
     EXPECT_EQ(other.shortName, "/elsewhere/x.h");
     EXPECT_EQ(resolveJump({1, dir_ + "main.cpp"}, dir_).shortName, "main.cpp");
+    JumpTarget included = resolveJump({2, "inc/y.h"}, dir_);
+    EXPECT_EQ(included.fullPath, dir_ + "inc/y.h");
+    EXPECT_EQ(included.shortName, dir_ + "inc/y.h");
 }
 
 TEST_F(ElaborationRun, StopsAtAFileThatCannotBeOpenedWithoutBuilding) {
