@@ -9,6 +9,7 @@
 #include "editor/language.h"
 #include "waview/qt/waveopen.h"
 #include "debugger/qt/debug_controller.h"
+#include "scparse/qt/browsers.h"
 
 namespace korl {
 
@@ -31,6 +32,7 @@ int RunKorl(int argc, char** argv) {
     Korl_MainFrame frame;
     frame.SetVcdOpener([&frame](const QString& path) { OpenVcdFile(frame.MdiArea(), path, &frame); });
     InstallDebugger(frame);
+    InstallBrowsers(frame);
     frame.show();
     const QStringList args = app.arguments().mid(1);
     // Files open once the window is up, so their prompts have a parent to sit on.
