@@ -135,6 +135,9 @@ Korl_MainFrame::~Korl_MainFrame() {
     idleTimer_->stop();
     UnwatchBuild();
     runner_.reset();
+    // The tree listens to project_, which dies with the frame's members,
+    // before QWidget's destructor would get to the tree.
+    delete workspace_;
 }
 
 // ---------------------------------------------------------------------------
