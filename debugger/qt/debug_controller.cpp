@@ -46,6 +46,14 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     simLabel_->setObjectName("SimContext");
     frame_.statusBar()->addPermanentWidget(simLabel_);
 
+    // A session belongs to the project it debugs: closing the project (or
+    // opening another) ends it. The listener is never removed: the project is
+    // a member of the frame and goes before the frame's children, this one
+    // included.
+    frame_.Project().AddListener([this](korl::ProjectEvent e) {
+        if (e == korl::ProjectEvent::Closed) StopDebugging();
+    });
+
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     connect(timer_, &QTimer::timeout, this, [this] {

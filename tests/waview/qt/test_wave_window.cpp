@@ -20,13 +20,21 @@
 #include "waview/qt/waveopen.h"
 #include "waview/wvwfile.h"
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
 
+// One folder per process: CTest runs the cases in parallel processes, and a
+// shared folder lets two of them race on the same dump's wave file.
 fs::path TempDir() {
-    fs::path d = fs::path(KORL_BINARY_DIR) / "tests" / "waview_qt_tmp";
-    fs::create_directories(d);
+    static const fs::path d = [] {
+        fs::path p = fs::path(KORL_BINARY_DIR) / "tests" / "waview_qt_tmp" / std::to_string(::getpid());
+        fs::remove_all(p);
+        fs::create_directories(p);
+        return p;
+    }();
     return d;
 }
 
