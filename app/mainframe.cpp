@@ -440,6 +440,15 @@ void Korl_MainFrame::UpdateCommandUI() {
         QAction* a = it.value();
         const bool on = IsCommandEnabled(id);
         if (a->isEnabled() != on) a->setEnabled(on);
+        if (IsWaveCommand(id)) {
+            // A wave window's mode command (Zoom Area) carries the check mark
+            // the window reports.
+            bool handled = false;
+            const bool checked = (ChildCommandState(id, &handled) & 2) != 0 && handled;
+            if (checked && !a->isCheckable()) a->setCheckable(true);
+            if (a->isCheckable() && a->isChecked() != checked) a->setChecked(checked);
+            continue;
+        }
         if (!a->isCheckable()) continue;
         bool checked = a->isChecked();
         switch (id) {

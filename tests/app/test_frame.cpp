@@ -30,7 +30,11 @@ public:
         received << id;
         return id == ID_WAVE_ZOOM_IN;
     }
-    Q_INVOKABLE int CommandFlags(int id) { return id == ID_WAVE_ZOOM_IN ? 1 : -1; }
+    Q_INVOKABLE int CommandFlags(int id) {
+        if (id == ID_WAVE_ZOOM_AREA) return zoomArea ? 3 : 1;
+        return id == ID_WAVE_ZOOM_IN ? 1 : -1;
+    }
+    bool zoomArea = false;
 };
 
 } // namespace
@@ -89,7 +93,9 @@ TEST(Frame, AcceleratorsAndToolbarOrder) {
         ID_WAVE_ZOOM_AREA, ID_WAVE_ADD_CURSOR, ID_WAVE_REMOVE_CURSOR, 0, ID_APP_ABOUT};
     EXPECT_EQ(ids, expected);
     for (QAction* a : f.ToolBar()->actions())
-        if (!a->isSeparator()) EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+        if (!a->isSeparator()) {
+            EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+        }
 }
 
 TEST(Frame, ProjectCommandsFollowTheProject) {
@@ -155,6 +161,14 @@ TEST(Frame, EditCommandsGoToTheActiveEditorOnly) {
     f.OnCommand(ID_EDIT_SELECT_ALL);  // greyed there: never reaches anyone
     EXPECT_EQ(wave->received, QList<int>{ID_WAVE_ZOOM_IN});
     EXPECT_EQ(ed->View()->Control()->text(), "int a;\n");
+
+    // A mode the window reports as on shows its check mark in the menu.
+    wave->zoomArea = true;
+    f.UpdateCommandUI();
+    EXPECT_TRUE(f.Action(ID_WAVE_ZOOM_AREA)->isChecked());
+    wave->zoomArea = false;
+    f.UpdateCommandUI();
+    EXPECT_FALSE(f.Action(ID_WAVE_ZOOM_AREA)->isChecked());
 }
 
 TEST(Frame, DroppedFilesOpenByExtension) {
