@@ -1,6 +1,8 @@
 // korlc build/rebuild/compile end to end: the counter example against the
 // installed SystemC, a broken copy of it, and Ctrl+C in the middle of a build.
 #include <gtest/gtest.h>
+
+#include <thread>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -152,6 +154,11 @@ TEST_F(KorlcBuild, CtrlCStopsTheBuildAndEverythingItStarted) {
     EXPECT_EQ(lines[lines.size() - 2], "");
     EXPECT_EQ(lines.back(), "counter - 1 error(s), 0 warning(s)");
     EXPECT_FALSE(fs::exists(dir_ / "makefile"));
+    // The group was sent SIGKILL before korlc ended; give the kernel a bounded
+    // moment to finish tearing the processes down.
+    auto gone = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (AnyProcessIn(dir_) && std::chrono::steady_clock::now() < gone)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_FALSE(AnyProcessIn(dir_));
 }
 
