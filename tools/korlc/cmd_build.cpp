@@ -10,52 +10,13 @@
 #include <string>
 
 #include "command.h"
+#include "console_build.h"
 #include "project/buildrunner.h"
 #include "project/paths.h"
 #include "project/project.h"
 #include "project/toollayout.h"
 
 namespace {
-
-int g_wakePipe[2] = {-1, -1};
-
-extern "C" void OnStopSignal(int) {
-    int saved = errno;
-    char c = 's';
-    [[maybe_unused]] ssize_t n = ::write(g_wakePipe[1], &c, 1);
-    errno = saved;
-}
-
-// Ctrl+C, a hang-up or a kill request stop the build like Stop Build, so no
-// make or compiler outlives korlc.
-bool InstallStopSignals() {
-    if (::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
-    // A reader that goes away (korlc build | head) must not leave make
-    // running without us: the output is dropped and the build runs to its end.
-    ::signal(SIGPIPE, SIG_IGN);
-    return true;
-}
-
-void DrainWakePipe() {
-    char buf[64];
-    while (::read(g_wakePipe[0], buf, sizeof buf) > 0) {
-    }
-}
-
-// The pane's lines end in "\r\n"; a terminal wants "\n".
-void PrintPaneText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
-}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "korlc: %s\n", message.c_str());
@@ -86,17 +47,11 @@ int RunBuild(korl::BuildKind kind, const std::string& projectArg, const std::str
     std::string source;
     if (kind == korl::BuildKind::Compile) source = CompileSourcePath(project, sourceArg);
 
-    if (!InstallStopSignals()) return Fail(std::string("cannot create pipe: ") + std::strerror(errno));
-    int status = 0;
-    korl::BuildRunner runner(PrintPaneText,
-                             [&](const korl::BuildResult& r) { status = r.errors == 0 ? 0 : 1; });
+    korl::BuildResult result;
+    result.errors = 1;  // a build that never reports its end failed
     std::string error;
-    if (!runner.Start(kind, project, tools, source, &error)) return Fail(error);
-    runner.WaitForEnd(g_wakePipe[0], [&] {
-        DrainWakePipe();
-        runner.Stop();
-    });
-    return status;
+    if (!korlc::RunConsoleBuild(kind, project, source, &result, &error)) return Fail(error);
+    return result.errors == 0 ? 0 : 1;
 }
 
 int BuildHelp(const char* name, const char* what) {

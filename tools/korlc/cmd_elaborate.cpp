@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "command.h"
+#include "console_build.h"
 #include "project/buildrunner.h"
 #include "project/makefile.h"
 #include "project/paths.h"
@@ -39,37 +40,6 @@ const char* kHelp =
     "              (Goto Instantiation or Goto Registeration)\n\n"
     "exit status: 0 elaborated, 1 build errors, no executable or a file that\n"
     "could not be scanned, 2 the command could not start\n";
-
-int g_wakePipe[2] = {-1, -1};
-
-extern "C" void OnElaborateStopSignal(int) {
-    int saved = errno;
-    char c = 's';
-    [[maybe_unused]] ssize_t n = ::write(g_wakePipe[1], &c, 1);
-    errno = saved;
-}
-
-// Ctrl+C stops the build (and what it started) as Stop Build does.
-bool InstallStopSignals() {
-    if (::pipe2(g_wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    struct sigaction sa {};
-    sa.sa_handler = OnElaborateStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
-    return true;
-}
-
-// Pane text ends lines in "\r\n"; a terminal wants "\n".
-void PrintPaneText(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
-}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "korlc elaborate: %s\n", message.c_str());
@@ -102,30 +72,15 @@ void PrintTree(const std::vector<scparse::BrowserNode>& nodes, scparse::BrowserT
 // Runs the build before elaboration; true when it ended without error and
 // left the executable.
 bool Build(korl::Project& project, int* status) {
-    if (!InstallStopSignals()) {
-        *status = Fail(std::string("cannot create pipe: ") + std::strerror(errno));
-        return false;
-    }
-    korl::ToolLayout tools = korl::CurrentToolLayout();
     korl::BuildResult result;
-    bool ended = false;
-    korl::BuildRunner runner(PrintPaneText, [&](const korl::BuildResult& r) {
-        result = r;
-        ended = true;
-    });
+    result.errors = 1;  // a build that never reports its end failed
     std::string error;
-    if (!runner.Start(korl::BuildKind::Elaborate, project, tools, {}, &error)) {
+    if (!korlc::RunConsoleBuild(korl::BuildKind::Elaborate, project, {}, &result, &error)) {
         *status = Fail(error);
         return false;
     }
-    runner.WaitForEnd(g_wakePipe[0], [&] {
-        char buf[64];
-        while (::read(g_wakePipe[0], buf, sizeof buf) > 0) {
-        }
-        runner.Stop();
-    });
     *status = 1;
-    if (!ended || result.errors != 0) return false;
+    if (result.errors != 0) return false;
     if (!result.executableExists) {
         std::fprintf(stderr, "korlc elaborate: no executable %s after the build\n", result.executablePath.c_str());
         return false;
@@ -188,7 +143,7 @@ int CmdElaborate(int argc, char** argv) {
         };
     scparse::ElaborationResult result = scparse::runElaboration(model, files, dir, options);
     if (!result.completed) {
-        PrintPaneText(result.consoleText + "\r\n");
+        korlc::PrintPaneText(result.consoleText + "\r\n");
         std::fprintf(stderr, "korlc elaborate: cannot open %s\n", result.failedFile.c_str());
         return 1;
     }
