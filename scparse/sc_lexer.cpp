@@ -102,51 +102,44 @@ void SC_Lexer::clearClassMember() {
     classArrayFlag = 0;
 }
 
-void SC_Lexer::modMemberDeclare(bool semicolon) {
-    if (!split(moduleMemberText, moduleMemberName)) {
-        moduleMemberName.set(moduleMemberText.s, moduleMemberText.n);
-        moduleMemberText.clear();
+// Module and class members are declared alike; `kind` names them in the report.
+void SC_Lexer::memberDeclare(const char* kind, Text250& text, Text250& name, unsigned char& arrayFlag,
+                             std::vector<std::shared_ptr<ObjectItem>>* objects, bool semicolon) {
+    if (!split(text, name)) {
+        name.set(text.s, text.n);
+        text.clear();
     }
     if (semicolon && pointerFlag)
-        report("module item %s is declared as %s pointer at %d\n", moduleMemberName.s, moduleMemberText.s, yylineno);
+        report("%s item %s is declared as %s pointer at %d\n", kind, name.s, text.s, yylineno);
     else
-        report("module item %s is declared as %s at %d\n", moduleMemberName.s, moduleMemberText.s, yylineno);
-    auto o = record<ObjectItem>(moduleMemberName.s, "");
-    o->type = moduleMemberText.str();
+        report("%s item %s is declared as %s at %d\n", kind, name.s, text.s, yylineno);
+    auto o = record<ObjectItem>(name.s, "");
+    o->type = text.str();
     o->pointer = pointerFlag != 0;
-    if (currentModule) currentModule->objects.push_back(o);
-    if (moduleArrayFlag) report("above module item is an array of size %s\n", arraySize.s);
+    if (objects) objects->push_back(o);
+    if (arrayFlag) report("above %s item is an array of size %s\n", kind, arraySize.s);
+    if (!semicolon) {
+        name.clear();
+        arraySize.clear();
+        arrayFlag = 0;
+    }
+}
+
+void SC_Lexer::modMemberDeclare(bool semicolon) {
+    memberDeclare("module", moduleMemberText, moduleMemberName, moduleArrayFlag,
+                  currentModule ? &currentModule->objects : nullptr, semicolon);
     if (semicolon) {
         clearModuleMember();
         BEGIN(MODULE_BODY);
-    } else {
-        moduleMemberName.clear();
-        arraySize.clear();
-        moduleArrayFlag = 0;
     }
 }
 
 void SC_Lexer::clsMemberDeclare(bool semicolon) {
-    if (!split(classMemberText, classMemberName)) {
-        classMemberName.set(classMemberText.s, classMemberText.n);
-        classMemberText.clear();
-    }
-    if (semicolon && pointerFlag)
-        report("class item %s is declared as %s pointer at %d\n", classMemberName.s, classMemberText.s, yylineno);
-    else
-        report("class item %s is declared as %s at %d\n", classMemberName.s, classMemberText.s, yylineno);
-    auto o = record<ObjectItem>(classMemberName.s, "");
-    o->type = classMemberText.str();
-    o->pointer = pointerFlag != 0;
-    if (currentClass) currentClass->objects.push_back(o);
-    if (classArrayFlag) report("above class item is an array of size %s\n", arraySize.s);
+    memberDeclare("class", classMemberText, classMemberName, classArrayFlag,
+                  currentClass ? &currentClass->objects : nullptr, semicolon);
     if (semicolon) {
         clearClassMember();
         BEGIN(CLASS_BODY);
-    } else {
-        classMemberName.clear();
-        arraySize.clear();
-        classArrayFlag = 0;
     }
 }
 

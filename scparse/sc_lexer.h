@@ -96,6 +96,8 @@ private:
     bool split(Text250& text, Text250& name);
     void clearModuleMember();
     void clearClassMember();
+    void memberDeclare(const char* kind, Text250& text, Text250& name, unsigned char& arrayFlag,
+                       std::vector<std::shared_ptr<ObjectItem>>* objects, bool semicolon);
     void modMemberDeclare(bool semicolon);
     void clsMemberDeclare(bool semicolon);
     void clsFunction(bool body);
