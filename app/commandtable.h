@@ -11,8 +11,8 @@ struct CommandInfo {
     int id;
     const char* text;
     QList<QKeySequence> keys;
-    const char* icon;  // nullptr: no toolbar icon
-    const char* tip;   // status-bar prompt
+    const char* icon; // nullptr: no toolbar icon
+    const char* tip;  // status-bar prompt
 };
 
 const QList<CommandInfo>& CommandTable();

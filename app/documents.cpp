@@ -83,7 +83,8 @@ bool Korl_MainFrame::SendToChild(QMdiSubWindow* child, int id) {
     for (QObject* target : {static_cast<QObject*>(child), static_cast<QObject*>(child->widget())}) {
         if (!target || target->metaObject()->indexOfMethod("OnCommand(int)") < 0) continue;
         bool done = false;
-        QMetaObject::invokeMethod(target, "OnCommand", Qt::DirectConnection, Q_RETURN_ARG(bool, done), Q_ARG(int, id));
+        QMetaObject::invokeMethod(target, "OnCommand", Qt::DirectConnection, Q_RETURN_ARG(bool, done),
+                                  Q_ARG(int, id));
         return done;
     }
     return false;

@@ -104,8 +104,8 @@ void TimeCursor(QPainter& p) {
     p.setPen(Pen(kAmber, 1.6));
     p.drawLine(QPointF(6, 1.5), QPointF(6, 14.5));
     p.setPen(Pen(kInk, 1));
-    p.drawPolyline(QPolygonF({QPointF(1, 11), QPointF(3, 11), QPointF(3, 5), QPointF(9, 5), QPointF(9, 11),
-                              QPointF(11, 11)}));
+    p.drawPolyline(QPolygonF(
+        {QPointF(1, 11), QPointF(3, 11), QPointF(3, 5), QPointF(9, 5), QPointF(9, 11), QPointF(11, 11)}));
 }
 
 void Paint(const QString& name, QPainter& p) {
@@ -123,7 +123,8 @@ void Paint(const QString& name, QPainter& p) {
         p.setBrush(QColor(0xBF, 0xDB, 0xFE));
         p.drawPolygon(QPolygonF({QPointF(1.5, 6.5), QPointF(4, 3.5), QPointF(14, 3.5), QPointF(11.5, 6.5)}));
         p.setBrush(QColor(0x60, 0xA5, 0xFA));
-        p.drawPolygon(QPolygonF({QPointF(11.5, 6.5), QPointF(14, 3.5), QPointF(14, 11.5), QPointF(11.5, 14.5)}));
+        p.drawPolygon(
+            QPolygonF({QPointF(11.5, 6.5), QPointF(14, 3.5), QPointF(14, 11.5), QPointF(11.5, 14.5)}));
         if (name == "newproject") {
             p.setPen(Pen(kAmber, 1.3));
             p.drawLine(QPointF(4, 0.8), QPointF(4, 3));

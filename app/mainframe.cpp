@@ -55,10 +55,10 @@ const PaneInfo kPanes[Korl_MainFrame::PaneCount] = {
     {" Stack ", "Stack", ID_VIEW_STACK},
 };
 
-const std::initializer_list<int> kBuildCommands = {ID_ELABORATE, ID_DEBUG_START, ID_BUILD_BUILD, ID_BUILD_COMPILE,
-                                                   ID_BUILD_REBUILD_ALL};
-const std::initializer_list<int> kSteppingCommands = {ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT,
-                                                      ID_DEBUG_RUN_TO_CURSOR, ID_DEBUG_STOP};
+const std::initializer_list<int> kBuildCommands = {ID_ELABORATE, ID_DEBUG_START, ID_BUILD_BUILD,
+                                                   ID_BUILD_COMPILE, ID_BUILD_REBUILD_ALL};
+const std::initializer_list<int> kSteppingCommands = {
+    ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, ID_DEBUG_STOP};
 
 } // namespace
 
@@ -93,12 +93,15 @@ Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(p
     CreateEditors();
 
     // The initial command states.
-    SetFrameState({ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_ELABORATE, ID_DEBUG_START, ID_DEBUG_STOP,
-                   ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, ID_BUILD_STOP},
-                  false);
+    SetFrameState(
+        {ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_ELABORATE, ID_DEBUG_START, ID_DEBUG_STOP,
+         ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, ID_BUILD_STOP},
+        false);
 
     runner_ = std::make_unique<BuildRunner>(
-        [this](const std::string& text) { compile_->Append(QString::fromUtf8(text.data(), int(text.size()))); },
+        [this](const std::string& text) {
+            compile_->Append(QString::fromUtf8(text.data(), int(text.size())));
+        },
         [this](const BuildResult& r) { OnBuildEnded(r); });
     buildTimer_ = new QTimer(this);
     buildTimer_->setInterval(100);
@@ -110,7 +113,8 @@ Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(p
     ApplyDefaultLayout();
     if (options_.restoreState) {
         QSettings settings;
-        const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
+        const QSize screen =
+            QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
         RestoreWindowState(*this, settings, screen);
     }
 
@@ -156,12 +160,12 @@ void Korl_MainFrame::CreateActions() {
         a->setIconVisibleInMenu(true);
         const int id = c.id;
         connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
-        addAction(a);  // keys work whatever menu bar is shown
+        addAction(a); // keys work whatever menu bar is shown
         actions_.insert(id, a);
     }
     for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PROJECT_BROWSER, ID_VIEW_DESIGN_BROWSER,
-                   ID_VIEW_SOURCE_BROWSER, ID_VIEW_CONSOLE, ID_VIEW_COMPILE, ID_VIEW_EXAMINE1, ID_VIEW_EXAMINE2,
-                   ID_VIEW_STACK, ID_EDIT_SHOW_WHITESPACE})
+                   ID_VIEW_SOURCE_BROWSER, ID_VIEW_CONSOLE, ID_VIEW_COMPILE, ID_VIEW_EXAMINE1,
+                   ID_VIEW_EXAMINE2, ID_VIEW_STACK, ID_EDIT_SHOW_WHITESPACE})
         actions_[id]->setCheckable(true);
 }
 
@@ -189,28 +193,30 @@ void Korl_MainFrame::CreateMenus() {
         add(m, {ID_APP_EXIT});
     }
     editMenu_ = new QMenu("&Edit", this);
-    add(editMenu_, {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR,
-                    ID_EDIT_CLEAR_ALL, ID_EDIT_SELECT_ALL, 0, ID_EDIT_FIND, ID_EDIT_FIND_NEXT, ID_EDIT_FIND_PREVIOUS,
-                    ID_EDIT_FIND_SELECTION, ID_EDIT_REPLACE, 0, ID_EDIT_GOTO_LINE, ID_EDIT_MATCH_BRACE, 0});
+    add(editMenu_,
+        {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR,
+         ID_EDIT_CLEAR_ALL, ID_EDIT_SELECT_ALL, 0, ID_EDIT_FIND, ID_EDIT_FIND_NEXT, ID_EDIT_FIND_PREVIOUS,
+         ID_EDIT_FIND_SELECTION, ID_EDIT_REPLACE, 0, ID_EDIT_GOTO_LINE, ID_EDIT_MATCH_BRACE, 0});
     QMenu* advanced = editMenu_->addMenu("Ad&vanced");
     add(advanced, {ID_EDIT_UPPERCASE, ID_EDIT_LOWERCASE, 0, ID_EDIT_TABIFY, ID_EDIT_UNTABIFY, 0,
                    ID_EDIT_SHOW_WHITESPACE});
     QMenu* bookmarks = editMenu_->addMenu("&Bookmarks");
-    add(bookmarks, {ID_EDIT_TOGGLE_BOOKMARK, ID_EDIT_NEXT_BOOKMARK, ID_EDIT_PREV_BOOKMARK, ID_EDIT_CLEAR_BOOKMARKS});
+    add(bookmarks,
+        {ID_EDIT_TOGGLE_BOOKMARK, ID_EDIT_NEXT_BOOKMARK, ID_EDIT_PREV_BOOKMARK, ID_EDIT_CLEAR_BOOKMARKS});
 
     viewMenu_ = new QMenu("&View", this);
     add(viewMenu_, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_PROJECT_BROWSER, ID_VIEW_DESIGN_BROWSER,
-                    ID_VIEW_SOURCE_BROWSER, ID_VIEW_CONSOLE, ID_VIEW_COMPILE, ID_VIEW_EXAMINE1, ID_VIEW_EXAMINE2,
-                    ID_VIEW_STACK});
+                    ID_VIEW_SOURCE_BROWSER, ID_VIEW_CONSOLE, ID_VIEW_COMPILE, ID_VIEW_EXAMINE1,
+                    ID_VIEW_EXAMINE2, ID_VIEW_STACK});
     projectMenu_ = new QMenu("&Project", this);
-    add(projectMenu_, {ID_BUILD_COMPILE, ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_BUILD_STOP, 0, ID_ELABORATE, 0,
-                       ID_PROJECT_ADD_NEW, ID_PROJECT_ADD_EXISTING, 0, ID_PROJECT_OPTIONS});
+    add(projectMenu_, {ID_BUILD_COMPILE, ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_BUILD_STOP, 0, ID_ELABORATE,
+                       0, ID_PROJECT_ADD_NEW, ID_PROJECT_ADD_EXISTING, 0, ID_PROJECT_OPTIONS});
     debugMenu_ = new QMenu("&Debug", this);
     add(debugMenu_, {ID_DEBUG_START, ID_DEBUG_STOP, 0, ID_DEBUG_TOGGLE_BREAKPOINT, 0, ID_DEBUG_STEP_INTO,
                      ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR});
     waveMenu_ = new QMenu("&Wave", this);
-    add(waveMenu_, {ID_WAVE_ZOOM_IN, ID_WAVE_ZOOM_OUT, ID_WAVE_ZOOM_FULL, ID_WAVE_ZOOM_AREA, 0, ID_WAVE_ADD_CURSOR,
-                    ID_WAVE_REMOVE_CURSOR, 0});
+    add(waveMenu_, {ID_WAVE_ZOOM_IN, ID_WAVE_ZOOM_OUT, ID_WAVE_ZOOM_FULL, ID_WAVE_ZOOM_AREA, 0,
+                    ID_WAVE_ADD_CURSOR, ID_WAVE_REMOVE_CURSOR, 0});
     QMenu* setMarks = waveMenu_->addMenu("&Set Bookmark");
     QMenu* gotoMarks = waveMenu_->addMenu("&Goto Bookmark");
     for (int n = 0; n < 10; ++n) {
@@ -271,18 +277,47 @@ void Korl_MainFrame::CreateToolBar() {
     toolbar_->setObjectName("ToolBar");
     toolbar_->setIconSize(QSize(18, 18));
     toolbar_->setMovable(true);
-    const std::initializer_list<int> ids = {
-        ID_PROJECT_NEW, ID_PROJECT_OPEN, ID_PROJECT_ADD_NEW, ID_PROJECT_ADD_EXISTING, 0,
-        ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_FILE_SAVE_ALL, 0,
-        ID_FILE_PRINT, 0,
-        ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR, 0,
-        ID_EDIT_UNDO, ID_EDIT_REDO, 0,
-        ID_BUILD_COMPILE, ID_BUILD_BUILD, ID_BUILD_STOP, ID_ELABORATE, 0,
-        ID_DEBUG_START, ID_DEBUG_STOP, ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER,
-        ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, 0,
-        ID_WAVE_ZOOM_IN, ID_WAVE_ZOOM_OUT, ID_WAVE_ZOOM_FULL, ID_WAVE_ZOOM_AREA, ID_WAVE_ADD_CURSOR,
-        ID_WAVE_REMOVE_CURSOR, 0,
-        ID_APP_ABOUT};
+    const std::initializer_list<int> ids = {ID_PROJECT_NEW,
+                                            ID_PROJECT_OPEN,
+                                            ID_PROJECT_ADD_NEW,
+                                            ID_PROJECT_ADD_EXISTING,
+                                            0,
+                                            ID_FILE_NEW,
+                                            ID_FILE_OPEN,
+                                            ID_FILE_SAVE,
+                                            ID_FILE_SAVE_ALL,
+                                            0,
+                                            ID_FILE_PRINT,
+                                            0,
+                                            ID_EDIT_CUT,
+                                            ID_EDIT_COPY,
+                                            ID_EDIT_PASTE,
+                                            ID_EDIT_CLEAR,
+                                            0,
+                                            ID_EDIT_UNDO,
+                                            ID_EDIT_REDO,
+                                            0,
+                                            ID_BUILD_COMPILE,
+                                            ID_BUILD_BUILD,
+                                            ID_BUILD_STOP,
+                                            ID_ELABORATE,
+                                            0,
+                                            ID_DEBUG_START,
+                                            ID_DEBUG_STOP,
+                                            ID_DEBUG_TOGGLE_BREAKPOINT,
+                                            ID_DEBUG_STEP_INTO,
+                                            ID_DEBUG_STEP_OVER,
+                                            ID_DEBUG_STEP_OUT,
+                                            ID_DEBUG_RUN_TO_CURSOR,
+                                            0,
+                                            ID_WAVE_ZOOM_IN,
+                                            ID_WAVE_ZOOM_OUT,
+                                            ID_WAVE_ZOOM_FULL,
+                                            ID_WAVE_ZOOM_AREA,
+                                            ID_WAVE_ADD_CURSOR,
+                                            ID_WAVE_REMOVE_CURSOR,
+                                            0,
+                                            ID_APP_ABOUT};
     for (int id : ids) {
         if (id == 0)
             toolbar_->addSeparator();
@@ -343,9 +378,10 @@ void Korl_MainFrame::CreatePanes() {
     for (Pane p : {Examine1Pane, Examine2Pane})
         docks_[p]->setWidget(new Korl_PlaceholderTree({}, {"Name", "Value"}, docks_[p]));
     docks_[StackPane]->setWidget(new Korl_PlaceholderTree({}, {"Function", "Location"}, docks_[StackPane]));
-    for (int i = 0; i < PaneCount; ++i) docks_[i]->widget()->setObjectName(docks_[i]->widget()->objectName().isEmpty()
-                                                                               ? QString(kPanes[i].objectName) + "Window"
-                                                                               : docks_[i]->widget()->objectName());
+    for (int i = 0; i < PaneCount; ++i)
+        docks_[i]->widget()->setObjectName(docks_[i]->widget()->objectName().isEmpty()
+                                               ? QString(kPanes[i].objectName) + "Window"
+                                               : docks_[i]->widget()->objectName());
 }
 
 void Korl_MainFrame::ApplyDefaultLayout() {
@@ -393,7 +429,9 @@ void Korl_MainFrame::SetFrameState(std::initializer_list<int> ids, bool enabled)
     for (int id : ids) frameState_[id] = enabled;
 }
 
-void Korl_MainFrame::SetCommandHandler(int id, std::function<void()> handler) { handlers_[id] = std::move(handler); }
+void Korl_MainFrame::SetCommandHandler(int id, std::function<void()> handler) {
+    handlers_[id] = std::move(handler);
+}
 
 void Korl_MainFrame::SetCommandStateHandler(int id, std::function<bool()> enabled) {
     stateHandlers_[id] = std::move(enabled);
@@ -408,29 +446,29 @@ bool Korl_MainFrame::IsCommandEnabled(int id) {
     }
     if (!frameState_.value(id, true)) return false;
     switch (id) {
-    case ID_PROJECT_SAVE:
-    case ID_PROJECT_CLOSE:
-    case ID_PROJECT_ADD_NEW:
-    case ID_PROJECT_ADD_EXISTING:
-    case ID_PROJECT_OPTIONS:
-        return projectOpen_;
-    case ID_BUILD_BUILD:
-    case ID_BUILD_REBUILD_ALL:
-    case ID_ELABORATE:
-    case ID_DEBUG_START:
-        return projectOpen_ && !BuildRunning();
-    case ID_BUILD_COMPILE:
-        return !BuildRunning();
-    case ID_BUILD_STOP:
-        return BuildRunning();
-    case ID_FILE_CLOSE:
-    case ID_WINDOW_CASCADE:
-    case ID_WINDOW_TILE_HORZ:
-    case ID_WINDOW_TILE_VERT:
-    case ID_WINDOW_ARRANGE:
-        return mdi_->activeSubWindow() != nullptr;
-    default:
-        return true;
+        case ID_PROJECT_SAVE:
+        case ID_PROJECT_CLOSE:
+        case ID_PROJECT_ADD_NEW:
+        case ID_PROJECT_ADD_EXISTING:
+        case ID_PROJECT_OPTIONS:
+            return projectOpen_;
+        case ID_BUILD_BUILD:
+        case ID_BUILD_REBUILD_ALL:
+        case ID_ELABORATE:
+        case ID_DEBUG_START:
+            return projectOpen_ && !BuildRunning();
+        case ID_BUILD_COMPILE:
+            return !BuildRunning();
+        case ID_BUILD_STOP:
+            return BuildRunning();
+        case ID_FILE_CLOSE:
+        case ID_WINDOW_CASCADE:
+        case ID_WINDOW_TILE_HORZ:
+        case ID_WINDOW_TILE_VERT:
+        case ID_WINDOW_ARRANGE:
+            return mdi_->activeSubWindow() != nullptr;
+        default:
+            return true;
     }
 }
 
@@ -452,16 +490,20 @@ void Korl_MainFrame::UpdateCommandUI() {
         if (!a->isCheckable()) continue;
         bool checked = a->isChecked();
         switch (id) {
-        case ID_VIEW_TOOLBAR: checked = !toolbar_->isHidden(); break;
-        case ID_VIEW_STATUS_BAR: checked = !statusBar()->isHidden(); break;
-        case ID_EDIT_SHOW_WHITESPACE: {
-            bool handled = false;
-            checked = (ChildCommandState(id, &handled) & 2) != 0;
-            break;
-        }
-        default:
-            for (int p = 0; p < PaneCount; ++p)
-                if (kPanes[p].toggleId == id) checked = !docks_[p]->isHidden();
+            case ID_VIEW_TOOLBAR:
+                checked = !toolbar_->isHidden();
+                break;
+            case ID_VIEW_STATUS_BAR:
+                checked = !statusBar()->isHidden();
+                break;
+            case ID_EDIT_SHOW_WHITESPACE: {
+                bool handled = false;
+                checked = (ChildCommandState(id, &handled) & 2) != 0;
+                break;
+            }
+            default:
+                for (int p = 0; p < PaneCount; ++p)
+                    if (kPanes[p].toggleId == id) checked = !docks_[p]->isHidden();
         }
         if (a->isChecked() != checked) a->setChecked(checked);
     }
@@ -481,54 +523,105 @@ void Korl_MainFrame::OnCommand(int id) {
         return;
     }
     switch (id) {
-    case ID_FILE_NEW: NewDocument(); break;
-    case ID_FILE_OPEN: OnOpenFiles(); break;
-    case ID_FILE_CLOSE:
-        if (QMdiSubWindow* w = mdi_->activeSubWindow()) w->close();
-        break;
-    case ID_PROJECT_NEW: OnNewProject(); break;
-    case ID_PROJECT_OPEN: OnOpenProject(); break;
-    case ID_PROJECT_SAVE:
-        if (!project_.Save()) ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
-        break;
-    case ID_PROJECT_CLOSE: OnCloseProject(); break;
-    case ID_OPEN_VCD: OnOpenVcd(); break;
-    case ID_FILE_SAVE_ALL: OnSaveAll(); break;
-    case ID_APP_EXIT: close(); break;
-    case ID_VIEW_TOOLBAR: toolbar_->setVisible(toolbar_->isHidden()); break;
-    case ID_VIEW_STATUS_BAR: statusBar()->setVisible(statusBar()->isHidden()); break;
-    case ID_NEXT_PANE: CyclePane(1); break;
-    case ID_PREV_PANE: CyclePane(-1); break;
-    case ID_BUILD_COMPILE: StartBuild(BuildKind::Compile); break;
-    case ID_BUILD_BUILD: StartBuild(BuildKind::Build); break;
-    case ID_BUILD_REBUILD_ALL: StartBuild(BuildKind::RebuildAll); break;
-    case ID_BUILD_STOP: OnStopBuild(); break;
-    case ID_ELABORATE: StartBuild(BuildKind::Elaborate); break;
-    case ID_DEBUG_START: StartBuild(BuildKind::Debug); break;
-    case ID_PROJECT_ADD_NEW: OnAddNewFile(); break;
-    case ID_PROJECT_ADD_EXISTING: OnAddExistingFile(); break;
-    case ID_PROJECT_OPTIONS: OnOptions(); break;
-    case ID_DEBUG_STOP:
-    case ID_DEBUG_STEP_INTO:
-    case ID_DEBUG_STEP_OVER:
-    case ID_DEBUG_STEP_OUT:
-    case ID_DEBUG_RUN_TO_CURSOR:
-        statusBar()->showMessage(NotAvailableText(id), 5000);
-        break;
-    case ID_WINDOW_CASCADE: mdi_->cascadeSubWindows(); break;
-    case ID_WINDOW_TILE_HORZ: TileChildren(true); break;
-    case ID_WINDOW_TILE_VERT: TileChildren(false); break;
-    case ID_WINDOW_ARRANGE: mdi_->tileSubWindows(); break;
-    case ID_APP_ABOUT:
-        QMessageBox::about(this, "About",
-                           "<b>Korl</b><p>An IDE for SystemC hardware models: projects, editing, "
-                           "building, debugging, design browsing and waveforms.</p>");
-        break;
-    default:
-        for (int p = 0; p < PaneCount; ++p)
-            if (kPanes[p].toggleId == id) TogglePane(Pane(p));
-        if (!IsFrameCommand(id)) RouteToChild(id);
-        break;
+        case ID_FILE_NEW:
+            NewDocument();
+            break;
+        case ID_FILE_OPEN:
+            OnOpenFiles();
+            break;
+        case ID_FILE_CLOSE:
+            if (QMdiSubWindow* w = mdi_->activeSubWindow()) w->close();
+            break;
+        case ID_PROJECT_NEW:
+            OnNewProject();
+            break;
+        case ID_PROJECT_OPEN:
+            OnOpenProject();
+            break;
+        case ID_PROJECT_SAVE:
+            if (!project_.Save())
+                ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+            break;
+        case ID_PROJECT_CLOSE:
+            OnCloseProject();
+            break;
+        case ID_OPEN_VCD:
+            OnOpenVcd();
+            break;
+        case ID_FILE_SAVE_ALL:
+            OnSaveAll();
+            break;
+        case ID_APP_EXIT:
+            close();
+            break;
+        case ID_VIEW_TOOLBAR:
+            toolbar_->setVisible(toolbar_->isHidden());
+            break;
+        case ID_VIEW_STATUS_BAR:
+            statusBar()->setVisible(statusBar()->isHidden());
+            break;
+        case ID_NEXT_PANE:
+            CyclePane(1);
+            break;
+        case ID_PREV_PANE:
+            CyclePane(-1);
+            break;
+        case ID_BUILD_COMPILE:
+            StartBuild(BuildKind::Compile);
+            break;
+        case ID_BUILD_BUILD:
+            StartBuild(BuildKind::Build);
+            break;
+        case ID_BUILD_REBUILD_ALL:
+            StartBuild(BuildKind::RebuildAll);
+            break;
+        case ID_BUILD_STOP:
+            OnStopBuild();
+            break;
+        case ID_ELABORATE:
+            StartBuild(BuildKind::Elaborate);
+            break;
+        case ID_DEBUG_START:
+            StartBuild(BuildKind::Debug);
+            break;
+        case ID_PROJECT_ADD_NEW:
+            OnAddNewFile();
+            break;
+        case ID_PROJECT_ADD_EXISTING:
+            OnAddExistingFile();
+            break;
+        case ID_PROJECT_OPTIONS:
+            OnOptions();
+            break;
+        case ID_DEBUG_STOP:
+        case ID_DEBUG_STEP_INTO:
+        case ID_DEBUG_STEP_OVER:
+        case ID_DEBUG_STEP_OUT:
+        case ID_DEBUG_RUN_TO_CURSOR:
+            statusBar()->showMessage(NotAvailableText(id), 5000);
+            break;
+        case ID_WINDOW_CASCADE:
+            mdi_->cascadeSubWindows();
+            break;
+        case ID_WINDOW_TILE_HORZ:
+            TileChildren(true);
+            break;
+        case ID_WINDOW_TILE_VERT:
+            TileChildren(false);
+            break;
+        case ID_WINDOW_ARRANGE:
+            mdi_->tileSubWindows();
+            break;
+        case ID_APP_ABOUT:
+            QMessageBox::about(this, "About",
+                               "<b>Korl</b><p>An IDE for SystemC hardware models: projects, editing, "
+                               "building, debugging, design browsing and waveforms.</p>");
+            break;
+        default:
+            for (int p = 0; p < PaneCount; ++p)
+                if (kPanes[p].toggleId == id) TogglePane(Pane(p));
+            if (!IsFrameCommand(id)) RouteToChild(id);
+            break;
     }
     UpdateCommandUI();
 }
@@ -539,7 +632,7 @@ void Korl_MainFrame::TogglePane(Pane pane) {
         d->show();
         d->raise();
     } else if (BehindAnotherTab(d)) {
-        d->raise();  // bring it forward rather than hide what the user cannot see
+        d->raise(); // bring it forward rather than hide what the user cannot see
     } else {
         d->hide();
     }
@@ -556,8 +649,8 @@ void Korl_MainFrame::TileChildren(bool stacked) {
         if (list[i]->isMaximized()) list[i]->showNormal();
         const QRect r = stacked ? QRect(0, area.height() * i / n, area.width(),
                                         area.height() * (i + 1) / n - area.height() * i / n)
-                                : QRect(area.width() * i / n, 0, area.width() * (i + 1) / n - area.width() * i / n,
-                                        area.height());
+                                : QRect(area.width() * i / n, 0,
+                                        area.width() * (i + 1) / n - area.width() * i / n, area.height());
         list[i]->setGeometry(r);
     }
 }
@@ -592,7 +685,8 @@ void Korl_MainFrame::CyclePane(int step) {
     if (stops.isEmpty()) return;
     int at = -1;
     for (int i = 0; i < stops.size(); ++i)
-        if (stops[i]->isAncestorOf(QApplication::focusWidget()) || stops[i] == QApplication::focusWidget()) at = i;
+        if (stops[i]->isAncestorOf(QApplication::focusWidget()) || stops[i] == QApplication::focusWidget())
+            at = i;
     const int next = ((at + step) % int(stops.size()) + int(stops.size())) % int(stops.size());
     stops[next]->setFocus(Qt::ShortcutFocusReason);
 }
@@ -686,7 +780,8 @@ void Korl_MainFrame::OnCloseProject() {
 }
 
 void Korl_MainFrame::OnOptions() {
-    Korl_ProjectPropertySheet sheet(project_, QApplication::activeWindow() ? QApplication::activeWindow() : this);
+    Korl_ProjectPropertySheet sheet(project_,
+                                    QApplication::activeWindow() ? QApplication::activeWindow() : this);
     sheet.exec();
     UpdateCommandUI();
 }
@@ -694,7 +789,8 @@ void Korl_MainFrame::OnOptions() {
 void Korl_MainFrame::OnAddNewFile() {
     auto result = AddNewFileDialog(this, project_);
     if (!result) return;
-    OpenDocument(Q(result->path), Q(result->displayTitle.empty() ? FileNameOf(result->path) : result->displayTitle));
+    OpenDocument(Q(result->path),
+                 Q(result->displayTitle.empty() ? FileNameOf(result->path) : result->displayTitle));
 }
 
 void Korl_MainFrame::OnAddExistingFile() { AddExistingFilesDialog(this, project_); }
@@ -731,9 +827,9 @@ void Korl_MainFrame::OpenVcdFile(const QString& path) {
         vcdOpener_(path);
         return;
     }
-    statusBar()->showMessage(
-        QString("%1: the waveform viewer is not available in this version of Korl.").arg(QFileInfo(path).fileName()),
-        8000);
+    statusBar()->showMessage(QString("%1: the waveform viewer is not available in this version of Korl.")
+                                 .arg(QFileInfo(path).fileName()),
+                             8000);
 }
 
 void Korl_MainFrame::OpenPath(const QString& path) {
@@ -780,7 +876,8 @@ void Korl_MainFrame::closeEvent(QCloseEvent* e) {
     ResetPanes();
     if (options_.saveState) {
         QSettings settings;
-        const QSize screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
+        const QSize screen =
+            QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->size() : QSize();
         SaveWindowState(*this, settings, screen);
     }
     idleTimer_->stop();
@@ -912,7 +1009,8 @@ void Korl_MainFrame::UpdateTitle() {
     if (windowTitle() != title) setWindowTitle(title);
 }
 
-void Korl_MainFrame::SetStatusPanes(const QString& position, const QString& overtype, const QString& readOnly) {
+void Korl_MainFrame::SetStatusPanes(const QString& position, const QString& overtype,
+                                    const QString& readOnly) {
     positionPane_->setText(position);
     overtypePane_->setText(overtype);
     readOnlyPane_->setText(readOnly);

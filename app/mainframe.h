@@ -67,8 +67,8 @@ public:
     enum class ChildKind { None, Editor, Wave, Other };
 
     struct Options {
-        bool restoreState = true;  // read the saved window state at creation
-        bool saveState = true;     // write it when the frame closes
+        bool restoreState = true; // read the saved window state at creation
+        bool saveState = true;    // write it when the frame closes
     };
 
     Korl_MainFrame();
@@ -118,7 +118,7 @@ public:
     Korl_EditorManager* Editors() const { return editors_; }
     QList<Korl_EditorChildFrame*> EditorChildren() const;
     QMdiSubWindow* ActiveChild() const;
-    static QString ChildPath(QMdiSubWindow* child);   // editors only
+    static QString ChildPath(QMdiSubWindow* child); // editors only
     static QString ChildTitle(QMdiSubWindow* child);
 
     // ---- build -------------------------------------------------------------

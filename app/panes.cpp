@@ -39,7 +39,8 @@ Korl_CompileWindow::Korl_CompileWindow(QWidget* parent) : Korl_EditControl(paren
     ConfigureAsOutputPane();
     SetLanguage("CompileOut");
     setFrameShape(QFrame::NoFrame);
-    connect(this, &Korl_EditControl::lineActivated, this, [this](int line) { emit jumpRequested(LineText(line)); });
+    connect(this, &Korl_EditControl::lineActivated, this,
+            [this](int line) { emit jumpRequested(LineText(line)); });
 }
 
 void Korl_CompileWindow::Append(const QString& text) {

@@ -29,9 +29,10 @@ QByteArray WindowPlacement::ToBytes() const {
     QByteArray out;
     QDataStream s(&out, QIODevice::WriteOnly);
     s.setByteOrder(QDataStream::LittleEndian);
-    s << qint32(kSize) << qint32(flags) << qint32(showCmd) << qint32(minPosition.x()) << qint32(minPosition.y())
-      << qint32(maxPosition.x()) << qint32(maxPosition.y()) << qint32(normal.left()) << qint32(normal.top())
-      << qint32(normal.right() + 1) << qint32(normal.bottom() + 1);
+    s << qint32(kSize) << qint32(flags) << qint32(showCmd) << qint32(minPosition.x())
+      << qint32(minPosition.y()) << qint32(maxPosition.x()) << qint32(maxPosition.y())
+      << qint32(normal.left()) << qint32(normal.top()) << qint32(normal.right() + 1)
+      << qint32(normal.bottom() + 1);
     return out;
 }
 
@@ -73,8 +74,9 @@ void SaveWindowState(QMainWindow& window, QSettings& settings, QSize currentScre
     p.flags = maximized ? WindowPlacement::kRestoreToMaximized : 0;
     // A minimised window comes back as a normal one.
     p.showCmd = maximized ? WindowPlacement::kShowMaximized : WindowPlacement::kShowNormal;
-    p.normal = (window.isMaximized() || window.isMinimized() || window.isFullScreen()) ? window.normalGeometry()
-                                                                                       : window.geometry();
+    p.normal = (window.isMaximized() || window.isMinimized() || window.isFullScreen())
+                   ? window.normalGeometry()
+                   : window.geometry();
     if (!p.normal.isValid()) p.normal = window.geometry();
 
     settings.remove(kMainWindow);

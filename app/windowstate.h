@@ -25,7 +25,7 @@ struct WindowPlacement {
     int showCmd = kShowNormal;
     QPoint minPosition{-1, -1};
     QPoint maxPosition{-1, -1};
-    QRect normal;  // left, top, right, bottom as stored
+    QRect normal; // left, top, right, bottom as stored
 
     QByteArray ToBytes() const;
     // False for a record of the wrong length.

@@ -22,9 +22,26 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const std::vector<std::string> kWatches = {
-    "plain_int", "flag", "ratio", "u8", "u64", "s16", "big_u", "big_s", "bv8", "bv40",
-    "lv8", "lv40", "lz", "lx", "count_sig", "enable_sig", "clk", "prod.count_out", "cons.count_in", "cons.nibble_in"};
+const std::vector<std::string> kWatches = {"plain_int",
+                                           "flag",
+                                           "ratio",
+                                           "u8",
+                                           "u64",
+                                           "s16",
+                                           "big_u",
+                                           "big_s",
+                                           "bv8",
+                                           "bv40",
+                                           "lv8",
+                                           "lv40",
+                                           "lz",
+                                           "lx",
+                                           "count_sig",
+                                           "enable_sig",
+                                           "clk",
+                                           "prod.count_out",
+                                           "cons.count_in",
+                                           "cons.nibble_in"};
 
 // gdb on plain pipes, one command at a time, waiting for its prompt.
 struct RawGdb {
@@ -33,23 +50,20 @@ struct RawGdb {
     std::string pending;
     double seconds = 0;
 
-    bool Start(const std::string& dir)
-    {
+    bool Start(const std::string& dir) {
         int a[2], b[2];
-        if (pipe(a) || pipe(b))
-            return false;
+        if (pipe(a) || pipe(b)) return false;
         // the program gets a terminal of its own, as in Korl
         int master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) || unlockpt(master))
-            return false;
+        if (master < 0 || grantpt(master) || unlockpt(master)) return false;
         std::string tty = std::string("--tty=") + ptsname(master);
         pid = fork();
         if (pid == 0) {
             dup2(a[0], 0), dup2(b[1], 1), dup2(b[1], 2);
-            if (chdir(dir.c_str()) != 0)
-                _exit(127);
+            if (chdir(dir.c_str()) != 0) _exit(127);
             setpgid(0, 0);
-            execlp("gdb", "gdb", "-q", "-i", "mi", tty.c_str(), "-iex", "set print object on", "watch_types", nullptr);
+            execlp("gdb", "gdb", "-q", "-i", "mi", tty.c_str(), "-iex", "set print object on", "watch_types",
+                   nullptr);
             _exit(127);
         }
         close(a[0]), close(b[1]);
@@ -57,8 +71,7 @@ struct RawGdb {
         return !Until("(gdb) ").empty();
     }
     // Reads up to a line starting with `prefix`; returns the lines read.
-    std::string Until(const std::string& prefix)
-    {
+    std::string Until(const std::string& prefix) {
         std::string all;
         for (;;) {
             std::size_t nl;
@@ -66,42 +79,37 @@ struct RawGdb {
                 std::string line = pending.substr(0, nl + 1);
                 pending.erase(0, nl + 1);
                 all += line;
-                if (line.rfind(prefix, 0) == 0)
-                    return all;
+                if (line.rfind(prefix, 0) == 0) return all;
             }
             char buf[65536];
             ssize_t n = read(out, buf, sizeof buf);
-            if (n <= 0)
-                return {};
+            if (n <= 0) return {};
             pending.append(buf, std::size_t(n));
         }
     }
-    std::string Request(const std::string& command)
-    {
+    std::string Request(const std::string& command) {
         auto t0 = Clock::now();
         std::string text = command + "\r\n";
-        if (write(in, text.data(), text.size()) < 0)
-            return {};
+        if (write(in, text.data(), text.size()) < 0) return {};
         std::string reply = Until("(gdb) ");
         seconds += std::chrono::duration<double>(Clock::now() - t0).count();
         return reply;
     }
-    void End()
-    {
+    void End() {
         kill(-pid, SIGKILL);
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
 };
 
-}  // namespace
+} // namespace
 
-int main()
-{
+int main() {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("korl_bench_dbg_" + std::to_string(getpid()));
     fs::create_directories(dir);
-    fs::copy_file(fs::path(__FILE__).parent_path().parent_path() / "tests/debugger/data/src/watch_types.cpp", dir / "watch_types.cpp");
+    fs::copy_file(fs::path(__FILE__).parent_path().parent_path() / "tests/debugger/data/src/watch_types.cpp",
+                  dir / "watch_types.cpp");
     std::string build = "cd '" + dir.string() +
                         "' && g++ -g -femit-class-debug-always -O0 -w -o watch_types watch_types.cpp "
                         "$(pkg-config --cflags --libs systemc 2>/dev/null || echo -lsystemc)";
@@ -114,16 +122,14 @@ int main()
         std::ifstream src(dir / "watch_types.cpp");
         int n = 0;
         for (std::string l; std::getline(src, l);)
-            if (++n, l.find("int scaled = scale") != std::string::npos)
-                line = n;
+            if (++n, l.find("int scaled = scale") != std::string::npos) line = n;
     }
     const int rounds = 9;
 
     // Both gdbs stop at the same line; rounds alternate so that the load of
     // the machine falls on both alike; the best round of each counts.
     RawGdb raw;
-    if (!raw.Start(dir.string()))
-        return 2;
+    if (!raw.Start(dir.string())) return 2;
     raw.Request("-break-insert \"watch_types.cpp:" + std::to_string(line) + "\"");
     raw.Request("-exec-run");
     raw.Until("*stopped");
@@ -134,14 +140,12 @@ int main()
     o.gdbPath = "/usr/bin/gdb";
     o.executable = "watch_types";
     o.projectDir = dir.string();
-    if (!session.Start(o))
-        return 2;
+    if (!session.Start(o)) return 2;
     session.InsertBreakpoint("watch_types.cpp", line, {});
     session.Run();
     while (!session.AtStop() && PollSession(session, 100)) {
     }
-    if (!session.AtStop())
-        return 2;
+    if (!session.AtStop()) return 2;
 
     double rawSeconds = 1e9, korlSeconds = 1e9;
     int requests = 0;
@@ -164,8 +168,7 @@ int main()
         // Korl: the session's refresh after a stop
         auto t0 = Clock::now();
         int left = int(kWatches.size()) + 1;
-        for (const auto& w : kWatches)
-            session.EvaluateWatch(w, [&](const std::string&) { --left; });
+        for (const auto& w : kWatches) session.EvaluateWatch(w, [&](const std::string&) { --left; });
         session.ListFrames([&](bool, const std::string&) { --left; });
         while (left > 0 && PollSession(session, 100)) {
         }
@@ -178,6 +181,7 @@ int main()
     std::printf("stop refresh: %zu watches + stack, %d gdb requests\n", kWatches.size(), requests);
     std::printf("raw MI round trips: %.2f ms\n", rawSeconds * 1000);
     std::printf("Korl refresh:       %.2f ms\n", korlSeconds * 1000);
-    std::printf("ratio:              %.2f (target below 2)\n", rawSeconds > 0 ? korlSeconds / rawSeconds : 0.0);
+    std::printf("ratio:              %.2f (target below 2)\n",
+                rawSeconds > 0 ? korlSeconds / rawSeconds : 0.0);
     return 0;
 }

@@ -16,10 +16,13 @@ namespace {
 
 std::string module(int i) {
     std::string n = "blk" + std::to_string(i);
-    return "// block " + n + ": a registered adder with a FIFO port\n"
+    return "// block " + n +
+           ": a registered adder with a FIFO port\n"
            "#include <systemc.h>\n"
            "/* generated /* nested */ */\n"
-           "SC_MODULE(" + n + ") {\n"
+           "SC_MODULE(" +
+           n +
+           ") {\n"
            "    sc_in<bool> clk, rst;\n"
            "    sc_in<sc_uint<16> > a, b;\n"
            "    sc_out<sc_uint<17> > sum;\n"
@@ -29,13 +32,17 @@ std::string module(int i) {
            "    sub *child;\n"
            "    void add();\n"
            "    int helper(int x) { if (x > 0) { return x * 2; } return -x; }\n"
-           "    SC_CTOR(" + n + ") : valid(\"valid\") {\n"
+           "    SC_CTOR(" +
+           n +
+           ") : valid(\"valid\") {\n"
            "        SC_METHOD(add);\n"
            "        sensitive << clk.pos() << rst;\n"
            "        child = new sub(\"child\");\n"
            "    }\n"
            "};\n"
-           "void " + n + "::add() {\n"
+           "void " +
+           n +
+           "::add() {\n"
            "    if (rst.read()) { sum.write(0); return; }\n"
            "    sum.write(a.read() + b.read()); // add the inputs\n"
            "}\n\n";
@@ -45,19 +52,28 @@ std::string module(int i) {
 // lines of a real design are.
 std::string bodies(int i) {
     std::string n = "alu" + std::to_string(i);
-    std::string text = "/*\n * " + n + ": arithmetic unit, behavioural model.\n */\n"
-                       "void " + n + "::step() {\n";
+    std::string text = "/*\n * " + n +
+                       ": arithmetic unit, behavioural model.\n */\n"
+                       "void " +
+                       n + "::step() {\n";
     for (int k = 0; k < 12; ++k)
-        text += "    // stage " + std::to_string(k) + "\n"
-                "    if (op.read() == " + std::to_string(k) + ") {\n"
+        text += "    // stage " + std::to_string(k) +
+                "\n"
+                "    if (op.read() == " +
+                std::to_string(k) +
+                ") {\n"
                 "        sc_uint<32> lhs = a.read(), rhs = b.read();\n"
-                "        result.write((lhs + rhs * " + std::to_string(k + 1) + ") & 0xffffffffu);\n"
-                "        cout << \"stage " + std::to_string(k) + " at \" << sc_time_stamp() << endl;\n"
+                "        result.write((lhs + rhs * " +
+                std::to_string(k + 1) +
+                ") & 0xffffffffu);\n"
+                "        cout << \"stage " +
+                std::to_string(k) +
+                " at \" << sc_time_stamp() << endl;\n"
                 "    }\n";
     return text + "}\n\n";
 }
 
-}  // namespace
+} // namespace
 
 static int measure(const char* what, std::string (*generate)(int), size_t target);
 
@@ -72,7 +88,8 @@ static int measure(const char* what, std::string (*generate)(int), size_t target
     std::string text;
     text.reserve(target + 4096);
     for (int i = 0; text.size() < target; ++i) text += generate(i);
-    text += "int sc_main(int argc, char* argv[]) {\n    blk0 top(\"top\");\n    sc_start();\n    return 0;\n}\n";
+    text +=
+        "int sc_main(int argc, char* argv[]) {\n    blk0 top(\"top\");\n    sc_start();\n    return 0;\n}\n";
     size_t lines = 0;
     for (char c : text) lines += c == '\n';
 
@@ -111,8 +128,8 @@ static int measure(const char* what, std::string (*generate)(int), size_t target
     std::remove(src.c_str());
     std::remove(report.c_str());
     const double mb = static_cast<double>(text.size()) / (1024.0 * 1024.0);
-    std::printf("%s:\n  scanned %.1f MB, %zu lines, %zu modules in %.3f s CPU, %.3f s wall (best of 3)\n", what,
-                mb, lines, modules, best, bestWall);
+    std::printf("%s:\n  scanned %.1f MB, %zu lines, %zu modules in %.3f s CPU, %.3f s wall (best of 3)\n",
+                what, mb, lines, modules, best, bestWall);
     std::printf("  %.0f lines/s, %.1f MB/s\n", static_cast<double>(lines) / best, mb / best);
     return 0;
 }

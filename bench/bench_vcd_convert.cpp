@@ -65,8 +65,8 @@ uint64_t Generate(const std::string& path, uint64_t targetBytes) {
         for (int i = 0; i < kScalars; ++i)
             std::fprintf(f, "$var wire 1 %s s%d $end\n", Code(code++).c_str(), i);
         for (int i = 0; i < kBuses; ++i)
-            std::fprintf(f, "$var reg %d %s bus%d [%d:0] $end\n", 8 << (i % 3), Code(code++).c_str(),
-                         i, (8 << (i % 3)) - 1);
+            std::fprintf(f, "$var reg %d %s bus%d [%d:0] $end\n", 8 << (i % 3), Code(code++).c_str(), i,
+                         (8 << (i % 3)) - 1);
         for (int i = 0; i < kInts; ++i)
             std::fprintf(f, "$var integer 32 %s n%d $end\n", Code(code++).c_str(), i);
         for (int i = 0; i < kReals; ++i)
@@ -95,7 +95,7 @@ uint64_t Generate(const std::string& path, uint64_t targetBytes) {
                 for (int b = w - 1; b >= 0; --b) bits[n++] = (v >> b) & 1 ? '1' : '0';
                 bits[n] = 0;
                 const char* s = bits;
-                while (*s == '0' && s[1]) ++s;  // dumps drop leading zeros
+                while (*s == '0' && s[1]) ++s; // dumps drop leading zeros
                 std::fprintf(f, "b%s %s\n", s, c.c_str());
             } else {
                 std::fprintf(f, "r%.6g %s\n", double(rng() % 100000) / 7.0, c.c_str());
@@ -108,9 +108,9 @@ uint64_t Generate(const std::string& path, uint64_t targetBytes) {
 }
 
 void Report(const char* who, double mb, const RunResult& r) {
-    std::printf("%-8s %7.1f MB: %7.2f s wall = %7.1f MB/s, %7.2f s CPU = %7.1f MB/s, peak memory %7.1f MB%s\n",
-                who, mb, r.seconds, mb / r.seconds, r.cpu, mb / r.cpu, r.peakKb / 1024.0,
-                r.ok ? "" : " (FAILED)");
+    std::printf(
+        "%-8s %7.1f MB: %7.2f s wall = %7.1f MB/s, %7.2f s CPU = %7.1f MB/s, peak memory %7.1f MB%s\n", who,
+        mb, r.seconds, mb / r.seconds, r.cpu, mb / r.cpu, r.peakKb / 1024.0, r.ok ? "" : " (FAILED)");
     std::fflush(stdout);
 }
 
@@ -119,7 +119,7 @@ bool OnPath(const char* prog) {
     return std::system(cmd.c_str()) == 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const uint64_t mb = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 120;

@@ -24,7 +24,7 @@ long PeakKb() {
     return ru.ru_maxrss;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     const long millions = argc > 1 ? std::atol(argv[1]) : 20;

@@ -30,7 +30,7 @@ void Build(Waview_FileManager& doc, int64_t bigChanges) {
     uint32_t seed = 12345;
     auto rnd = [&] { return seed = seed * 1664525u + 1013904223u; };
     int rows = 1;
-    for (int b = 0; b < 8; ++b, ++rows) {  // 32-bit buses, 20k changes each
+    for (int b = 0; b < 8; ++b, ++rows) { // 32-bit buses, 20k changes each
         Waview_CompositeHierarchy* bus = doc.NewCompositeRow();
         bus->name = "bus" + std::to_string(b);
         bus->expanded = 0;
@@ -73,14 +73,14 @@ void Build(Waview_FileManager& doc, int64_t bigChanges) {
 }
 
 double MsPerFrame(Waview_ChildFrame& w, int frames) {
-    w.shapeView->Render();  // warm caches
+    w.shapeView->Render(); // warm caches
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < frames; ++i) w.shapeView->Render();
     const auto t1 = std::chrono::steady_clock::now();
     return std::chrono::duration<double, std::milli>(t1 - t0).count() / frames;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -19,48 +19,36 @@ struct BreakpointTable::Shared {
 BreakpointTable::BreakpointTable() : shared_(std::make_shared<Shared>()) {}
 BreakpointTable::~BreakpointTable() = default;
 
-void BreakpointTable::SetMovedCallback(MovedFn moved)
-{
-    shared_->moved = std::move(moved);
-}
+void BreakpointTable::SetMovedCallback(MovedFn moved) { shared_->moved = std::move(moved); }
 
-void BreakpointTable::SetSession(Korl_GdbSession* session)
-{
+void BreakpointTable::SetSession(Korl_GdbSession* session) {
     session_ = session;
     if (!session)
-        for (auto& e : entries_)
-            *e->number = e->record.number = 0;
+        for (auto& e : entries_) *e->number = e->record.number = 0;
 }
 
-void BreakpointTable::Insert(const std::shared_ptr<Entry>& entry)
-{
-    if (!session_)
-        return;
+void BreakpointTable::Insert(const std::shared_ptr<Entry>& entry) {
+    if (!session_) return;
     std::weak_ptr<Entry> weak = entry;
     std::weak_ptr<Shared> shared = shared_;
     session_->InsertBreakpoint(entry->record.file, entry->record.line, [weak, shared](int number, int line) {
         auto e = weak.lock();
-        if (!e)
-            return;
+        if (!e) return;
         *e->number = e->record.number = number;
         if (number > 0 && line > 0 && line != e->record.line) {
             int old = e->record.line;
             e->record.line = line;
             auto s = shared.lock();
-            if (s && s->moved)
-                s->moved(e->record.file, old, line);
+            if (s && s->moved) s->moved(e->record.file, old, line);
         }
     });
 }
 
-void BreakpointTable::InsertAll()
-{
-    for (auto& e : entries_)
-        Insert(e);
+void BreakpointTable::InsertAll() {
+    for (auto& e : entries_) Insert(e);
 }
 
-void BreakpointTable::AddBreakpoint(std::string_view file, int line)
-{
+void BreakpointTable::AddBreakpoint(std::string_view file, int line) {
     if (Has(file, line)) {
         RemoveBreakpoint(file, line);
         return;
@@ -71,43 +59,34 @@ void BreakpointTable::AddBreakpoint(std::string_view file, int line)
     Insert(entry);
 }
 
-void BreakpointTable::RemoveBreakpoint(std::string_view file, int line)
-{
+void BreakpointTable::RemoveBreakpoint(std::string_view file, int line) {
     auto it = std::find_if(entries_.begin(), entries_.end(),
                            [&](const auto& e) { return e->record.file == file && e->record.line == line; });
-    if (it == entries_.end())
-        return;
-    if (session_)
-        session_->DeleteBreakpoint(std::shared_ptr<const int>((*it)->number));
+    if (it == entries_.end()) return;
+    if (session_) session_->DeleteBreakpoint(std::shared_ptr<const int>((*it)->number));
     entries_.erase(it);
 }
 
-bool BreakpointTable::Has(std::string_view file, int line) const
-{
+bool BreakpointTable::Has(std::string_view file, int line) const {
     return std::any_of(entries_.begin(), entries_.end(),
                        [&](const auto& e) { return e->record.file == file && e->record.line == line; });
 }
 
-std::vector<BreakpointRecord> BreakpointTable::Records() const
-{
+std::vector<BreakpointRecord> BreakpointTable::Records() const {
     std::vector<BreakpointRecord> out;
-    for (auto& e : entries_)
-        out.push_back(e->record);
+    for (auto& e : entries_) out.push_back(e->record);
     return out;
 }
 
-std::vector<int> BreakpointTable::LinesOf(std::string_view file) const
-{
+std::vector<int> BreakpointTable::LinesOf(std::string_view file) const {
     std::vector<int> out;
     for (auto& e : entries_)
-        if (e->record.file == file)
-            out.push_back(e->record.line);
+        if (e->record.file == file) out.push_back(e->record.line);
     return out;
 }
 
 bool StartDebugging(Korl_GdbSession& session, BreakpointTable& table, const GdbStartOptions& options,
-                    std::string* error)
-{
+                    std::string* error) {
     if (!session.Start(options, error)) {
         table.SetSession(nullptr);
         return false;
@@ -118,4 +97,4 @@ bool StartDebugging(Korl_GdbSession& session, BreakpointTable& table, const GdbS
     return true;
 }
 
-}  // namespace korl
+} // namespace korl

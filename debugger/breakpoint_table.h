@@ -13,9 +13,9 @@ namespace korl {
 class Korl_GdbSession;
 
 struct BreakpointRecord {
-    std::string file;  // the editor's full path text
-    int line = 0;      // 1-based
-    int number = 0;    // gdb's number, 0 while none (or after a refusal)
+    std::string file; // the editor's full path text
+    int line = 0;     // 1-based
+    int number = 0;   // gdb's number, 0 while none (or after a refusal)
 };
 
 class BreakpointTable {
@@ -61,4 +61,4 @@ struct GdbStartOptions;
 bool StartDebugging(Korl_GdbSession& session, BreakpointTable& table, const GdbStartOptions& options,
                     std::string* error = nullptr);
 
-}  // namespace korl
+} // namespace korl

@@ -64,4 +64,4 @@ std::string UntilLocation(std::string_view file, int line);
 // single word, else a quoted C string.
 std::string QuoteExpression(std::string_view expression);
 
-}  // namespace korl
+} // namespace korl

@@ -27,53 +27,43 @@ namespace {
 constexpr std::size_t kMaxConsoleInput = 64 * 1024;
 constexpr std::size_t kMaxReadPerCall = 1024 * 1024;
 
-void CloseFd(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
-void SetNonBlocking(int fd)
-{
+void SetNonBlocking(int fd) {
     int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 // Parent pid of `pid` from /proc, -1 when unknown.
-pid_t ParentOf(pid_t pid)
-{
+pid_t ParentOf(pid_t pid) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
     FILE* f = std::fopen(path, "r");
-    if (!f)
-        return -1;
+    if (!f) return -1;
     char buffer[1024];
     std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
     std::fclose(f);
     buffer[n] = 0;
     // "pid (comm) state ppid ...": comm may hold blanks and parentheses
     char* close = std::strrchr(buffer, ')');
-    if (!close)
-        return -1;
+    if (!close) return -1;
     int ppid = -1;
     char state = 0;
-    if (std::sscanf(close + 1, " %c %d", &state, &ppid) != 2)
-        return -1;
+    if (std::sscanf(close + 1, " %c %d", &state, &ppid) != 2) return -1;
     return pid_t(ppid);
 }
 
 // Every process below `root` (gdb's program and whatever it started).
-std::vector<pid_t> Descendants(pid_t root)
-{
-    std::vector<std::pair<pid_t, pid_t>> all;  // pid, parent
+std::vector<pid_t> Descendants(pid_t root) {
+    std::vector<std::pair<pid_t, pid_t>> all; // pid, parent
     if (DIR* dir = ::opendir("/proc")) {
         while (dirent* e = ::readdir(dir)) {
             char* end = nullptr;
             long pid = std::strtol(e->d_name, &end, 10);
-            if (end == e->d_name || *end != 0)
-                continue;
+            if (end == e->d_name || *end != 0) continue;
             all.emplace_back(pid_t(pid), ParentOf(pid_t(pid)));
         }
         ::closedir(dir);
@@ -81,18 +71,16 @@ std::vector<pid_t> Descendants(pid_t root)
     std::vector<pid_t> found{root};
     for (std::size_t i = 0; i < found.size(); ++i)
         for (auto& [pid, parent] : all)
-            if (parent == found[i])
-                found.push_back(pid);
+            if (parent == found[i]) found.push_back(pid);
     found.erase(found.begin());
     return found;
 }
 
-}  // namespace
+} // namespace
 
 Korl_GdbSession::Korl_GdbSession(GdbSessionCallbacks callbacks) : callbacks_(std::move(callbacks)) {}
 
-Korl_GdbSession::~Korl_GdbSession()
-{
+Korl_GdbSession::~Korl_GdbSession() {
     if (gdbPid_ > 0 && !ended_) {
         ended_ = true;
         KillProcesses();
@@ -100,17 +88,14 @@ Korl_GdbSession::~Korl_GdbSession()
     CloseFds();
 }
 
-bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error)
-{
+bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error) {
     auto fail = [&](const char* text) {
-        if (error)
-            *error = text;
+        if (error) *error = text;
         CloseFds();
         return false;
     };
-    if (gdbPid_ > 0 || ended_) {  // one run per session object
-        if (error)
-            *error = "Korl: cannot create Process";
+    if (gdbPid_ > 0 || ended_) { // one run per session object
+        if (error) *error = "Korl: cannot create Process";
         return false;
     }
     options_ = options;
@@ -122,8 +107,7 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error)
         ::ptsname_r(ptyMaster_, slaveName, sizeof slaveName) != 0)
         return fail("Korl: cannot create pipe");
     ptySlave_ = ::open(slaveName, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (ptySlave_ < 0)
-        return fail("Korl: cannot create pipe");
+    if (ptySlave_ < 0) return fail("Korl: cannot create pipe");
     termios attrs{};
     if (::tcgetattr(ptySlave_, &attrs) == 0) {
         attrs.c_lflag &= ~tcflag_t(ECHO | ECHONL);
@@ -147,29 +131,30 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error)
     ::shutdown(in[0], SHUT_WR);
 
     // Everything the child needs is prepared before fork.
-    std::vector<std::string> args = {options.gdbPath, "-q", "-i", "mi", std::string("--tty=") + slaveName,
-                                     "-iex", "set print object on",
-                                     StartsWith(options.executable, "-") ? "./" + options.executable
-                                                                         : options.executable};
+    std::vector<std::string> args = {
+        options.gdbPath,
+        "-q",
+        "-i",
+        "mi",
+        std::string("--tty=") + slaveName,
+        "-iex",
+        "set print object on",
+        StartsWith(options.executable, "-") ? "./" + options.executable : options.executable};
     std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
+    for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e)
-        if (!StartsWith(*e, "LC_ALL="))
-            env.emplace_back(*e);
+        if (!StartsWith(*e, "LC_ALL=")) env.emplace_back(*e);
     env.emplace_back("LC_ALL=C");
     std::vector<char*> envp;
-    for (auto& e : env)
-        envp.push_back(e.data());
+    for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
     const char* dir = options.projectDir.empty() ? "." : options.projectDir.c_str();
 
     pid_t pid = ::fork();
     if (pid < 0) {
-        for (int fd : {in[0], in[1], out[0], out[1], status[0], status[1]})
-            ::close(fd);
+        for (int fd : {in[0], in[1], out[0], out[1], status[0], status[1]}) ::close(fd);
         return fail("Korl: cannot create Process");
     }
     if (pid == 0) {
@@ -192,8 +177,7 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error)
     ::close(status[1]);
     int err = 0;
     ssize_t n;
-    do
-        n = ::read(status[0], &err, sizeof err);
+    do n = ::read(status[0], &err, sizeof err);
     while (n < 0 && errno == EINTR);
     ::close(status[0]);
     gdbIn_ = in[1];
@@ -205,111 +189,91 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error)
     }
     gdbPid_ = pid;
     SetNonBlocking(gdbOut_);
-    machine_ = std::make_unique<MiMachine>(static_cast<MiMachine::Listener&>(*this), options.toolRoot, options.projectDir);
+    machine_ = std::make_unique<MiMachine>(static_cast<MiMachine::Listener&>(*this), options.toolRoot,
+                                           options.projectDir);
     phase_ = Phase::Starting;
     deadline_ = std::chrono::steady_clock::now() + options.startTimeout;
     deadlineSet_ = true;
     return true;
 }
 
-void Korl_GdbSession::CloseFds()
-{
+void Korl_GdbSession::CloseFds() {
     CloseFd(gdbIn_);
     CloseFd(gdbOut_);
     CloseFd(ptyMaster_);
     CloseFd(ptySlave_);
 }
 
-void Korl_GdbSession::Emit(std::string_view text)
-{
-    if (callbacks_.output && !text.empty())
-        callbacks_.output(text);
+void Korl_GdbSession::Emit(std::string_view text) {
+    if (callbacks_.output && !text.empty()) callbacks_.output(text);
 }
 
-void Korl_GdbSession::OnGdbReadable()
-{
-    if (ended_ || gdbOut_ < 0)
-        return;
+void Korl_GdbSession::OnGdbReadable() {
+    if (ended_ || gdbOut_ < 0) return;
     // what the program wrote comes before what gdb reports after it
     OnConsoleReadable();
     char buffer[65536];
     std::size_t total = 0;
     while (!ended_ && total < kMaxReadPerCall) {
         ssize_t n = ::read(gdbOut_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         if (n <= 0) {
             End();
             return;
         }
         total += std::size_t(n);
         lines_.Feed(std::string_view(buffer, std::size_t(n)), [this](std::string_view line) {
-            if (!ended_ && machine_)
-                machine_->ProcessLine(line);
+            if (!ended_ && machine_) machine_->ProcessLine(line);
         });
     }
 }
 
-void Korl_GdbSession::OnConsoleReadable()
-{
-    if (ptyMaster_ < 0)
-        return;
+void Korl_GdbSession::OnConsoleReadable() {
+    if (ptyMaster_ < 0) return;
     char buffer[16384];
     std::size_t total = 0;
     while (ptyMaster_ >= 0 && total < kMaxReadPerCall) {
         ssize_t n = ::read(ptyMaster_, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;  // EAGAIN, or EIO while no program holds the terminal
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return; // EAGAIN, or EIO while no program holds the terminal
         total += std::size_t(n);
         Emit(console_.Feed(std::string_view(buffer, std::size_t(n))));
     }
     OnConsoleWritable();
 }
 
-void Korl_GdbSession::WriteConsole(std::string_view text)
-{
-    if (ended_ || ptyMaster_ < 0)
-        return;
+void Korl_GdbSession::WriteConsole(std::string_view text) {
+    if (ended_ || ptyMaster_ < 0) return;
     for (char c : text) {
         if (c == '\n' && lastInputWasCR_) {
             lastInputWasCR_ = false;
             continue;
         }
         lastInputWasCR_ = c == '\r';
-        if (consoleInput_.size() < kMaxConsoleInput)
-            consoleInput_ += c == '\r' ? '\n' : c;
+        if (consoleInput_.size() < kMaxConsoleInput) consoleInput_ += c == '\r' ? '\n' : c;
     }
     OnConsoleWritable();
 }
 
-void Korl_GdbSession::OnConsoleWritable()
-{
+void Korl_GdbSession::OnConsoleWritable() {
     while (!consoleInput_.empty() && ptyMaster_ >= 0) {
         ssize_t n = ::write(ptyMaster_, consoleInput_.data(), consoleInput_.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
         consoleInput_.erase(0, std::size_t(n));
     }
 }
 
-int Korl_GdbSession::TimeoutMs() const
-{
-    if (!deadlineSet_ || ended_)
-        return -1;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+int Korl_GdbSession::TimeoutMs() const {
+    if (!deadlineSet_ || ended_) return -1;
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
     return left.count() < 0 ? 0 : int(left.count()) + 1;
 }
 
-void Korl_GdbSession::OnTimer()
-{
-    if (!deadlineSet_ || ended_ || std::chrono::steady_clock::now() < deadline_)
-        return;
+void Korl_GdbSession::OnTimer() {
+    if (!deadlineSet_ || ended_ || std::chrono::steady_clock::now() < deadline_) return;
     deadlineSet_ = false;
     // gdb does not answer: fail what waits, keep the session stoppable. A
     // late prompt makes it usable again.
@@ -318,8 +282,7 @@ void Korl_GdbSession::OnTimer()
     FailAll();
 }
 
-void Korl_GdbSession::FailAll()
-{
+void Korl_GdbSession::FailAll() {
     std::unique_ptr<Request> current = std::move(current_);
     std::deque<Request> queue;
     queue.swap(queue_);
@@ -330,71 +293,57 @@ void Korl_GdbSession::FailAll()
         machine_->replyLine = 0;
         machine_->stackOk = false;
     }
-    if (current && current->done)
-        current->done(false);
+    if (current && current->done) current->done(false);
     for (auto& r : queue)
-        if (r.done)
-            r.done(false);
+        if (r.done) r.done(false);
 }
 
-void Korl_GdbSession::Write(GdbCommand code, std::string_view argument)
-{
-    if (machine_)
-        machine_->CommandSent(code);
-    if (IsExecCommand(code))
-        lastExec_ = code;
+void Korl_GdbSession::Write(GdbCommand code, std::string_view argument) {
+    if (machine_) machine_->CommandSent(code);
+    if (IsExecCommand(code)) lastExec_ = code;
     std::string text = FormatGdbCommand(code, argument);
     std::size_t done = 0;
     while (gdbIn_ >= 0 && done < text.size()) {
         ssize_t n = ::send(gdbIn_, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;  // gdb has gone; its end arrives on the output
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return; // gdb has gone; its end arrives on the output
         done += std::size_t(n);
     }
 }
 
-void Korl_GdbSession::Enqueue(Request request)
-{
+void Korl_GdbSession::Enqueue(Request request) {
     if (ended_ || phase_ == Phase::Exiting || phase_ == Phase::Unresponsive || phase_ == Phase::NotStarted) {
-        if (request.done)
-            request.done(false);
+        if (request.done) request.done(false);
         return;
     }
     // gdb takes no program command while the program runs (and a queued one
     // would fire unasked at the next stop)
     if (IsExecCommand(request.code) && runSent_ && !atStop_ && !request.internal) {
-        if (request.done)
-            request.done(false);
+        if (request.done) request.done(false);
         return;
     }
     bool breakpoint = request.code == CMD_BREAK_INSERT || request.code == CMD_BREAK_DELETE;
     queue_.push_back(std::move(request));
-    if (phase_ == Phase::Running && breakpoint)
-        Interrupt();
+    if (phase_ == Phase::Running && breakpoint) Interrupt();
     Pump();
 }
 
-void Korl_GdbSession::Interrupt()
-{
+void Korl_GdbSession::Interrupt() {
     // A step, finish or until cannot be resumed after an interrupt; the
     // change waits for the stop that ends it.
-    if (interruptPending_ || programPid_ <= 0 || programExited_ || (lastExec_ != CMD_CONTINUE && lastExec_ != CMD_RUN))
-        return;  // taken at the next stop
-    if (::kill(programPid_, SIGINT) == 0)
-        interruptPending_ = true;
+    if (interruptPending_ || programPid_ <= 0 || programExited_ ||
+        (lastExec_ != CMD_CONTINUE && lastExec_ != CMD_RUN))
+        return; // taken at the next stop
+    if (::kill(programPid_, SIGINT) == 0) interruptPending_ = true;
 }
 
-void Korl_GdbSession::Pump()
-{
+void Korl_GdbSession::Pump() {
     while (!ended_ && phase_ == Phase::Idle && !current_) {
         if (interruptStop_) {
             // Only breakpoint changes are made at Korl's own stop; the rest
             // waits for a stop the user sees.
             auto it = queue_.begin();
-            while (it != queue_.end() && it->code != CMD_BREAK_INSERT && it->code != CMD_BREAK_DELETE)
-                ++it;
+            while (it != queue_.end() && it->code != CMD_BREAK_INSERT && it->code != CMD_BREAK_DELETE) ++it;
             if (it == queue_.end()) {
                 interruptStop_ = false;
                 Request go{CMD_CONTINUE, {}, nullptr, {}, true};
@@ -406,19 +355,16 @@ void Korl_GdbSession::Pump()
             SendNow(std::move(r));
             return;
         }
-        if (queue_.empty())
-            return;
+        if (queue_.empty()) return;
         Request r = std::move(queue_.front());
         queue_.pop_front();
         SendNow(std::move(r));
     }
 }
 
-void Korl_GdbSession::SendNow(Request request)
-{
+void Korl_GdbSession::SendNow(Request request) {
     std::string argument = request.argument;
-    if (request.lazyNumber)
-        argument = std::to_string(*request.lazyNumber);
+    if (request.lazyNumber) argument = std::to_string(*request.lazyNumber);
     GdbCommand code = request.code;
     if (IsExecCommand(code)) {
         runSent_ = true;
@@ -427,8 +373,7 @@ void Korl_GdbSession::SendNow(Request request)
         deadlineSet_ = false;
         auto done = std::move(request.done);
         Write(code, argument);
-        if (done)
-            done(true);
+        if (done) done(true);
         return;
     }
     phase_ = Phase::Busy;
@@ -446,47 +391,36 @@ void Korl_GdbSession::StepInto() { Enqueue({CMD_STEP, {}, nullptr, {}}); }
 void Korl_GdbSession::StepOver() { Enqueue({CMD_NEXT, {}, nullptr, {}}); }
 void Korl_GdbSession::StepOut() { Enqueue({CMD_FINISH, {}, nullptr, {}}); }
 
-void Korl_GdbSession::RunToCursor(std::string_view file, int line)
-{
-    if (file.empty() || line < 1)
-        return;
+void Korl_GdbSession::RunToCursor(std::string_view file, int line) {
+    if (file.empty() || line < 1) return;
     Enqueue({CMD_UNTIL, UntilLocation(file, line), nullptr, {}});
 }
 
-void Korl_GdbSession::SetExitFlag(int flag)
-{
-    if (machine_)
-        machine_->exitFlag = flag;
+void Korl_GdbSession::SetExitFlag(int flag) {
+    if (machine_) machine_->exitFlag = flag;
 }
 
-const StopRecord& Korl_GdbSession::LastStop() const
-{
+const StopRecord& Korl_GdbSession::LastStop() const {
     static const StopRecord kNone;
     return machine_ ? machine_->stop : kNone;
 }
 
-const std::string& Korl_GdbSession::StackText() const
-{
+const std::string& Korl_GdbSession::StackText() const {
     static const std::string kEmpty;
     return machine_ ? machine_->stackText : kEmpty;
 }
 
-void Korl_GdbSession::Stop()
-{
-    if (ended_ || gdbPid_ <= 0)
-        return;
+void Korl_GdbSession::Stop() {
+    if (ended_ || gdbPid_ <= 0) return;
     SetExitFlag(0);
     Emit(kCanceledByUser);
     End();
 }
 
-void Korl_GdbSession::KillProcesses()
-{
-    if (gdbPid_ <= 0)
-        return;
+void Korl_GdbSession::KillProcesses() {
+    if (gdbPid_ <= 0) return;
     std::vector<pid_t> below = Descendants(gdbPid_);
-    if (programPid_ > 0 && !programExited_)
-        below.push_back(programPid_);
+    if (programPid_ > 0 && !programExited_) below.push_back(programPid_);
     // SIGKILL cannot be ignored; gdb's program runs in its own session, so
     // its group is ended apart from gdb's.
     for (pid_t p : below) {
@@ -500,10 +434,8 @@ void Korl_GdbSession::KillProcesses()
     gdbPid_ = -1;
 }
 
-void Korl_GdbSession::End()
-{
-    if (ended_)
-        return;
+void Korl_GdbSession::End() {
+    if (ended_) return;
     ended_ = true;
     phase_ = Phase::Ended;
     deadlineSet_ = false;
@@ -527,70 +459,58 @@ void Korl_GdbSession::End()
     consoleInput_.clear();
     CloseFds();
     FailAll();
-    if (callbacks_.ended)
-        callbacks_.ended(ExitFlag());
+    if (callbacks_.ended) callbacks_.ended(ExitFlag());
 }
 
 // --- requests ------------------------------------------------------------
 
-void Korl_GdbSession::InsertBreakpoint(std::string_view file, int line, std::function<void(int, int)> done)
-{
+void Korl_GdbSession::InsertBreakpoint(std::string_view file, int line, std::function<void(int, int)> done) {
     std::string location = BreakpointLocation(file, line);
     if (location.size() > kMaxCommandArgument) {
-        if (done)
-            done(0, line);
+        if (done) done(0, line);
         return;
     }
     Enqueue({CMD_BREAK_INSERT, location, nullptr, [this, line, done](bool answered) {
                  int number = answered && machine_ ? machine_->resultNumber : 0;
                  int at = answered && machine_ && machine_->replyLine > 0 ? machine_->replyLine : line;
-                 if (done)
-                     done(number, at);
+                 if (done) done(number, at);
              }});
 }
 
-void Korl_GdbSession::DeleteBreakpoint(int number, std::function<void()> done)
-{
+void Korl_GdbSession::DeleteBreakpoint(int number, std::function<void()> done) {
     Enqueue({CMD_BREAK_DELETE, std::to_string(number), nullptr, [done](bool) {
-                 if (done)
-                     done();
+                 if (done) done();
              }});
 }
 
-void Korl_GdbSession::DeleteBreakpoint(std::shared_ptr<const int> number, std::function<void()> done)
-{
+void Korl_GdbSession::DeleteBreakpoint(std::shared_ptr<const int> number, std::function<void()> done) {
     Enqueue({CMD_BREAK_DELETE, {}, std::move(number), [done](bool) {
-                 if (done)
-                     done();
+                 if (done) done();
              }});
 }
 
-void Korl_GdbSession::Evaluate(std::string_view expression, std::function<void(const EvalResult&)> done)
-{
+void Korl_GdbSession::Evaluate(std::string_view expression, std::function<void(const EvalResult&)> done) {
     std::string argument = QuoteExpression(expression);
     if (argument.size() > kMaxCommandArgument) {
-        if (done)
-            done(EvalResult{false, std::string(kExpressionTooLong)});
+        if (done) done(EvalResult{false, std::string(kExpressionTooLong)});
         return;
     }
     Enqueue({CMD_EVALUATE, argument, nullptr, [this, done](bool answered) {
                  EvalResult r;
                  r.ok = answered && machine_ && machine_->valueOk;
                  r.value = answered && machine_ ? machine_->valueText : std::string(kNoSymbol);
-                 if (done)
-                     done(r);
+                 if (done) done(r);
              }});
 }
 
-void Korl_GdbSession::EvaluateWatch(std::string_view expression, std::function<void(const std::string&)> done)
-{
+void Korl_GdbSession::EvaluateWatch(std::string_view expression,
+                                    std::function<void(const std::string&)> done) {
     auto watch = std::make_shared<WatchEvaluation>(std::string(expression));
     auto step = std::make_shared<std::function<void()>>();
     // The chain holds itself only while a request is outstanding.
     *step = [this, watch, done, weak = std::weak_ptr<std::function<void()>>(step)]() {
         if (watch->Done()) {
-            if (done)
-                done(watch->Result());
+            if (done) done(watch->Result());
             return;
         }
         auto self = weak.lock();
@@ -602,42 +522,33 @@ void Korl_GdbSession::EvaluateWatch(std::string_view expression, std::function<v
     (*step)();
 }
 
-void Korl_GdbSession::ListFrames(std::function<void(bool, const std::string&)> done)
-{
+void Korl_GdbSession::ListFrames(std::function<void(bool, const std::string&)> done) {
     Enqueue({CMD_STACK_LIST, {}, nullptr, [this, done](bool answered) {
                  bool ok = answered && machine_ && machine_->stackOk;
-                 if (done)
-                     done(ok, StackText());
+                 if (done) done(ok, StackText());
              }});
 }
 
 // --- what the state machine reports ---------------------------------------
 
-void Korl_GdbSession::Show(std::string_view text)
-{
-    Emit(text);
-}
+void Korl_GdbSession::Show(std::string_view text) { Emit(text); }
 
-void Korl_GdbSession::Reply()
-{
+void Korl_GdbSession::Reply() {
     if (phase_ == Phase::Starting || phase_ == Phase::Unresponsive) {
         phase_ = Phase::Idle;
         deadlineSet_ = false;
         Pump();
         return;
     }
-    if (phase_ != Phase::Busy)
-        return;
+    if (phase_ != Phase::Busy) return;
     deadlineSet_ = false;
     phase_ = Phase::Idle;
     std::unique_ptr<Request> done = std::move(current_);
-    if (done && done->done)
-        done->done(true);
+    if (done && done->done) done->done(true);
     Pump();
 }
 
-void Korl_GdbSession::Send(GdbCommand code)
-{
+void Korl_GdbSession::Send(GdbCommand code) {
     if (code == CMD_EXIT) {
         phase_ = Phase::Exiting;
         programExited_ = true;
@@ -647,38 +558,29 @@ void Korl_GdbSession::Send(GdbCommand code)
     Write(code, {});
 }
 
-void Korl_GdbSession::Position(const std::string& file, int line0)
-{
-    if (callbacks_.position)
-        callbacks_.position(file, line0);
+void Korl_GdbSession::Position(const std::string& file, int line0) {
+    if (callbacks_.position) callbacks_.position(file, line0);
 }
 
-void Korl_GdbSession::Stopped()
-{
-    if (ended_)
-        return;
+void Korl_GdbSession::Stopped() {
+    if (ended_) return;
     phase_ = Phase::Idle;
     atStop_ = true;
     deadlineSet_ = false;
     if (current_) {
         // a refused request never reaches its own prompt
         std::unique_ptr<Request> r = std::move(current_);
-        if (r->done)
-            r->done(false);
+        if (r->done) r->done(false);
     }
-    if (callbacks_.stopped)
-        callbacks_.stopped();
+    if (callbacks_.stopped) callbacks_.stopped();
     Pump();
 }
 
-void Korl_GdbSession::ErrorBox(const std::string& text)
-{
-    if (callbacks_.errorBox)
-        callbacks_.errorBox(text);
+void Korl_GdbSession::ErrorBox(const std::string& text) {
+    if (callbacks_.errorBox) callbacks_.errorBox(text);
 }
 
-void Korl_GdbSession::Record(std::string_view line)
-{
+void Korl_GdbSession::Record(std::string_view line) {
     // The program's pid, to interrupt it and to end it with gdb.
     if (StartsWith(line, "=thread-group-started")) {
         if (auto v = FieldValue(line, "pid=")) {
@@ -690,17 +592,14 @@ void Korl_GdbSession::Record(std::string_view line)
     }
 }
 
-int Korl_GdbSession::OwnInterrupt(const StopRecord& stop)
-{
-    if (!interruptPending_ || stop.signalName != "SIGINT")
-        return 0;
+int Korl_GdbSession::OwnInterrupt(const StopRecord& stop) {
+    if (!interruptPending_ || stop.signalName != "SIGINT") return 0;
     interruptPending_ = false;
     // A step that our signal cut short shows where it is; a continue goes on unseen.
     return lastExec_ == CMD_CONTINUE || lastExec_ == CMD_RUN ? 1 : 2;
 }
 
-void Korl_GdbSession::Interrupted()
-{
+void Korl_GdbSession::Interrupted() {
     phase_ = Phase::Idle;
     interruptStop_ = true;
     Pump();
@@ -708,14 +607,11 @@ void Korl_GdbSession::Interrupted()
 
 // --- helpers ---------------------------------------------------------------
 
-bool PollSession(Korl_GdbSession& session, int maxWaitMs)
-{
-    if (session.Ended())
-        return false;
+bool PollSession(Korl_GdbSession& session, int maxWaitMs) {
+    if (session.Ended()) return false;
     pollfd fds[2];
     int n = 0;
-    if (session.GdbFd() >= 0)
-        fds[n++] = {session.GdbFd(), POLLIN, 0};
+    if (session.GdbFd() >= 0) fds[n++] = {session.GdbFd(), POLLIN, 0};
     int consoleIndex = -1;
     if (session.ConsoleFd() >= 0) {
         consoleIndex = n;
@@ -723,13 +619,11 @@ bool PollSession(Korl_GdbSession& session, int maxWaitMs)
     }
     int wait = maxWaitMs;
     int due = session.TimeoutMs();
-    if (due >= 0 && (wait < 0 || due < wait))
-        wait = due;
+    if (due >= 0 && (wait < 0 || due < wait)) wait = due;
     int r = ::poll(fds, nfds_t(n), wait);
     if (r > 0) {
         // console first: the program's output comes before gdb reports the stop or end
-        if (consoleIndex >= 0 && (fds[consoleIndex].revents & POLLOUT))
-            session.OnConsoleWritable();
+        if (consoleIndex >= 0 && (fds[consoleIndex].revents & POLLOUT)) session.OnConsoleWritable();
         if (consoleIndex >= 0 && (fds[consoleIndex].revents & (POLLIN | POLLHUP | POLLERR)))
             session.OnConsoleReadable();
         if (n > 0 && consoleIndex != 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
@@ -739,29 +633,21 @@ bool PollSession(Korl_GdbSession& session, int maxWaitMs)
     return !session.Ended();
 }
 
-std::string_view RunEndText(int exitFlag)
-{
-    return exitFlag ? kExecutionDone : kExecutionAborted;
-}
+std::string_view RunEndText(int exitFlag) { return exitFlag ? kExecutionDone : kExecutionAborted; }
 
-std::string VcdToOpenAfterRun(int exitFlag, std::string_view projectDir, std::string_view vcdFileName)
-{
-    if (!exitFlag || vcdFileName.empty())
-        return {};
+std::string VcdToOpenAfterRun(int exitFlag, std::string_view projectDir, std::string_view vcdFileName) {
+    if (!exitFlag || vcdFileName.empty()) return {};
     std::string dir(projectDir);
-    if (!dir.empty() && dir.back() != '/')
-        dir += '/';
+    if (!dir.empty() && dir.back() != '/') dir += '/';
     std::string path = dir + std::string(vcdFileName) + ".vcd";
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? path : std::string();
 }
 
-void DeletePreviousVcd(std::string_view projectDir, std::string_view title)
-{
+void DeletePreviousVcd(std::string_view projectDir, std::string_view title) {
     std::string dir(projectDir);
-    if (!dir.empty() && dir.back() != '/')
-        dir += '/';
+    if (!dir.empty() && dir.back() != '/') dir += '/';
     ::unlink((dir + std::string(title) + ".vcd").c_str());
 }
 
-}  // namespace korl
+} // namespace korl

@@ -45,8 +45,8 @@ struct GdbSessionCallbacks {
 };
 
 struct GdbStartOptions {
-    std::string gdbPath = "/usr/bin/gdb";  // tool-chain root + "/bin/gdb"
-    std::string executable;                // title + suffix, in projectDir
+    std::string gdbPath = "/usr/bin/gdb"; // tool-chain root + "/bin/gdb"
+    std::string executable;               // title + suffix, in projectDir
     std::string projectDir;
     std::string toolRoot;
     std::chrono::milliseconds requestTimeout{10000};
@@ -56,7 +56,7 @@ struct GdbStartOptions {
 class Korl_GdbSession : private MiMachine::Listener {
 public:
     explicit Korl_GdbSession(GdbSessionCallbacks callbacks);
-    ~Korl_GdbSession() override;  // ends gdb and the program without callbacks
+    ~Korl_GdbSession() override; // ends gdb and the program without callbacks
 
     Korl_GdbSession(const Korl_GdbSession&) = delete;
     Korl_GdbSession& operator=(const Korl_GdbSession&) = delete;
@@ -91,8 +91,8 @@ public:
 
     // Requests. While the program runs after Run or Continue, breakpoint
     // changes interrupt it, take effect and let it go on unseen; during a
-    // step they wait for its stop, as evaluations and frame listings do. A request that gdb does not answer within the
-    // bound fails (number 0, kNoSymbol, stack unchanged).
+    // step they wait for its stop, as evaluations and frame listings do. A request that gdb does not answer
+    // within the bound fails (number 0, kNoSymbol, stack unchanged).
     void InsertBreakpoint(std::string_view file, int line, std::function<void(int number, int line)> done);
     void DeleteBreakpoint(int number, std::function<void()> done = {});
     void DeleteBreakpoint(std::shared_ptr<const int> number, std::function<void()> done = {});
@@ -122,9 +122,9 @@ private:
     struct Request {
         GdbCommand code;
         std::string argument;
-        std::shared_ptr<const int> lazyNumber;  // deletion of a breakpoint still being inserted
+        std::shared_ptr<const int> lazyNumber; // deletion of a breakpoint still being inserted
         std::function<void(bool answered)> done;
-        bool internal = false;  // Korl's own continue after an interrupt
+        bool internal = false; // Korl's own continue after an interrupt
     };
 
     void Enqueue(Request request);
@@ -186,4 +186,4 @@ std::string VcdToOpenAfterRun(int exitFlag, std::string_view projectDir, std::st
 // Before a run: the previous dump (project directory + title + ".vcd") goes.
 void DeletePreviousVcd(std::string_view projectDir, std::string_view title);
 
-}  // namespace korl
+} // namespace korl

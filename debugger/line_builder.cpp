@@ -2,31 +2,25 @@
 
 namespace korl {
 
-void LineBuilder::Clear()
-{
+void LineBuilder::Clear() {
     line_.clear();
     column_ = 0;
 }
 
-void LineBuilder::Append(char c)
-{
+void LineBuilder::Append(char c) {
     if (c == '\t') {
         std::size_t fill = 8 - column_ % 8;
         column_ += fill;
-        if (line_.size() + fill <= limit_)
-            line_.append(fill, ' ');
+        if (line_.size() + fill <= limit_) line_.append(fill, ' ');
         return;
     }
     ++column_;
-    if (line_.size() < limit_)
-        line_ += c;
+    if (line_.size() < limit_) line_ += c;
 }
 
-void LineBuilder::Feed(std::string_view bytes, const std::function<void(std::string_view)>& onLine)
-{
+void LineBuilder::Feed(std::string_view bytes, const std::function<void(std::string_view)>& onLine) {
     for (char c : bytes) {
-        if (c == '\r')
-            continue;
+        if (c == '\r') continue;
         if (c == '\n') {
             line_ += "\r\n";
             onLine(line_);
@@ -37,13 +31,11 @@ void LineBuilder::Feed(std::string_view bytes, const std::function<void(std::str
     }
 }
 
-std::string ConsoleStream::Feed(std::string_view bytes)
-{
+std::string ConsoleStream::Feed(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + 16);
     for (char c : bytes) {
-        if (c == '\r')
-            continue;
+        if (c == '\r') continue;
         if (c == '\n') {
             out += "\r\n";
             column_ = 0;
@@ -59,4 +51,4 @@ std::string ConsoleStream::Feed(std::string_view bytes)
     return out;
 }
 
-}  // namespace korl
+} // namespace korl

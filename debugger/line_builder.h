@@ -42,4 +42,4 @@ private:
     std::size_t column_ = 0;
 };
 
-}  // namespace korl
+} // namespace korl

@@ -53,7 +53,7 @@ public:
     void ProcessLine(std::string_view line);
 
     int resultNumber = 0;
-    int replyLine = 0;          // "line=" of the last breakpoint reply
+    int replyLine = 0; // "line=" of the last breakpoint reply
     bool valueOk = false;
     std::string valueText;
     std::string stackText;
@@ -72,4 +72,4 @@ private:
     GdbCommand lastExec_ = CMD_RUN;
 };
 
-}  // namespace korl
+} // namespace korl

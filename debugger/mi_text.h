@@ -26,4 +26,4 @@ std::optional<std::string_view> TextBetween(std::string_view text, std::string_v
 
 bool StartsWith(std::string_view text, std::string_view prefix);
 
-}  // namespace korl
+} // namespace korl

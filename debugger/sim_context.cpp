@@ -13,21 +13,17 @@ const char* const kContext = "(*(sc_core::sc_simcontext**)&'sc_core::sc_curr_sim
 
 // A printed char pointer or array: 0x55... "prod.tick" or "prod.tick", with
 // the quotes escaped as the reply carries them.
-std::string ProcessName(const std::string& value)
-{
+std::string ProcessName(const std::string& value) {
     std::size_t open = value.find("\\\"");
-    if (open == std::string::npos)
-        return {};
+    if (open == std::string::npos) return {};
     std::size_t close = value.find("\\\"", open + 2);
-    if (close == std::string::npos)
-        return {};
+    if (close == std::string::npos) return {};
     return value.substr(open + 2, close - open - 2);
 }
 
-}  // namespace
+} // namespace
 
-const std::vector<std::string>& SimContextExpressions()
-{
+const std::vector<std::string>& SimContextExpressions() {
     static const std::vector<std::string> expressions = {
         std::string(kContext) + "->m_curr_time.m_value",
         std::string(kContext) + "->m_time_params->time_resolution",
@@ -37,11 +33,9 @@ const std::vector<std::string>& SimContextExpressions()
     return expressions;
 }
 
-std::string FormatSimTime(std::uint64_t fs)
-{
+std::string FormatSimTime(std::uint64_t fs) {
     static const char* const units[] = {"fs", "ps", "ns", "us", "ms", "s"};
-    if (fs == 0)
-        return "0 s";
+    if (fs == 0) return "0 s";
     int unit = 0;
     while (unit < 5 && fs % 1000 == 0) {
         fs /= 1000;
@@ -51,44 +45,37 @@ std::string FormatSimTime(std::uint64_t fs)
 }
 
 std::string FormatSimContext(std::uint64_t timeValue, std::uint64_t resolutionFs, std::uint64_t delta,
-                             const std::string& process)
-{
+                             const std::string& process) {
     std::string time;
     if (resolutionFs != 0 && timeValue > UINT64_MAX / resolutionFs)
         time = std::to_string(timeValue) + " x " + std::to_string(resolutionFs) + " fs";
     else
         time = FormatSimTime(timeValue * resolutionFs);
     std::string text = time + ", delta " + std::to_string(delta);
-    if (!process.empty())
-        text += ", " + process;
+    if (!process.empty()) text += ", " + process;
     return text;
 }
 
-std::string SimContextText(const std::vector<std::optional<std::string>>& answers)
-{
-    if (answers.size() < 3 || !answers[0] || !answers[1] || !answers[2])
-        return {};
+std::string SimContextText(const std::vector<std::optional<std::string>>& answers) {
+    if (answers.size() < 3 || !answers[0] || !answers[1] || !answers[2]) return {};
     auto time = ParseUnsigned(*answers[0]);
     auto resolution = ParseUnsigned(*answers[1]);
     auto delta = ParseUnsigned(*answers[2]);
-    if (!time || !resolution || !delta)
-        return {};
+    if (!time || !resolution || !delta) return {};
     std::string process = answers.size() > 3 && answers[3] ? ProcessName(*answers[3]) : std::string();
     return FormatSimContext(*time, *resolution, *delta, process);
 }
 
-void ReadSimContext(Korl_GdbSession& session, std::function<void(const std::string&)> done)
-{
+void ReadSimContext(Korl_GdbSession& session, std::function<void(const std::string&)> done) {
     auto answers = std::make_shared<std::vector<std::optional<std::string>>>();
     const auto& expressions = SimContextExpressions();
     for (std::size_t i = 0; i < expressions.size(); ++i) {
         bool last = i + 1 == expressions.size();
         session.Evaluate(expressions[i], [answers, last, done](const EvalResult& r) {
             answers->push_back(r.ok ? std::optional<std::string>(r.value) : std::nullopt);
-            if (last && done)
-                done(SimContextText(*answers));
+            if (last && done) done(SimContextText(*answers));
         });
     }
 }
 
-}  // namespace korl
+} // namespace korl

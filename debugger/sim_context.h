@@ -31,4 +31,4 @@ std::string SimContextText(const std::vector<std::optional<std::string>>& answer
 // Asks the session at a stop; `done` gets the text (empty when unreadable).
 void ReadSimContext(Korl_GdbSession& session, std::function<void(const std::string&)> done);
 
-}  // namespace korl
+} // namespace korl

@@ -12,11 +12,11 @@ constexpr std::size_t kMaxStopField = 4096;
 
 struct StopRecord {
     std::string reason;
-    std::string file;           // full path, empty when unknown
+    std::string file; // full path, empty when unknown
     std::string from;
     std::string signalMeaning;
-    std::string signalName;     // "SIGINT" for Korl's own interrupt
-    int line = -1;              // 1-based, -1 when the record has none
+    std::string signalName; // "SIGINT" for Korl's own interrupt
+    int line = -1;          // 1-based, -1 when the record has none
 };
 
 // Maps a debug-information path of the installed SystemC and SCV libraries
@@ -47,4 +47,4 @@ struct SourceLocation {
 };
 std::optional<SourceLocation> StackLineLocation(std::string_view stackLine, std::string_view projectDir);
 
-}  // namespace korl
+} // namespace korl

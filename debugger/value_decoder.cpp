@@ -13,25 +13,21 @@ namespace {
 // gdb prints at most this many array elements unless told otherwise.
 constexpr std::size_t kWordsPerFetch = 200;
 
-bool Contains(std::string_view text, std::string_view marker)
-{
+bool Contains(std::string_view text, std::string_view marker) {
     return text.find(marker) != std::string_view::npos;
 }
 
 // An expression to which ".member" can be appended as is: a chain of names,
 // member accesses and subscripts. Anything else is parenthesised first.
-bool IsPostfixChain(std::string_view e)
-{
-    if (e.empty())
-        return false;
+bool IsPostfixChain(std::string_view e) {
+    if (e.empty()) return false;
     int depth = 0;
     for (std::size_t i = 0; i < e.size(); ++i) {
         char c = e[i];
         if (c == '[') {
             ++depth;
         } else if (c == ']') {
-            if (--depth < 0)
-                return false;
+            if (--depth < 0) return false;
         } else if (depth > 0) {
             continue;
         } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == ':') {
@@ -45,103 +41,80 @@ bool IsPostfixChain(std::string_view e)
     return depth == 0;
 }
 
-std::string Member(const std::string& expression, std::string_view member)
-{
+std::string Member(const std::string& expression, std::string_view member) {
     return (IsPostfixChain(expression) ? expression : "(" + expression + ")") + std::string(member);
 }
 
-std::string Trimmed(std::string_view t)
-{
-    while (!t.empty() && t.front() == ' ')
-        t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ')
-        t.remove_suffix(1);
+std::string Trimmed(std::string_view t) {
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
     return std::string(t);
 }
 
-std::optional<std::uint64_t> NumberAfter(std::string_view value, std::string_view marker, char stop)
-{
+std::optional<std::uint64_t> NumberAfter(std::string_view value, std::string_view marker, char stop) {
     auto text = TextBetween(value, marker, stop);
-    if (!text)
-        return std::nullopt;
+    if (!text) return std::nullopt;
     return ParseUnsigned(Trimmed(*text));
 }
 
-}  // namespace
+} // namespace
 
-std::string ReplyValue(std::string_view reply)
-{
+std::string ReplyValue(std::string_view reply) {
     std::size_t key = reply.find("value=");
-    if (key == std::string_view::npos)
-        return {};
+    if (key == std::string_view::npos) return {};
     std::size_t open = reply.find('"', key + 6);
-    if (open == std::string_view::npos)
-        return {};
+    if (open == std::string_view::npos) return {};
     std::size_t i = open + 1;
     while (i < reply.size() && reply[i] != '"') {
-        if (reply[i] == '\\' && i + 1 < reply.size())
-            ++i;
+        if (reply[i] == '\\' && i + 1 < reply.size()) ++i;
         ++i;
     }
     std::size_t length = std::min(i - open - 1, kMaxValueText);
     return std::string(reply.substr(open + 1, length));
 }
 
-std::string FormatBits(std::uint64_t word, int width)
-{
-    if (width <= 0)
-        return {};
+std::string FormatBits(std::uint64_t word, int width) {
+    if (width <= 0) return {};
     std::size_t w = std::min<std::size_t>(std::size_t(width), kMaxDecodedBits);
     std::string out(w, '0');
     for (std::size_t i = 0; i < w && i < 64; ++i)
-        if ((word >> i) & 1u)
-            out[w - 1 - i] = '1';
+        if ((word >> i) & 1u) out[w - 1 - i] = '1';
     return out;
 }
 
-std::string FormatLogic(std::uint64_t data, std::uint64_t control, int width)
-{
+std::string FormatLogic(std::uint64_t data, std::uint64_t control, int width) {
     std::string d = FormatBits(data, width);
     std::string c = FormatBits(control, width);
     for (std::size_t i = 0; i < d.size(); ++i)
-        if (c[i] == '1')
-            d[i] = d[i] == '0' ? 'z' : 'x';
+        if (c[i] == '1') d[i] = d[i] == '0' ? 'z' : 'x';
     return d;
 }
 
-std::string FormatBitWords(const std::vector<std::uint32_t>& words, std::size_t width)
-{
+std::string FormatBitWords(const std::vector<std::uint32_t>& words, std::size_t width) {
     width = std::min(width, kMaxDecodedBits);
     std::string out(width, '0');
     for (std::size_t i = 0; i < width; ++i) {
         std::size_t w = i / 32;
-        if (w < words.size() && ((words[w] >> (i % 32)) & 1u))
-            out[width - 1 - i] = '1';
+        if (w < words.size() && ((words[w] >> (i % 32)) & 1u)) out[width - 1 - i] = '1';
     }
     return out;
 }
 
-std::string FormatLogicWords(const std::vector<std::uint32_t>& data, const std::vector<std::uint32_t>& control,
-                             std::size_t width)
-{
+std::string FormatLogicWords(const std::vector<std::uint32_t>& data,
+                             const std::vector<std::uint32_t>& control, std::size_t width) {
     std::string d = FormatBitWords(data, width);
     std::string c = FormatBitWords(control, width);
     for (std::size_t i = 0; i < d.size(); ++i)
-        if (c[i] == '1')
-            d[i] = d[i] == '0' ? 'z' : 'x';
+        if (c[i] == '1') d[i] = d[i] == '0' ? 'z' : 'x';
     return d;
 }
 
-std::string BigDigitsToDecimal(const std::vector<std::uint32_t>& digits, bool negative)
-{
+std::string BigDigitsToDecimal(const std::vector<std::uint32_t>& digits, bool negative) {
     std::vector<std::uint32_t> n(digits);
-    for (auto& d : n)
-        d &= (1u << 30) - 1;
-    while (!n.empty() && n.back() == 0)
-        n.pop_back();
-    if (n.empty())
-        return "0";
-    std::vector<std::uint32_t> chunks;  // base 10^9, least significant first
+    for (auto& d : n) d &= (1u << 30) - 1;
+    while (!n.empty() && n.back() == 0) n.pop_back();
+    if (n.empty()) return "0";
+    std::vector<std::uint32_t> chunks; // base 10^9, least significant first
     while (!n.empty()) {
         std::uint64_t rest = 0;
         for (std::size_t i = n.size(); i-- > 0;) {
@@ -150,8 +123,7 @@ std::string BigDigitsToDecimal(const std::vector<std::uint32_t>& digits, bool ne
             rest = cur % 1000000000u;
         }
         chunks.push_back(std::uint32_t(rest));
-        while (!n.empty() && n.back() == 0)
-            n.pop_back();
+        while (!n.empty() && n.back() == 0) n.pop_back();
     }
     std::string out = negative ? "-" : "";
     out += std::to_string(chunks.back());
@@ -163,16 +135,12 @@ std::string BigDigitsToDecimal(const std::vector<std::uint32_t>& digits, bool ne
     return out;
 }
 
-std::optional<std::vector<std::uint32_t>> ParseWordList(std::string_view text, std::size_t count)
-{
+std::optional<std::vector<std::uint32_t>> ParseWordList(std::string_view text, std::size_t count) {
     std::string_view t = text;
-    while (!t.empty() && t.front() == ' ')
-        t.remove_prefix(1);
-    while (!t.empty() && t.back() == ' ')
-        t.remove_suffix(1);
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
     if (!t.empty() && t.front() == '{') {
-        if (t.back() != '}')
-            return std::nullopt;
+        if (t.back() != '}') return std::nullopt;
         t = t.substr(1, t.size() - 2);
     }
     std::vector<std::uint32_t> words;
@@ -180,36 +148,28 @@ std::optional<std::vector<std::uint32_t>> ParseWordList(std::string_view text, s
         std::size_t comma = t.find(',');
         std::string_view item = t.substr(0, comma);
         t = comma == std::string_view::npos ? std::string_view{} : t.substr(comma + 1);
-        while (!item.empty() && item.front() == ' ')
-            item.remove_prefix(1);
+        while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
         auto value = ParseUnsigned(item);
-        if (!value || *value > 0xFFFFFFFFu)
-            return std::nullopt;
+        if (!value || *value > 0xFFFFFFFFu) return std::nullopt;
         std::size_t digits = 0;
-        while (digits < item.size() && std::isdigit(static_cast<unsigned char>(item[digits])))
-            ++digits;
+        while (digits < item.size() && std::isdigit(static_cast<unsigned char>(item[digits]))) ++digits;
         std::string_view rest = item.substr(digits);
         std::uint64_t repeat = 1;
         if (!Trimmed(rest).empty()) {
             auto n = TextBetween(rest, "<repeats ", ' ');
-            if (!n)
-                return std::nullopt;
+            if (!n) return std::nullopt;
             auto r = ParseUnsigned(*n);
-            if (!r)
-                return std::nullopt;
+            if (!r) return std::nullopt;
             repeat = *r;
         }
-        if (repeat > count || words.size() + repeat > count)
-            return std::nullopt;
+        if (repeat > count || words.size() + repeat > count) return std::nullopt;
         words.insert(words.end(), std::size_t(repeat), std::uint32_t(*value));
     }
-    if (words.size() != count)
-        return std::nullopt;
+    if (words.size() != count) return std::nullopt;
     return words;
 }
 
-WatchEvaluation::WatchEvaluation(std::string expression) : expression_(std::move(expression))
-{
+WatchEvaluation::WatchEvaluation(std::string expression) : expression_(std::move(expression)) {
     if (expression_.size() > kMaxCommandArgument - 64) {
         Finish(std::string(kExpressionTooLong));
         return;
@@ -217,73 +177,65 @@ WatchEvaluation::WatchEvaluation(std::string expression) : expression_(std::move
     next_ = expression_;
 }
 
-void WatchEvaluation::Finish(std::string text)
-{
+void WatchEvaluation::Finish(std::string text) {
     result_ = std::move(text);
     next_.clear();
     done_ = true;
 }
 
-void WatchEvaluation::Supply(const EvalResult& result)
-{
-    if (done_)
-        return;
+void WatchEvaluation::Supply(const EvalResult& result) {
+    if (done_) return;
     switch (stage_) {
-    case Stage::First:
-        first_ = result.value;
-        if (!result.ok) {
-            Finish(result.value);
+        case Stage::First:
+            first_ = result.value;
+            if (!result.ok) {
+                Finish(result.value);
+                return;
+            }
+            if (Contains(first_, "sc_port<sc_core::sc_signal_in_if<") ||
+                Contains(first_, "sc_port<sc_core::sc_signal_inout_if<")) {
+                expression_ = Member(expression_, ".m_interface->m_cur_val");
+            } else if (Contains(first_, "sc_signal_inout_if<")) {
+                expression_ = Member(expression_, ".m_cur_val");
+            } else {
+                value_ = first_;
+                Decode();
+                return;
+            }
+            stage_ = Stage::Rewritten;
+            next_ = expression_;
             return;
-        }
-        if (Contains(first_, "sc_port<sc_core::sc_signal_in_if<") ||
-            Contains(first_, "sc_port<sc_core::sc_signal_inout_if<")) {
-            expression_ = Member(expression_, ".m_interface->m_cur_val");
-        } else if (Contains(first_, "sc_signal_inout_if<")) {
-            expression_ = Member(expression_, ".m_cur_val");
-        } else {
-            value_ = first_;
+        case Stage::Rewritten:
+            if (!result.ok) {
+                Finish(first_);
+                return;
+            }
+            value_ = result.value;
             Decode();
             return;
-        }
-        stage_ = Stage::Rewritten;
-        next_ = expression_;
-        return;
-    case Stage::Rewritten:
-        if (!result.ok) {
-            Finish(first_);
+        case Stage::BigDigits:
+            if (!TakeWords(result) || done_ || stage_ != Stage::BigDigits) return;
+            Finish(BigDigitsToDecimal(words_, negative_));
             return;
-        }
-        value_ = result.value;
-        Decode();
-        return;
-    case Stage::BigDigits:
-        if (!TakeWords(result) || done_ || stage_ != Stage::BigDigits)
+        case Stage::BitData:
+            if (!TakeWords(result) || done_ || stage_ != Stage::BitData) return;
+            Finish(FormatBitWords(words_, width_));
             return;
-        Finish(BigDigitsToDecimal(words_, negative_));
-        return;
-    case Stage::BitData:
-        if (!TakeWords(result) || done_ || stage_ != Stage::BitData)
+        case Stage::LogicData:
+            if (!TakeWords(result) || done_ || stage_ != Stage::LogicData) return;
+            data_ = std::move(words_);
+            stage_ = Stage::LogicControl;
+            FetchWords(".m_ctrl", ".m_size");
             return;
-        Finish(FormatBitWords(words_, width_));
-        return;
-    case Stage::LogicData:
-        if (!TakeWords(result) || done_ || stage_ != Stage::LogicData)
+        case Stage::LogicControl:
+            if (!TakeWords(result) || done_ || stage_ != Stage::LogicControl) return;
+            Finish(FormatLogicWords(data_, words_, width_));
             return;
-        data_ = std::move(words_);
-        stage_ = Stage::LogicControl;
-        FetchWords(".m_ctrl", ".m_size");
-        return;
-    case Stage::LogicControl:
-        if (!TakeWords(result) || done_ || stage_ != Stage::LogicControl)
-            return;
-        Finish(FormatLogicWords(data_, words_, width_));
-        return;
     }
 }
 
 // Starts fetching `wordsWanted_` words behind EXPR.pointerMember.
-void WatchEvaluation::FetchWords(const std::string& pointerMember, const std::string& countMember)
-{
+void WatchEvaluation::FetchWords(const std::string& pointerMember, const std::string& countMember) {
     pointer_ = pointerMember;
     countMember_ = countMember;
     words_.clear();
@@ -293,14 +245,12 @@ void WatchEvaluation::FetchWords(const std::string& pointerMember, const std::st
         next_ = "*" + Member(expression_, pointer_) + "@" + Member(expression_, countMember_);
     else
         next_ = "*" + Member(expression_, pointer_) + "@" + std::to_string(chunkSize_);
-    if (next_.size() > kMaxCommandArgument)
-        Finish(value_);
+    if (next_.size() > kMaxCommandArgument) Finish(value_);
 }
 
 // Takes one chunk of words; asks for the next chunk while words are missing.
 // Returns true when all words are in words_.
-bool WatchEvaluation::TakeWords(const EvalResult& result)
-{
+bool WatchEvaluation::TakeWords(const EvalResult& result) {
     auto words = result.ok ? ParseWordList(result.value, chunkSize_) : std::nullopt;
     if (!words) {
         Finish(value_);
@@ -308,15 +258,14 @@ bool WatchEvaluation::TakeWords(const EvalResult& result)
     }
     words_.insert(words_.end(), words->begin(), words->end());
     chunkStart_ += chunkSize_;
-    if (chunkStart_ >= wordsWanted_)
-        return true;
+    if (chunkStart_ >= wordsWanted_) return true;
     chunkSize_ = std::min(wordsWanted_ - chunkStart_, kWordsPerFetch);
-    next_ = "*(" + Member(expression_, pointer_) + "+" + std::to_string(chunkStart_) + ")@" + std::to_string(chunkSize_);
+    next_ = "*(" + Member(expression_, pointer_) + "+" + std::to_string(chunkStart_) + ")@" +
+            std::to_string(chunkSize_);
     return false;
 }
 
-void WatchEvaluation::Decode()
-{
+void WatchEvaluation::Decode() {
     const std::string& v = value_;
     if (Contains(v, "{<sc_uint_base> =") || Contains(v, "{<sc_int_base> =") ||
         Contains(v, "{<sc_dt::sc_uint_base> =") || Contains(v, "{<sc_dt::sc_int_base> =")) {
@@ -364,8 +313,7 @@ void WatchEvaluation::Decode()
             return;
         }
         std::string_view name = *m;
-        if (StartsWith(name, "sc_dt::"))
-            name.remove_prefix(7);
+        if (StartsWith(name, "sc_dt::")) name.remove_prefix(7);
         if (name == "Log_0")
             Finish("0");
         else if (name == "Log_1")
@@ -386,12 +334,11 @@ void WatchEvaluation::Decode()
     Finish(v);
 }
 
-std::string EvaluateWatch(std::string_view expression, const std::function<EvalResult(const std::string&)>& evaluate)
-{
+std::string EvaluateWatch(std::string_view expression,
+                          const std::function<EvalResult(const std::string&)>& evaluate) {
     WatchEvaluation watch{std::string(expression)};
-    while (!watch.Done())
-        watch.Supply(evaluate(watch.NextExpression()));
+    while (!watch.Done()) watch.Supply(evaluate(watch.NextExpression()));
     return watch.Result();
 }
 
-}  // namespace korl
+} // namespace korl

@@ -31,8 +31,8 @@ std::string FormatLogic(std::uint64_t data, std::uint64_t control, int width);
 
 // The same over 32-bit words, least significant word first.
 std::string FormatBitWords(const std::vector<std::uint32_t>& words, std::size_t width);
-std::string FormatLogicWords(const std::vector<std::uint32_t>& data, const std::vector<std::uint32_t>& control,
-                             std::size_t width);
+std::string FormatLogicWords(const std::vector<std::uint32_t>& data,
+                             const std::vector<std::uint32_t>& control, std::size_t width);
 
 // 30-bit digits, least significant first, as one decimal number.
 std::string BigDigitsToDecimal(const std::vector<std::uint32_t>& digits, bool negative);
@@ -43,7 +43,7 @@ std::optional<std::vector<std::uint32_t>> ParseWordList(std::string_view text, s
 
 struct EvalResult {
     bool ok = false;
-    std::string value;  // the value text, or kNoSymbol after an error
+    std::string value; // the value text, or kNoSymbol after an error
 };
 
 // One watch, step by step: ask NextExpression() of gdb, hand the answer to
@@ -68,10 +68,10 @@ private:
 
     Stage stage_ = Stage::First;
     bool done_ = false;
-    std::string expression_;  // X: the expression whose value is decoded
+    std::string expression_; // X: the expression whose value is decoded
     std::string next_;
-    std::string first_;       // the first value, shown when a follow-up fails
-    std::string value_;       // the value being decoded
+    std::string first_; // the first value, shown when a follow-up fails
+    std::string value_; // the value being decoded
     std::string result_;
 
     // word fetching, in chunks that gdb prints without eliding
@@ -83,6 +83,7 @@ private:
 };
 
 // Whole evaluation with a blocking evaluation step.
-std::string EvaluateWatch(std::string_view expression, const std::function<EvalResult(const std::string&)>& evaluate);
+std::string EvaluateWatch(std::string_view expression,
+                          const std::function<EvalResult(const std::string&)>& evaluate);
 
-}  // namespace korl
+} // namespace korl

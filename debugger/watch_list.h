@@ -15,15 +15,15 @@ class WatchList {
 public:
     struct Row {
         int id;
-        std::string label;  // the expression (at most 255 characters are evaluated)
+        std::string label; // the expression (at most 255 characters are evaluated)
         std::string value;
     };
     enum class EditOutcome { EvaluateRow, DeleteRow };
 
-    WatchList();  // one empty row for typing a new expression
+    WatchList(); // one empty row for typing a new expression
 
     const std::vector<Row>& Rows() const { return rows_; }
-    int IndexOf(int id) const;  // -1 when gone
+    int IndexOf(int id) const; // -1 when gone
 
     // The typed text becomes the label; then: on the last row with text a new
     // empty row follows; a cancelled edit (no text) of any other row, with
@@ -47,4 +47,4 @@ private:
     int nextId_ = 1;
 };
 
-}  // namespace korl
+} // namespace korl

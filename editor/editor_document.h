@@ -82,180 +82,180 @@ class Korl_EditorChildFrame;
 class Korl_EditorManager;
 
 class Korl_BreakpointHost {
- public:
-  virtual ~Korl_BreakpointHost() = default;
-  // Lines are 1-based; file is the document's full path.
-  virtual void AddBreakpoint(const QString& file, int line) = 0;
-  virtual void RemoveBreakpoint(const QString& file, int line) = 0;
-  // 1-based lines of the records whose file equals this path exactly.
-  virtual QList<int> BreakpointLines(const QString& file) const = 0;
-  // An edit moved a marked line (1-based, old and new line). By default the
-  // records stay where they are; a table that follows the text moves them.
-  virtual void MoveBreakpoint(const QString& file, int fromLine, int toLine) {}
+public:
+    virtual ~Korl_BreakpointHost() = default;
+    // Lines are 1-based; file is the document's full path.
+    virtual void AddBreakpoint(const QString& file, int line) = 0;
+    virtual void RemoveBreakpoint(const QString& file, int line) = 0;
+    // 1-based lines of the records whose file equals this path exactly.
+    virtual QList<int> BreakpointLines(const QString& file) const = 0;
+    // An edit moved a marked line (1-based, old and new line). By default the
+    // records stay where they are; a table that follows the text moves them.
+    virtual void MoveBreakpoint(const QString& file, int fromLine, int toLine) {}
 };
 
 class Korl_EditorView : public QWidget {
-  Q_OBJECT
- public:
-  Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManager* manager);
-  ~Korl_EditorView() override;
+    Q_OBJECT
+public:
+    Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManager* manager);
+    ~Korl_EditorView() override;
 
-  Korl_EditControl* Control() const { return control_; }
-  Korl_EditorChildFrame* ChildFrame() const { return frame_; }
-  Korl_EditorManager* Manager() const { return manager_; }
+    Korl_EditControl* Control() const { return control_; }
+    Korl_EditorChildFrame* ChildFrame() const { return frame_; }
+    Korl_EditorManager* Manager() const { return manager_; }
 
-  QString FullPath() const { return fullPath_; }
-  QString ShortName() const { return shortName_; }
-  // Short name (or "Untitled") followed by "*" while modified.
-  QString DocumentTitle() const;
-  bool IsModified() const;
-  // Last-write time (ns) of the file as last loaded, saved or checked; 0 = none.
-  std::int64_t StoredWriteTime() const { return writeTime_; }
+    QString FullPath() const { return fullPath_; }
+    QString ShortName() const { return shortName_; }
+    // Short name (or "Untitled") followed by "*" while modified.
+    QString DocumentTitle() const;
+    bool IsModified() const;
+    // Last-write time (ns) of the file as last loaded, saved or checked; 0 = none.
+    std::int64_t StoredWriteTime() const { return writeTime_; }
 
-  bool LoadDocument(const QString& fullPath, const QString& shortName);
-  bool SaveDocument();
-  bool SaveDocumentAs();
-  // Save As without the dialog.
-  bool SaveDocumentTo(const QString& path);
+    bool LoadDocument(const QString& fullPath, const QString& shortName);
+    bool SaveDocument();
+    bool SaveDocumentAs();
+    // Save As without the dialog.
+    bool SaveDocumentTo(const QString& path);
 
-  bool OnCommand(int id);
-  bool CommandState(int id, bool* enabled, bool* checked) const;
+    bool OnCommand(int id);
+    bool CommandState(int id, bool* enabled, bool* checked) const;
 
-  // Status-bar pane texts.
-  QString PositionText() const;  // "Ln %d, Col %d"
-  QString OvertypeText() const;  // "OVR" or empty
-  QString ReadOnlyText() const;  // "READ" or empty
+    // Status-bar pane texts.
+    QString PositionText() const; // "Ln %d, Col %d"
+    QString OvertypeText() const; // "OVR" or empty
+    QString ReadOnlyText() const; // "READ" or empty
 
-  void CheckForOutsideChange();
+    void CheckForOutsideChange();
 
-  void ToggleBreakpoint();              // at the caret line
-  void ToggleBreakpointAt(int line0);
-  void SetBreakpointMark(int line0, bool on);
-  bool HasBreakpointMark(int line0) const;
-  QList<int> BreakpointMarkLines() const;  // 0-based
+    void ToggleBreakpoint(); // at the caret line
+    void ToggleBreakpointAt(int line0);
+    void SetBreakpointMark(int line0, bool on);
+    bool HasBreakpointMark(int line0) const;
+    QList<int> BreakpointMarkLines() const; // 0-based
 
-  void GoToLine(int line0);  // -1 asks for the line
-  void SetHighlightedLine(int line0);  // -1 = none
-  int HighlightedLine() const;
-  int CaretLineQuery() const;  // caret line + 1
+    void GoToLine(int line0);           // -1 asks for the line
+    void SetHighlightedLine(int line0); // -1 = none
+    int HighlightedLine() const;
+    int CaretLineQuery() const; // caret line + 1
 
-  void OpenCorresponding();
-  // Candidates in order of preference for a path; empty for other extensions.
-  static QStringList CorrespondingCandidates(const QString& path);
+    void OpenCorresponding();
+    // Candidates in order of preference for a path; empty for other extensions.
+    static QStringList CorrespondingCandidates(const QString& path);
 
- signals:
-  void statusTextsChanged(const QString& position, const QString& overtype, const QString& readOnly);
-  void titleChanged(const QString& title);
-  void commandStatesChanged();
+signals:
+    void statusTextsChanged(const QString& position, const QString& overtype, const QString& readOnly);
+    void titleChanged(const QString& title);
+    void commandStatesChanged();
 
- private:
-  void RefreshTitle();
-  void EmitStatus();
-  void PostCommandStates();
-  void OnSearchWrapped(bool passedEnd, const QString& text);
-  void OnStyledLineDeleted(int line, int style);
-  void OnLinesShifted();
-  void SyncMarks();
-  bool WriteTo(const QString& path);
-  void Print();
-  void PrintSetup();
-  void ShowContextMenu(const QPoint& at);
+private:
+    void RefreshTitle();
+    void EmitStatus();
+    void PostCommandStates();
+    void OnSearchWrapped(bool passedEnd, const QString& text);
+    void OnStyledLineDeleted(int line, int style);
+    void OnLinesShifted();
+    void SyncMarks();
+    bool WriteTo(const QString& path);
+    void Print();
+    void PrintSetup();
+    void ShowContextMenu(const QPoint& at);
 
-  Korl_EditControl* control_;
-  Korl_EditorChildFrame* frame_;
-  QPointer<Korl_EditorManager> manager_;
-  QString fullPath_;
-  QString shortName_;
-  std::int64_t writeTime_ = 0;
-  bool checkAllowed_ = true;
-  bool statesPosted_ = false;
-  QString title_;
-  QList<int> marks_;  // breakpoint mark lines as last known, to report moves
+    Korl_EditControl* control_;
+    Korl_EditorChildFrame* frame_;
+    QPointer<Korl_EditorManager> manager_;
+    QString fullPath_;
+    QString shortName_;
+    std::int64_t writeTime_ = 0;
+    bool checkAllowed_ = true;
+    bool statesPosted_ = false;
+    QString title_;
+    QList<int> marks_; // breakpoint mark lines as last known, to report moves
 };
 
 class Korl_EditorChildFrame : public QMdiSubWindow {
-  Q_OBJECT
- public:
-  explicit Korl_EditorChildFrame(Korl_EditorManager* manager);
-  Korl_EditorView* View() const { return view_; }
+    Q_OBJECT
+public:
+    explicit Korl_EditorChildFrame(Korl_EditorManager* manager);
+    Korl_EditorView* View() const { return view_; }
 
- protected:
-  void closeEvent(QCloseEvent* e) override;
+protected:
+    void closeEvent(QCloseEvent* e) override;
 
- private:
-  Korl_EditorView* view_;
+private:
+    Korl_EditorView* view_;
 };
 
 class Korl_EditorManager : public QObject {
-  Q_OBJECT
- public:
-  explicit Korl_EditorManager(QMdiArea* area, QObject* parent = nullptr);
-  ~Korl_EditorManager() override;
+    Q_OBJECT
+public:
+    explicit Korl_EditorManager(QMdiArea* area, QObject* parent = nullptr);
+    ~Korl_EditorManager() override;
 
-  QMdiArea* Area() const { return area_; }
-  void SetBreakpointHost(Korl_BreakpointHost* host) { host_ = host; }
-  Korl_BreakpointHost* BreakpointHost() const { return host_; }
+    QMdiArea* Area() const { return area_; }
+    void SetBreakpointHost(Korl_BreakpointHost* host) { host_ = host; }
+    Korl_BreakpointHost* BreakpointHost() const { return host_; }
 
-  Korl_EditorChildFrame* NewDocument();
-  Korl_EditorChildFrame* OpenDocument(const QString& fullPath, const QString& shortName);
-  Korl_EditorChildFrame* OpenDocumentAtLine(const QString& fullPath, const QString& shortName, int line0);
-  Korl_EditorChildFrame* ShowPosition(const QString& fullPath, const QString& shortName, int line0);
-  void ClearPosition(const QString& fullPath, const QString& shortName);
+    Korl_EditorChildFrame* NewDocument();
+    Korl_EditorChildFrame* OpenDocument(const QString& fullPath, const QString& shortName);
+    Korl_EditorChildFrame* OpenDocumentAtLine(const QString& fullPath, const QString& shortName, int line0);
+    Korl_EditorChildFrame* ShowPosition(const QString& fullPath, const QString& shortName, int line0);
+    void ClearPosition(const QString& fullPath, const QString& shortName);
 
-  Korl_EditorChildFrame* FindDocument(const QString& fullPath, const QString& shortName) const;
-  QList<Korl_EditorChildFrame*> Documents() const;
-  Korl_EditorChildFrame* ActiveChild() const;
-  Korl_EditorView* ActiveView() const;
-  // Breakpoint marks in every document of this full path (whatever its short
-  // name); lines are 1-based as in the table. For gdb moving a breakpoint:
-  // MoveBreakpointMark(path, requested line, line gdb chose).
-  void SetBreakpointMark(const QString& fullPath, int line, bool on);
-  void MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine);
-  QList<Korl_EditorChildFrame*> DocumentsOfPath(const QString& fullPath) const;
+    Korl_EditorChildFrame* FindDocument(const QString& fullPath, const QString& shortName) const;
+    QList<Korl_EditorChildFrame*> Documents() const;
+    Korl_EditorChildFrame* ActiveChild() const;
+    Korl_EditorView* ActiveView() const;
+    // Breakpoint marks in every document of this full path (whatever its short
+    // name); lines are 1-based as in the table. For gdb moving a breakpoint:
+    // MoveBreakpointMark(path, requested line, line gdb chose).
+    void SetBreakpointMark(const QString& fullPath, int line, bool on);
+    void MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine);
+    QList<Korl_EditorChildFrame*> DocumentsOfPath(const QString& fullPath) const;
 
-  // Saves every editor document, the active one first; false when one failed.
-  bool SaveAllDocuments();
-  // Asks every child to close (the usual "Save Changes" question each).
-  void CloseAllDocuments();
+    // Saves every editor document, the active one first; false when one failed.
+    bool SaveAllDocuments();
+    // Asks every child to close (the usual "Save Changes" question each).
+    void CloseAllDocuments();
 
-  // The short-name rules: the file name with its extension; or that when the
-  // file lies directly in the project directory, else the full path.
-  static QString FileNameRule(const QString& fullPath);
-  static QString ProjectRule(const QString& fullPath, const QString& projectDir);
+    // The short-name rules: the file name with its extension; or that when the
+    // file lies directly in the project directory, else the full path.
+    static QString FileNameRule(const QString& fullPath);
+    static QString ProjectRule(const QString& fullPath, const QString& projectDir);
 
-  // "Korl - <document title>", or "Korl" without an active editor or while it is maximised.
-  QString FrameCaption() const;
+    // "Korl - <document title>", or "Korl" without an active editor or while it is maximised.
+    QString FrameCaption() const;
 
-  // The outside-change check of the active editor runs on a timer and when
-  // the application becomes active; off for callers that drive it themselves.
-  void SetAutoChangeCheck(bool on);
+    // The outside-change check of the active editor runs on a timer and when
+    // the application becomes active; off for callers that drive it themselves.
+    void SetAutoChangeCheck(bool on);
 
- signals:
-  void statusTextsChanged(const QString& position, const QString& overtype, const QString& readOnly);
-  void commandStatesChanged();
-  void activeViewChanged(Korl_EditorView* view);
-  void titlesChanged();
-  void filesDropped(const QStringList& paths);
+signals:
+    void statusTextsChanged(const QString& position, const QString& overtype, const QString& readOnly);
+    void commandStatesChanged();
+    void activeViewChanged(Korl_EditorView* view);
+    void titlesChanged();
+    void filesDropped(const QStringList& paths);
 
- private:
-  friend class Korl_EditorView;
-  friend class Korl_EditorChildFrame;
-  Korl_EditorChildFrame* CreateChild();
-  void Place(Korl_EditorChildFrame* child);
-  void Activate(Korl_EditorChildFrame* child);
-  void Forget(QObject* child);
-  void OnSubWindowActivated(QMdiSubWindow* window);
-  void CheckActive();
+private:
+    friend class Korl_EditorView;
+    friend class Korl_EditorChildFrame;
+    Korl_EditorChildFrame* CreateChild();
+    void Place(Korl_EditorChildFrame* child);
+    void Activate(Korl_EditorChildFrame* child);
+    void Forget(QObject* child);
+    void OnSubWindowActivated(QMdiSubWindow* window);
+    void CheckActive();
 
-  QMdiArea* area_;
-  Korl_BreakpointHost* host_ = nullptr;
-  // The key is the child as a plain object, taken while it was whole: the
-  // destroyed signal arrives when it is a frame no more.
-  struct Entry {
-    QObject* key;
-    QPointer<Korl_EditorChildFrame> child;
-  };
-  QList<Entry> children_;
-  QPointer<Korl_EditorView> active_;
-  QTimer* checkTimer_;
+    QMdiArea* area_;
+    Korl_BreakpointHost* host_ = nullptr;
+    // The key is the child as a plain object, taken while it was whole: the
+    // destroyed signal arrives when it is a frame no more.
+    struct Entry {
+        QObject* key;
+        QPointer<Korl_EditorChildFrame> child;
+    };
+    QList<Entry> children_;
+    QPointer<Korl_EditorView> active_;
+    QTimer* checkTimer_;
 };

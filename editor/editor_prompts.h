@@ -9,16 +9,16 @@
 class QWidget;
 
 struct Korl_EditorPrompts {
-  // Yes/No question with the question icon; true = Yes.
-  std::function<bool(QWidget* parent, const QString& text)> askYesNo;
-  // A failure the user must see (warning icon).
-  std::function<void(QWidget* parent, const QString& text)> warn;
-  // A notice such as the find-wrap text (information icon).
-  std::function<void(QWidget* parent, const QString& text)> inform;
-  // Save dialog; returns the chosen path or an empty text when cancelled.
-  std::function<QString(QWidget* parent, const QString& initialPath)> saveFileName;
-  // Asks for a 1-based line number between 1 and maxLine; 0 when cancelled.
-  std::function<int(QWidget* parent, int currentLine, int maxLine)> askLine;
+    // Yes/No question with the question icon; true = Yes.
+    std::function<bool(QWidget* parent, const QString& text)> askYesNo;
+    // A failure the user must see (warning icon).
+    std::function<void(QWidget* parent, const QString& text)> warn;
+    // A notice such as the find-wrap text (information icon).
+    std::function<void(QWidget* parent, const QString& text)> inform;
+    // Save dialog; returns the chosen path or an empty text when cancelled.
+    std::function<QString(QWidget* parent, const QString& initialPath)> saveFileName;
+    // Asks for a 1-based line number between 1 and maxLine; 0 when cancelled.
+    std::function<int(QWidget* parent, int currentLine, int maxLine)> askLine;
 };
 
 // The prompts in use; every member is set (defaults fill what a caller leaves empty).

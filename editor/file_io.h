@@ -29,4 +29,4 @@ bool WriteFileBeside(const std::string& path, std::string_view bytes, int* err);
 // The system's text for an errno value.
 std::string SystemErrorText(int err);
 
-}  // namespace korl_editor
+} // namespace korl_editor

@@ -9,7 +9,7 @@
 
 struct PgMessage {
     int32_t code = 0;
-    int32_t severity = 2;  // 2 error, 1 warning
+    int32_t severity = 2; // 2 error, 1 warning
     std::string expecting;
     int64_t line = 0;
     int64_t startPos = 0;
@@ -40,7 +40,7 @@ public:
     int64_t TokenLine() const { return tokenLine_; }
     uint64_t Offset() const { return consumed_ + pos_; }
     bool tooLong = false;
-    bool readError = false;  // the file could not be read (a directory, an I/O error)
+    bool readError = false; // the file could not be read (a directory, an I/O error)
 
 private:
     bool Refill();
@@ -77,7 +77,7 @@ struct ParserInterface::Impl {
     std::string text;
     int32_t simList = -1;
     size_t simNodeMark = 0, simTextMark = 0;
-    int32_t lastParent = -1, lastIndex = -1, lastChild = -1;  // GetChildNode cache
+    int32_t lastParent = -1, lastIndex = -1, lastChild = -1; // GetChildNode cache
 
     int32_t NewNode(int32_t sym, int32_t parent);
     int32_t Leaf(int32_t sym, int32_t parent, std::string_view t);
@@ -88,7 +88,7 @@ struct ParserInterface::Impl {
 
     // parse
     bool ParseDeclarations(int32_t declList);
-    bool ProduceSimCommand();  // false at the end or on an error
+    bool ProduceSimCommand(); // false at the end or on an error
     bool ParseValueChange(std::string_view tok, int32_t parent, bool* recognised);
     bool UntilEnd(std::string* joined, const char* what);
 };

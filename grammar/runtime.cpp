@@ -7,14 +7,43 @@
 namespace {
 
 const char* const kSymbolNames[kSymCount] = {
-    "value_change_dump", "declaration_command", "simulation_command", "comment_command",
-    "date_command", "scope_command", "timescale_command", "version_command",
-    "dumpall_command", "dumpoff_command", "dumpon_command", "dumpvars_command",
-    "value_change", "simulation_time", "comment_string", "string", "date_text",
-    "scope_type", "scope_identifier", "scope_body", "var_command", "var_type",
-    "var_size", "var_identifier", "var_name", "var_range", "decimal_number",
-    "msb_index", "lsb_index", "bit_select_index", "time_coefficient", "time_unit",
-    "versin_text", "binary_number", "real_number", "vector_number", "numeric",
+    "value_change_dump",
+    "declaration_command",
+    "simulation_command",
+    "comment_command",
+    "date_command",
+    "scope_command",
+    "timescale_command",
+    "version_command",
+    "dumpall_command",
+    "dumpoff_command",
+    "dumpon_command",
+    "dumpvars_command",
+    "value_change",
+    "simulation_time",
+    "comment_string",
+    "string",
+    "date_text",
+    "scope_type",
+    "scope_identifier",
+    "scope_body",
+    "var_command",
+    "var_type",
+    "var_size",
+    "var_identifier",
+    "var_name",
+    "var_range",
+    "decimal_number",
+    "msb_index",
+    "lsb_index",
+    "bit_select_index",
+    "time_coefficient",
+    "time_unit",
+    "versin_text",
+    "binary_number",
+    "real_number",
+    "vector_number",
+    "numeric",
     "space_symbol",
 };
 
@@ -75,11 +104,9 @@ struct ByteReader {
     }
 };
 
-}  // namespace
+} // namespace
 
-const char* VcdSymbolName(int32_t sym) {
-    return sym >= 0 && sym < kSymCount ? kSymbolNames[sym] : "";
-}
+const char* VcdSymbolName(int32_t sym) { return sym >= 0 && sym < kSymCount ? kSymbolNames[sym] : ""; }
 
 const char* ParserMessageText(int32_t code) {
     for (const auto& m : kMessageTexts)
@@ -182,10 +209,9 @@ size_t ParserInterface::ByteCodeSize() const { return d->byteCode.size(); }
 
 const GrammarContext* ParserInterface::FindContext(std::string_view name) const {
     const Impl& g = *d;
-    auto it = std::lower_bound(g.sortedContexts.begin(), g.sortedContexts.end(), name,
-                               [&](int32_t a, std::string_view n) {
-                                   return g.names[g.contexts[a].nameIndex] < n;
-                               });
+    auto it =
+        std::lower_bound(g.sortedContexts.begin(), g.sortedContexts.end(), name,
+                         [&](int32_t a, std::string_view n) { return g.names[g.contexts[a].nameIndex] < n; });
     if (it == g.sortedContexts.end() || g.names[g.contexts[*it].nameIndex] != name) return nullptr;
     return &g.contexts[*it];
 }
@@ -296,9 +322,7 @@ void ParserInterface::OpenBuffer(std::string text) {
 
 void ParserInterface::SetStreaming(bool on) { d->streaming = on; }
 bool ParserInterface::ParseFinished() const { return d->finished; }
-uint64_t ParserInterface::BytesRead() const {
-    return d->finished ? d->bytesAtEnd : d->src.Offset();
-}
+uint64_t ParserInterface::BytesRead() const { return d->finished ? d->bytesAtEnd : d->src.Offset(); }
 
 bool ParserInterface::Parse() {
     Impl& g = *d;
@@ -331,8 +355,7 @@ PGNode ParserInterface::FindSymbolNode(const char* symbolName, int nth) {
     if (!symbolName) return 0;
     int seen = 0;
     for (size_t i = 0; i < d->nodes.size(); ++i)
-        if (std::strcmp(VcdSymbolName(d->nodes[i].sym), symbolName) == 0 && ++seen >= nth)
-            return i + 1;
+        if (std::strcmp(VcdSymbolName(d->nodes[i].sym), symbolName) == 0 && ++seen >= nth) return i + 1;
     return 0;
 }
 
@@ -363,8 +386,8 @@ PGNode ParserInterface::GetNextSiblingNode(PGNode node) {
     if (!g.Valid(node)) return 0;
     const int32_t id = static_cast<int32_t>(node - 1);
     if (g.nodes[id].next >= 0) return PGNode(g.nodes[id].next) + 1;
-    if (g.nodes[id].parent == g.simList && g.simList >= 0 && id == g.nodes[g.simList].last &&
-        g.started && !g.finished) {
+    if (g.nodes[id].parent == g.simList && g.simList >= 0 && id == g.nodes[g.simList].last && g.started &&
+        !g.finished) {
         if (g.ProduceSimCommand()) return PGNode(g.nodes[g.simList].last) + 1;
     }
     return 0;
@@ -380,9 +403,7 @@ PGString ParserInterface::GetNodeSymbolName(PGNode node) {
     return VcdSymbolName(d->N(node).sym);
 }
 
-int32_t ParserInterface::NodeSymbol(PGNode node) const {
-    return d->Valid(node) ? d->N(node).sym : -1;
-}
+int32_t ParserInterface::NodeSymbol(PGNode node) const { return d->Valid(node) ? d->N(node).sym : -1; }
 
 std::string_view ParserInterface::NodeTextView(PGNode node) const {
     if (!d->Valid(node)) return {};

@@ -49,7 +49,7 @@ constexpr size_t kMaxCommentText = 64 * 1024;
 const char kSimExpecting[] =
     "simulation command (#time, value change, $dumpvars, $dumpall, $dumpon, $dumpoff, $comment)";
 
-}  // namespace
+} // namespace
 
 // --- token source ----------------------------------------------------------
 
@@ -155,9 +155,7 @@ bool ParserInterface::Impl::UntilEnd(std::string* joined, const char* what) {
 
 bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
     std::vector<int32_t> scopes;
-    auto parentFor = [&]() {
-        return scopes.empty() ? declList : NewNode(kSymScopeBody, scopes.back());
-    };
+    auto parentFor = [&]() { return scopes.empty() ? declList : NewNode(kSymScopeBody, scopes.back()); };
     std::string_view tok;
     std::string s;
     for (;;) {
@@ -286,8 +284,7 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
     }
 }
 
-bool ParserInterface::Impl::ParseValueChange(std::string_view tok, int32_t parent,
-                                             bool* recognised) {
+bool ParserInterface::Impl::ParseValueChange(std::string_view tok, int32_t parent, bool* recognised) {
     *recognised = true;
     const char c = tok[0];
     int32_t valueSym;
@@ -361,16 +358,19 @@ bool ParserInterface::Impl::ProduceSimCommand() {
         }
         if (c == '$') {
             int32_t sym = -1;
-            if (tok == "$dumpvars") sym = kSymDumpvarsCommand;
-            else if (tok == "$dumpall") sym = kSymDumpallCommand;
-            else if (tok == "$dumpon") sym = kSymDumponCommand;
-            else if (tok == "$dumpoff") sym = kSymDumpoffCommand;
+            if (tok == "$dumpvars")
+                sym = kSymDumpvarsCommand;
+            else if (tok == "$dumpall")
+                sym = kSymDumpallCommand;
+            else if (tok == "$dumpon")
+                sym = kSymDumponCommand;
+            else if (tok == "$dumpoff")
+                sym = kSymDumpoffCommand;
             if (sym >= 0) {
                 const int32_t cmd = NewNode(sym, simList);
                 for (;;) {
                     if (!src.Next(tok)) {
-                        Error(kPgParseFailed, src.tooLong ? "a shorter token" : "$end",
-                              src.TokenLine());
+                        Error(kPgParseFailed, src.tooLong ? "a shorter token" : "$end", src.TokenLine());
                         return finish();
                     }
                     if (tok == "$end") return true;
@@ -380,8 +380,7 @@ bool ParserInterface::Impl::ProduceSimCommand() {
                     }
                     bool recognised;
                     if (!ParseValueChange(tok, cmd, &recognised)) {
-                        if (!recognised)
-                            Error(kPgParseFailed, "value change or $end", src.TokenLine());
+                        if (!recognised) Error(kPgParseFailed, "value change or $end", src.TokenLine());
                         return finish();
                     }
                 }

@@ -33,8 +33,8 @@ std::string BuildRunner::CompileTargetName(const Project& project, const std::st
     return StemOf(project.DisplayTitle(item)) + ".o";
 }
 
-bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tools, const std::string& sourcePath,
-                        std::string* error) {
+bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tools,
+                        const std::string& sourcePath, std::string* error) {
     auto fail = [&](std::string text) {
         if (error) *error = std::move(text);
         return false;
@@ -137,4 +137,4 @@ void BuildRunner::WaitForEnd(int wakeFd, const std::function<void()>& onWake) {
     }
 }
 
-}  // namespace korl
+} // namespace korl

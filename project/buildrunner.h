@@ -27,22 +27,22 @@ class Project;
 struct ToolLayout;
 
 enum class BuildKind {
-    Build,       // make
-    RebuildAll,  // make -B, includes rescanned
-    Compile,     // the single-file makefile: one object
-    Debug,       // a Build whose end starts the debugger
-    Elaborate,   // a Build whose end starts elaboration
+    Build,      // make
+    RebuildAll, // make -B, includes rescanned
+    Compile,    // the single-file makefile: one object
+    Debug,      // a Build whose end starts the debugger
+    Elaborate,  // a Build whose end starts elaboration
 };
 
 struct BuildResult {
     BuildKind kind = BuildKind::Build;
-    std::string targetName;      // what the summary names
+    std::string targetName; // what the summary names
     unsigned errors = 0;
     unsigned warnings = 0;
-    bool stopped = false;        // Stop Build ended it
-    std::string executablePath;  // project directory + title + suffix
+    bool stopped = false;       // Stop Build ended it
+    std::string executablePath; // project directory + title + suffix
     bool executableExists = false;
-    int makeExitCode = -1;       // for diagnostics only; the counts decide
+    int makeExitCode = -1; // for diagnostics only; the counts decide
 };
 
 inline constexpr const char* kNotProjectSourceText =
@@ -55,7 +55,7 @@ public:
     using EndFn = std::function<void(const BuildResult& result)>;
 
     BuildRunner(ShowFn show, EndFn ended);
-    ~BuildRunner();  // a running build is killed and its makefile deleted
+    ~BuildRunner(); // a running build is killed and its makefile deleted
     BuildRunner(const BuildRunner&) = delete;
     BuildRunner& operator=(const BuildRunner&) = delete;
 
@@ -114,4 +114,4 @@ private:
     bool stopped_ = false;
 };
 
-}  // namespace korl
+} // namespace korl

@@ -69,7 +69,7 @@ bool IsLinkerName(const std::string& name) {
     return dash != std::string::npos && (dash + 3 == name.size() || name[dash + 3] == '.');
 }
 
-}  // namespace
+} // namespace
 
 std::vector<ProcessInfo> ProcessesInGroup(pid_t pgid) {
     std::vector<ProcessInfo> result;
@@ -93,7 +93,8 @@ std::vector<ProcessInfo> ProcessesInGroup(pid_t pgid) {
         result.push_back({static_cast<pid_t>(pid), text.substr(open + 1, close - open - 1)});
     }
     ::closedir(proc);
-    std::sort(result.begin(), result.end(), [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
+    std::sort(result.begin(), result.end(),
+              [](const ProcessInfo& a, const ProcessInfo& b) { return a.pid < b.pid; });
     return result;
 }
 
@@ -191,7 +192,7 @@ void ChildProcess::tryReap() {
     // cannot be reused, so stragglers of a stopped build can still be killed.
     siginfo_t info{};
     if (::waitid(P_PID, pid_, &info, WEXITED | WNOHANG | WNOWAIT) != 0) {
-        if (errno == ECHILD) reaped_ = true;  // someone else reaped it; its status is lost
+        if (errno == ECHILD) reaped_ = true; // someone else reaped it; its status is lost
         return;
     }
     if (info.si_pid != pid_) return;
@@ -218,7 +219,7 @@ std::vector<std::string> ChildProcess::readAvailable() {
     std::vector<std::string> lines;
     if (done_) return lines;
     escalate();
-    tryReap();  // before reading: once reaped, everything it wrote is in the pipe
+    tryReap(); // before reading: once reaped, everything it wrote is in the pipe
     std::size_t total = 0;
     char buf[kReadChunk];
     while (!outputEnded_ && total < kReadPerCall) {
@@ -279,7 +280,7 @@ void ChildProcess::flushInput() {
     }
     if (broken) {
         timespec zero{0, 0};
-        sigtimedwait(&pipeSet, nullptr, &zero);  // swallow the SIGPIPE this write raised
+        sigtimedwait(&pipeSet, nullptr, &zero); // swallow the SIGPIPE this write raised
         pendingInput_.clear();
         CloseFd(inFd_);
     } else {
@@ -331,4 +332,4 @@ void ChildProcess::kill() {
     ::killpg(pid_, SIGKILL);
 }
 
-}  // namespace korl
+} // namespace korl

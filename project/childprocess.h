@@ -22,18 +22,18 @@
 namespace korl {
 
 struct ChildProcessOptions {
-    std::vector<std::string> argv;  // argv[0]: program path, or a name searched in PATH
-    std::string workingDirectory;   // empty: the current directory
-    bool withInput = false;         // stdin on a pipe (writeInput); otherwise /dev/null
-    bool cLocale = true;            // LC_ALL=C, so tools print the texts the classifier reads
-    std::vector<std::string> environment;  // extra "NAME=value" entries, override inherited ones
+    std::vector<std::string> argv;        // argv[0]: program path, or a name searched in PATH
+    std::string workingDirectory;         // empty: the current directory
+    bool withInput = false;               // stdin on a pipe (writeInput); otherwise /dev/null
+    bool cLocale = true;                  // LC_ALL=C, so tools print the texts the classifier reads
+    std::vector<std::string> environment; // extra "NAME=value" entries, override inherited ones
     std::size_t maxLineLength = LineAssembler::kDefaultMaxLength;
 };
 
 // Tools of the build found running when it was stopped.
 struct StopReport {
-    bool compilerRunning = false;  // cc1plus
-    bool linkerRunning = false;    // collect2 or ld
+    bool compilerRunning = false; // cc1plus
+    bool linkerRunning = false;   // collect2 or ld
     // "Compiling is canceled by user.\r\n", "Linking is canceled by user.\r\n"
     // or empty; the one found last wins.
     std::string message;
@@ -41,7 +41,7 @@ struct StopReport {
 
 class ChildProcess {
 public:
-    ~ChildProcess();  // a child still running is killed with its group and reaped
+    ~ChildProcess(); // a child still running is killed with its group and reaped
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
@@ -117,4 +117,4 @@ struct ProcessInfo {
 };
 std::vector<ProcessInfo> ProcessesInGroup(pid_t pgid);
 
-}  // namespace korl
+} // namespace korl

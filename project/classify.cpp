@@ -32,7 +32,7 @@ std::string RewriteWithError(std::string_view line, std::string_view phrase) {
 // "cc1plus: fatal error: ..."), the first word is kept whole.
 std::string MissingFilePrefix(std::string_view line) {
     std::size_t blank = line.find(' ');
-    std::string_view word = line.substr(0, blank);  // npos: the whole line
+    std::string_view word = line.substr(0, blank); // npos: the whole line
     std::string_view cut = word;
     if (!cut.empty()) cut.remove_suffix(1);
     std::size_t colon = cut.rfind(':');
@@ -40,7 +40,7 @@ std::string MissingFilePrefix(std::string_view line) {
     return std::string(word);
 }
 
-}  // namespace
+} // namespace
 
 bool IsMakeLine(std::string_view line, std::string_view makeName) {
     if (makeName.empty() || line.substr(0, makeName.size()) != makeName) return false;
@@ -101,7 +101,8 @@ ClassifiedLine ClassifyBuildLine(std::string_view line, const BuildLineContext& 
     }
     if (Contains(line, "ld: cannot open output file") && Contains(line, "Permission denied")) {
         r.errors = 1;
-        r.shown = Shown("fatal error: cannot open " + context.projectTitle + context.exeSuffix + " for writing");
+        r.shown =
+            Shown("fatal error: cannot open " + context.projectTitle + context.exeSuffix + " for writing");
         return r;
     }
     if (Contains(line, "No such file or directory")) {
@@ -122,4 +123,4 @@ ClassifiedLine ClassifyBuildLine(std::string_view line, const BuildLineContext& 
     return r;
 }
 
-}  // namespace korl
+} // namespace korl

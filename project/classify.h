@@ -8,14 +8,14 @@
 namespace korl {
 
 struct BuildLineContext {
-    std::string targetName;    // shown in "... is up to date." (title + suffix, or stem + ".o")
-    std::string projectTitle;  // names the executable the linker could not write
-    std::string exeSuffix;     // "" here, ".exe" on Windows
-    std::string makeName = "make";  // make prefixes its own lines with this ("make:", "make[1]:")
+    std::string targetName;        // shown in "... is up to date." (title + suffix, or stem + ".o")
+    std::string projectTitle;      // names the executable the linker could not write
+    std::string exeSuffix;         // "" here, ".exe" on Windows
+    std::string makeName = "make"; // make prefixes its own lines with this ("make:", "make[1]:")
 };
 
 struct ClassifiedLine {
-    std::string shown;   // text for the pane, every line ending in "\r\n"; empty = hidden
+    std::string shown; // text for the pane, every line ending in "\r\n"; empty = hidden
     unsigned errors = 0;
     unsigned warnings = 0;
 };
@@ -31,4 +31,4 @@ bool IsMakeLine(std::string_view line, std::string_view makeName);
 // "error:" or "#error".
 bool IsSourceExcerptLine(std::string_view line);
 
-}  // namespace korl
+} // namespace korl

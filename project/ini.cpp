@@ -35,7 +35,7 @@ std::string_view FirstLine(std::string_view s) {
     return n == std::string_view::npos ? s : s.substr(0, n);
 }
 
-}  // namespace
+} // namespace
 
 bool IniFile::Load(const std::string& path) {
     sections_.clear();
@@ -157,4 +157,4 @@ bool IniFile::Save(const std::string& path, std::string* error) const {
     return WriteFileAtomically(path, Text(), error);
 }
 
-}  // namespace korl
+} // namespace korl

@@ -52,4 +52,4 @@ private:
     std::vector<Section> sections_;
 };
 
-}  // namespace korl
+} // namespace korl

@@ -22,7 +22,7 @@ std::optional<int> ParseNumber(std::string_view s) {
     return static_cast<int>(value);
 }
 
-}  // namespace
+} // namespace
 
 std::optional<JumpTarget> ParseJumpLine(std::string_view paneLine) {
     std::string_view s = paneLine.substr(0, kMaxPaneLine);
@@ -30,7 +30,7 @@ std::optional<JumpTarget> ParseJumpLine(std::string_view paneLine) {
     std::size_t word = s.find("error:");
     if (word == std::string_view::npos) word = s.find("warning:");
     if (word == std::string_view::npos || word < 2) return std::nullopt;
-    s = s.substr(0, word - 2);  // drops the ": " before the word
+    s = s.substr(0, word - 2); // drops the ": " before the word
 
     // "file:line", "file:line:column"; fields that are no number (the "fatal"
     // of "x.cpp:3:10: fatal error:") are skipped.
@@ -59,4 +59,4 @@ std::string ResolveJumpFile(std::string_view file, std::string_view projectDirec
     return dir + parts.base + parts.ext;
 }
 
-}  // namespace korl
+} // namespace korl

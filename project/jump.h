@@ -8,8 +8,8 @@
 namespace korl {
 
 struct JumpTarget {
-    std::string file;  // as the line gives it: relative to the project directory, or absolute
-    int line = 0;      // 1-based
+    std::string file; // as the line gives it: relative to the project directory, or absolute
+    int line = 0;     // 1-based
 };
 
 // The file and line an error or warning line points at; nothing for other
@@ -20,4 +20,4 @@ std::optional<JumpTarget> ParseJumpLine(std::string_view paneLine);
 // project directory, a relative directory is taken from there.
 std::string ResolveJumpFile(std::string_view file, std::string_view projectDirectory);
 
-}  // namespace korl
+} // namespace korl

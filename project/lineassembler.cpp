@@ -36,4 +36,4 @@ void LineAssembler::reset() {
     overflowed_ = false;
 }
 
-}  // namespace korl
+} // namespace korl

@@ -33,7 +33,7 @@ public:
 private:
     std::size_t maxLength_;
     std::string line_;
-    bool overflowed_ = false;  // the current line has been cut
+    bool overflowed_ = false; // the current line has been cut
 };
 
-}  // namespace korl
+} // namespace korl

@@ -46,7 +46,8 @@ std::vector<std::string> IncludesOfFile(ProjectItem& item, const std::string& pa
     return names;
 }
 
-std::string ResolveInclude(const std::string& name, const std::string& includeDirs, const std::string& projectDir) {
+std::string ResolveInclude(const std::string& name, const std::string& includeDirs,
+                           const std::string& projectDir) {
     if (name.empty()) return {};
     if (FileExists(InProjectDir(name, projectDir))) return name;
     for (const std::string& d : SplitOptionList(includeDirs)) {
@@ -95,10 +96,11 @@ std::string MakeCommandPath(const std::string& path) {
 // The debug information gdb needs to decode SystemC values, which Debian's
 // library does not carry.
 constexpr const char* kDebugLine = "DEBUG   = -g -femit-class-debug-always\n";
-constexpr const char* kIncDirLine = "INCDIR = -I. -I$(SYSTEMC_INCLUDE) -I$(SCV_INCLUDE) -I$(TLM_INCLUDE) $(EXTRA_INCS)\n";
+constexpr const char* kIncDirLine =
+    "INCDIR = -I. -I$(SYSTEMC_INCLUDE) -I$(SCV_INCLUDE) -I$(TLM_INCLUDE) $(EXTRA_INCS)\n";
 constexpr const char* kLibDirLine = "LIBDIR = -L. -L$(SYSTEMC_LIB) $(EXTRA_LIBPATHS)\n";
 
-}  // namespace
+} // namespace
 
 std::string MakefilePath(const Project& project) { return project.Directory() + kMakefileName; }
 
@@ -137,7 +139,8 @@ void ScanIncludes(ProjectItem& item, const std::string& filePath, const std::str
     }
 }
 
-void UpdateIncludes(ProjectItem& item, bool force, const std::string& includeDirs, const std::string& projectDir) {
+void UpdateIncludes(ProjectItem& item, bool force, const std::string& includeDirs,
+                    const std::string& projectDir) {
     const std::string path = item.FullPath();
     const int64_t now = FileWriteTime(path);
     if (!force && now == item.scanTime) return;
@@ -245,7 +248,8 @@ std::string ProjectMakefileText(Project& project, const ToolLayout& tools, bool 
     s += std::string("EXE    = $(MODULE)") + tools.exeSuffix + "\n";
     s += "\n";
     s += "$(EXE): $(OBJS)\n";
-    s += "\t$(CC) $(CFLAGS) $(INCDIR) $(LIBDIR) -o $@ $(OBJS) $(SCV_INTROSPECTION) $(LIBS) 2>&1 | $(CPPFILT)\n";
+    s += "\t$(CC) $(CFLAGS) $(INCDIR) $(LIBDIR) -o $@ $(OBJS) $(SCV_INTROSPECTION) $(LIBS) 2>&1 | "
+         "$(CPPFILT)\n";
     s += "\n";
     for (const ProjectItem& item : sources) {
         const std::string sourcePath = ToForwardSlashes(MakePath(item, dir));
@@ -296,4 +300,4 @@ bool WriteFileMakefile(const Project& project, const ToolLayout& tools, const st
     return WriteMakefile(project.Directory(), FileMakefileText(project, tools, sourcePath), error);
 }
 
-}  // namespace korl
+} // namespace korl

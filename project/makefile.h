@@ -29,15 +29,16 @@ void ScanIncludes(ProjectItem& item, const std::string& filePath, const std::str
 
 // Rescans a source when `force` is set or its write time differs from the
 // time of the last scan. The SystemC/SCV flags are never reset.
-void UpdateIncludes(ProjectItem& item, bool force, const std::string& includeDirs, const std::string& projectDir);
+void UpdateIncludes(ProjectItem& item, bool force, const std::string& includeDirs,
+                    const std::string& projectDir);
 
 // Comma-separated option text split as the C tokenizer does: empty entries
 // vanish, blanks around entries stay.
 std::vector<std::string> SplitOptionList(const std::string& text);
-std::string ExtraPreprocessorFlags(const std::string& text);   // "-DX " per entry
-std::string ExtraIncludeFlags(const std::string& text);        // "-IX " per entry
-std::string ExtraLibraryFlags(const std::string& text);        // libX.a -> "-lX ", X.o -> "X.o "
-std::string ExtraLibraryPathFlags(const std::string& text);    // "-LX " per entry
+std::string ExtraPreprocessorFlags(const std::string& text); // "-DX " per entry
+std::string ExtraIncludeFlags(const std::string& text);      // "-IX " per entry
+std::string ExtraLibraryFlags(const std::string& text);      // libX.a -> "-lX ", X.o -> "X.o "
+std::string ExtraLibraryPathFlags(const std::string& text);  // "-LX " per entry
 
 // The source's name when it lies in the project directory, else its full path.
 std::string MakePath(const ProjectItem& item, const std::string& projectDir);
@@ -52,8 +53,9 @@ std::string FileMakefileText(const Project& project, const ToolLayout& tools, co
 // Writes `text` as the makefile of `directory` (beside, then renamed). On
 // failure nothing is left behind and `error` holds a message for the user.
 bool WriteMakefile(const std::string& directory, const std::string& text, std::string* error);
-bool WriteProjectMakefile(Project& project, const ToolLayout& tools, bool force, std::string* error = nullptr);
+bool WriteProjectMakefile(Project& project, const ToolLayout& tools, bool force,
+                          std::string* error = nullptr);
 bool WriteFileMakefile(const Project& project, const ToolLayout& tools, const std::string& sourcePath,
                        std::string* error = nullptr);
 
-}  // namespace korl
+} // namespace korl

@@ -66,7 +66,9 @@ std::string ToForwardSlashes(std::string s) {
     return s;
 }
 
-static bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+static bool IsWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string TrimWhitespace(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -109,7 +111,8 @@ std::vector<std::string> NormalComponents(std::string_view s) {
     auto flush = [&]() {
         if (cur.empty() || cur == ".") {
         } else if (cur == "..") {
-            if (!parts.empty() && parts.back() != ".." && !(parts.size() == 1 && parts[0].size() == 2 && parts[0][1] == ':'))
+            if (!parts.empty() && parts.back() != ".." &&
+                !(parts.size() == 1 && parts[0].size() == 2 && parts[0][1] == ':'))
                 parts.pop_back();
         } else {
             parts.push_back(cur);
@@ -117,8 +120,10 @@ std::vector<std::string> NormalComponents(std::string_view s) {
         cur.clear();
     };
     for (char c : s) {
-        if (IsSeparator(c)) flush();
-        else cur.push_back(c);
+        if (IsSeparator(c))
+            flush();
+        else
+            cur.push_back(c);
     }
     flush();
     return parts;
@@ -143,7 +148,7 @@ std::string CurrentDirectory() {
     return "/";
 }
 
-}  // namespace
+} // namespace
 
 std::string MakeRelative(std::string_view pathIn, std::string_view baseIn) {
     const std::string drive = SplitPath(pathIn).drive;
@@ -235,8 +240,8 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, std::st
     };
     static std::atomic<unsigned> counter{0};
     const std::string dir = DirectoryOf(path);
-    const std::string tmp = dir + "." + FileNameOf(path) + ".korl-" + std::to_string(getpid()) + "-" +
-                            std::to_string(counter++);
+    const std::string tmp =
+        dir + "." + FileNameOf(path) + ".korl-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
     int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return fail("cannot write " + path, errno);
     struct stat old;
@@ -272,4 +277,4 @@ bool WriteFileAtomically(const std::string& path, std::string_view data, std::st
     return true;
 }
 
-}  // namespace korl
+} // namespace korl

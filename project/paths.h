@@ -66,4 +66,4 @@ bool DirectoryExists(const std::string& path);
 // device named in a project never blocks or floods the reader.
 std::FILE* OpenRegularFile(const std::string& path, const char* mode);
 
-}  // namespace korl
+} // namespace korl

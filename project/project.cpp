@@ -38,7 +38,7 @@ bool Contains(const std::vector<ProjectItem>& list, const ProjectItem& item) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 ProjectItem ProjectItem::FromPath(const std::string& fullPath) {
     PathParts p = SplitPath(fullPath);
@@ -198,7 +198,8 @@ AddFilesResult Project::AddExistingFiles(const std::vector<std::string>& fullPat
             r.duplicates.push_back(path);
             continue;
         }
-        (*kind == ItemKind::Source ? r.addedSources : r.addedHeaders).push_back(static_cast<uint32_t>(list.size()));
+        (*kind == ItemKind::Source ? r.addedSources : r.addedHeaders)
+            .push_back(static_cast<uint32_t>(list.size()));
         list.push_back(std::move(item));
     }
     Notify(ProjectEvent::FilesChanged);
@@ -208,8 +209,8 @@ AddFilesResult Project::AddExistingFiles(const std::vector<std::string>& fullPat
 
 AddNewFileResult Project::AddNewFile(const std::string& chosenPath, int filterIndex) {
     AddNewFileResult r;
-    r.path = NewFileNameFor(!chosenPath.empty() && chosenPath[0] == '/' ? chosenPath : AbsolutePath(chosenPath),
-                            filterIndex);
+    r.path = NewFileNameFor(
+        !chosenPath.empty() && chosenPath[0] == '/' ? chosenPath : AbsolutePath(chosenPath), filterIndex);
     if (FILE* f = std::fopen(r.path.c_str(), "wb")) {
         r.created = std::fclose(f) == 0;
     }
@@ -217,7 +218,8 @@ AddNewFileResult Project::AddNewFile(const std::string& chosenPath, int filterIn
     ProjectItem item = ProjectItem::FromPath(r.path);
     if (ext == ".cpp" || ext == ".h") {
         auto& list = ext == ".cpp" ? sources_ : headers_;
-        r.tag = ItemTag{ext == ".cpp" ? ItemKind::Source : ItemKind::Header, static_cast<uint32_t>(list.size())};
+        r.tag =
+            ItemTag{ext == ".cpp" ? ItemKind::Source : ItemKind::Header, static_cast<uint32_t>(list.size())};
         list.push_back(item);
     }
     r.displayTitle = DisplayTitle(item);
@@ -287,11 +289,17 @@ bool Project::SetOption(std::string& field, const std::string& value) {
     return true;
 }
 
-bool Project::SetVcdFileName(const std::string& v) { return SetOption(vcdFileName_, NormalizeVcdFileName(v)); }
-bool Project::SetExtraPreprocessor(const std::string& v) { return SetOption(extraPreprocessor_, RemoveBlanks(v)); }
+bool Project::SetVcdFileName(const std::string& v) {
+    return SetOption(vcdFileName_, NormalizeVcdFileName(v));
+}
+bool Project::SetExtraPreprocessor(const std::string& v) {
+    return SetOption(extraPreprocessor_, RemoveBlanks(v));
+}
 bool Project::SetExtraIncludes(const std::string& v) { return SetOption(extraIncludes_, TrimWhitespace(v)); }
 bool Project::SetExtraLibraries(const std::string& v) { return SetOption(extraLibraries_, RemoveBlanks(v)); }
-bool Project::SetExtraLibraryPaths(const std::string& v) { return SetOption(extraLibraryPaths_, TrimWhitespace(v)); }
+bool Project::SetExtraLibraryPaths(const std::string& v) {
+    return SetOption(extraLibraryPaths_, TrimWhitespace(v));
+}
 
 void Project::SetModified(bool m) {
     if (modified_ == m) return;
@@ -321,4 +329,4 @@ void Project::Notify(ProjectEvent e) {
         if (l.second) l.second(e);
 }
 
-}  // namespace korl
+} // namespace korl

@@ -13,10 +13,10 @@ namespace korl {
 
 // One file of the project.
 struct ProjectItem {
-    std::string name;       // file name with extension
-    std::string directory;  // absolute, ends in "/"
-    std::vector<std::string> includes;  // filled by the include scan
-    int64_t scanTime = 0;   // write time when `includes` was filled; 0 = never
+    std::string name;                  // file name with extension
+    std::string directory;             // absolute, ends in "/"
+    std::vector<std::string> includes; // filled by the include scan
+    int64_t scanTime = 0;              // write time when `includes` was filled; 0 = never
     bool usesSystemC = false;
     bool usesScv = false;
 
@@ -72,10 +72,10 @@ struct AddFilesResult {
 
 // Result of Add New File.
 struct AddNewFileResult {
-    std::string path;                 // the file created (name completed)
-    bool created = false;             // false when it could not be created
-    std::optional<ItemTag> tag;       // where it was added; none for other extensions
-    std::string displayTitle;         // window title for the editor that opens it
+    std::string path;           // the file created (name completed)
+    bool created = false;       // false when it could not be created
+    std::optional<ItemTag> tag; // where it was added; none for other extensions
+    std::string displayTitle;   // window title for the editor that opens it
 };
 
 class Project {
@@ -109,8 +109,8 @@ public:
     const std::string& LastError() const { return lastError_; }
 
     // ---- names ------------------------------------------------------------
-    std::string Title() const;                              // file name less its last three characters
-    const std::string& Directory() const { return directory_; }  // ends in "/"
+    std::string Title() const;                                  // file name less its last three characters
+    const std::string& Directory() const { return directory_; } // ends in "/"
     const std::string& FileName() const { return fileName_; }
     std::string FilePath() const { return directory_ + fileName_; }
 
@@ -198,4 +198,4 @@ private:
     std::vector<std::pair<int, ProjectListener>> listeners_;
 };
 
-}  // namespace korl
+} // namespace korl

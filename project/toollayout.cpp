@@ -29,7 +29,8 @@ std::string FirstFlagValue(const std::string& text, const std::string& flag) {
     std::istringstream in(text);
     std::string tok;
     while (in >> tok)
-        if (tok.compare(0, flag.size(), flag) == 0 && tok.size() > flag.size()) return tok.substr(flag.size());
+        if (tok.compare(0, flag.size(), flag) == 0 && tok.size() > flag.size())
+            return tok.substr(flag.size());
     return {};
 }
 
@@ -59,7 +60,7 @@ const std::string* Override(const ToolOverrides& o, const char* key) {
     return it != o.end() && !it->second.empty() ? &it->second : nullptr;
 }
 
-}  // namespace
+} // namespace
 
 ToolProbe ToolProbe::System() {
     ToolProbe p;
@@ -148,10 +149,14 @@ ToolLayout ResolveToolLayout(const std::string& executablePath, const ToolOverri
         const char* key;
         std::string* field;
     } const fields[] = {
-        {ToolLayout::kCompiler, &t.compiler},           {ToolLayout::kDemangler, &t.demangler},
-        {ToolLayout::kMake, &t.make},                   {ToolLayout::kDebugger, &t.debugger},
-        {ToolLayout::kSystemCInclude, &t.systemcInclude}, {ToolLayout::kScvInclude, &t.scvInclude},
-        {ToolLayout::kTlmInclude, &t.tlmInclude},       {ToolLayout::kSystemCLib, &t.systemcLib},
+        {ToolLayout::kCompiler, &t.compiler},
+        {ToolLayout::kDemangler, &t.demangler},
+        {ToolLayout::kMake, &t.make},
+        {ToolLayout::kDebugger, &t.debugger},
+        {ToolLayout::kSystemCInclude, &t.systemcInclude},
+        {ToolLayout::kScvInclude, &t.scvInclude},
+        {ToolLayout::kTlmInclude, &t.tlmInclude},
+        {ToolLayout::kSystemCLib, &t.systemcLib},
         {ToolLayout::kScvLib, &t.scvLib},
     };
     for (const auto& f : fields)
@@ -171,4 +176,4 @@ ToolLayout CurrentToolLayout(const ToolOverrides& overrides) {
     return ResolveToolLayout(CurrentExecutablePath(), overrides);
 }
 
-}  // namespace korl
+} // namespace korl

@@ -12,19 +12,19 @@ namespace korl {
 inline constexpr const char* kExecutableSuffix = "";
 
 struct ToolLayout {
-    std::string toolRoot;       // no trailing "/"
-    std::string toolchainRoot;  // holds bin/g++ (a bundled "mingw" folder, or e.g. "/usr")
-    std::string compiler;       // toolchainRoot + "/bin/g++"
-    std::string demangler;      // toolchainRoot + "/bin/c++filt"
-    std::string make;           // toolchainRoot + "/bin/make"
-    std::string debugger;       // toolchainRoot + "/bin/gdb"
+    std::string toolRoot;      // no trailing "/"
+    std::string toolchainRoot; // holds bin/g++ (a bundled "mingw" folder, or e.g. "/usr")
+    std::string compiler;      // toolchainRoot + "/bin/g++"
+    std::string demangler;     // toolchainRoot + "/bin/c++filt"
+    std::string make;          // toolchainRoot + "/bin/make"
+    std::string debugger;      // toolchainRoot + "/bin/gdb"
     std::string systemcInclude;
     std::string scvInclude;
     std::string tlmInclude;
-    std::string systemcLib;     // the makefile's SYSTEMC_LIB
-    std::string scvLib;         // holds scv_introspection.o and libscv
+    std::string systemcLib; // the makefile's SYSTEMC_LIB
+    std::string scvLib;     // holds scv_introspection.o and libscv
     std::string exeSuffix = kExecutableSuffix;
-    bool bundledLibraries = false;  // the tool root holds a "libraries" tree
+    bool bundledLibraries = false; // the tool root holds a "libraries" tree
 
     // Override keys, as stored in the settings group "Tools".
     static constexpr const char* kToolRoot = "ToolRoot";
@@ -68,4 +68,4 @@ std::string CurrentExecutablePath();
 // Layout of the running program without overrides (korlc).
 ToolLayout CurrentToolLayout(const ToolOverrides& overrides = {});
 
-}  // namespace korl
+} // namespace korl

@@ -48,7 +48,7 @@ void takeInstanceLabels(ModuleRecord& m, std::vector<std::shared_ptr<Item>>& ite
     }
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -148,7 +148,7 @@ void resolveModules(DesignModel& model, TakeIndex<DeferredProcessItem>& deferred
     }
 }
 
-}  // namespace
+} // namespace
 
 void DesignModel::build() {
     {

@@ -9,8 +9,19 @@
 #include <vector>
 
 enum class DesignKind {
-    Signal, Clock, Port, Export, Object, Class, Process, Instance, Function, MemberImpl,
-    DeferredProcess, DeferredInstance, Module
+    Signal,
+    Clock,
+    Port,
+    Export,
+    Object,
+    Class,
+    Process,
+    Instance,
+    Function,
+    MemberImpl,
+    DeferredProcess,
+    DeferredInstance,
+    Module
 };
 
 struct DesignItem {
@@ -19,8 +30,8 @@ struct DesignItem {
     virtual DesignKind kind() const = 0;
 
     std::string name;
-    std::string label;  // SystemC name string or display label, often empty
-    int line = 0;       // 1-based
+    std::string label; // SystemC name string or display label, often empty
+    int line = 0;      // 1-based
     std::string file;
 };
 
@@ -37,7 +48,7 @@ struct ClockItem : DesignItem {
 struct PortItem : DesignItem {
     using DesignItem::DesignItem;
     DesignKind kind() const override { return DesignKind::Port; }
-    int direction = 3;  // 0 sc_port, 1 in, 2 out, 3 inout
+    int direction = 3; // 0 sc_port, 1 in, 2 out, 3 inout
     std::string interfaceType;
 };
 
@@ -113,7 +124,7 @@ struct DeferredInstanceItem : InstanceItem {
 struct ModuleRecord : LocatedItem {
     using LocatedItem::LocatedItem;
     DesignKind kind() const override { return DesignKind::Module; }
-    std::vector<std::shared_ptr<ModuleRecord>> children;  // elaborated sub-modules
+    std::vector<std::shared_ptr<ModuleRecord>> children; // elaborated sub-modules
     std::vector<std::shared_ptr<SignalItem>> signals;
     std::vector<std::shared_ptr<PortItem>> ports;
     std::vector<std::shared_ptr<ExportItem>> exports;
@@ -122,7 +133,7 @@ struct ModuleRecord : LocatedItem {
     std::vector<std::shared_ptr<ObjectItem>> objects;
     std::vector<std::shared_ptr<FunctionItem>> functions;
     std::vector<std::shared_ptr<ClockItem>> clocks;
-    std::string path;  // never set by scanning or building
+    std::string path; // never set by scanning or building
     bool main = false;
 };
 

@@ -9,7 +9,8 @@
 
 namespace scparse {
 
-std::vector<std::string> elaborationFileList(const std::vector<ElabSource>& sources, const std::string& projectDir) {
+std::vector<std::string> elaborationFileList(const std::vector<ElabSource>& sources,
+                                             const std::string& projectDir) {
     std::vector<std::string> files;
     for (const auto& src : sources)
         for (const auto& inc : src.includes)
@@ -34,7 +35,7 @@ std::string readFile(const std::string& path) {
     return ss.str();
 }
 
-}  // namespace
+} // namespace
 
 ElaborationResult runElaboration(DesignModel& model, const std::vector<std::string>& files,
                                  const std::string& projectDir, const ElaborationOptions& options) {
@@ -47,7 +48,7 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
         FILE* in = std::fopen(openPath.c_str(), "r");
         if (!in) {
             lexer.reset();
-            std::remove(reportPath.c_str());  // our scratch file; never leave it behind
+            std::remove(reportPath.c_str()); // our scratch file; never leave it behind
             result.failedFile = path;
             result.consoleText = kElaborationError;
             return result;
@@ -58,7 +59,7 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
             lexer->yylex();
         }
         std::fclose(in);
-        lexer.reset();  // closes the report
+        lexer.reset(); // closes the report
         if (options.onReport) options.onReport(path, readFile(reportPath));
     }
     std::remove(reportPath.c_str());
@@ -68,9 +69,9 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
 }
 
 const char* imageName(int image) {
-    static const char* const names[kImageCount] = {
-        "sc_main", "unused", "in port", "out port", "inout port", "signal",   "process", "module",
-        "function", "object", "sc_port", "export",  "clock",     "class",  "instance"};
+    static const char* const names[kImageCount] = {"sc_main", "unused",  "in port", "out port", "inout port",
+                                                   "signal",  "process", "module",  "function", "object",
+                                                   "sc_port", "export",  "clock",   "class",    "instance"};
     return image >= 0 && image < kImageCount ? names[image] : "?";
 }
 
@@ -78,11 +79,16 @@ namespace {
 
 int portImage(int direction) {
     switch (direction) {
-        case 0: return kImagePort;
-        case 1: return kImageInPort;
-        case 2: return kImageOutPort;
-        case 3: return kImageInoutPort;
-        default: return -1;
+        case 0:
+            return kImagePort;
+        case 1:
+            return kImageInPort;
+        case 2:
+            return kImageOutPort;
+        case 3:
+            return kImageInoutPort;
+        default:
+            return -1;
     }
 }
 
@@ -108,7 +114,7 @@ BrowserNode designNode(const std::shared_ptr<ModuleRecord>& m) {
     return node;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<BrowserNode> fillDesignBrowser(const std::shared_ptr<ModuleRecord>& root) {
     std::vector<BrowserNode> tree;
@@ -180,4 +186,4 @@ JumpTarget resolveJump(const SourceLocation& location, const std::string& projec
     return t;
 }
 
-}  // namespace scparse
+} // namespace scparse

@@ -13,23 +13,24 @@ namespace scparse {
 
 // One project source as the elaboration list needs it.
 struct ElabSource {
-    std::string directory;              // absolute, ends in "/" (or empty)
+    std::string directory; // absolute, ends in "/" (or empty)
     std::string name;
-    std::vector<std::string> includes;  // as the include scan stored them
+    std::vector<std::string> includes; // as the include scan stored them
 };
 
 // Every header some source includes (once each, first appearance first),
 // then every source: its name alone when it lies in the project directory,
 // otherwise directory and name.
-std::vector<std::string> elaborationFileList(const std::vector<ElabSource>& sources, const std::string& projectDir);
+std::vector<std::string> elaborationFileList(const std::vector<ElabSource>& sources,
+                                             const std::string& projectDir);
 
 inline constexpr const char* kReportFileName = "output.out";
 inline constexpr const char* kElaborationError = "Error in Elaboration\r\nPlease contact vendor";
 
 struct ElaborationResult {
-    bool completed = false;     // false: stopped at a file that could not be opened
-    std::string failedFile;     // that file
-    std::string consoleText;    // what goes to the Virtual Console ("" when completed)
+    bool completed = false;  // false: stopped at a file that could not be opened
+    std::string failedFile;  // that file
+    std::string consoleText; // what goes to the Virtual Console ("" when completed)
 };
 
 struct ElaborationOptions {
@@ -70,7 +71,7 @@ const char* imageName(int image);
 struct BrowserNode {
     std::string text;
     int image = 0;
-    std::shared_ptr<DesignItem> record;  // the record the node shows
+    std::shared_ptr<DesignItem> record; // the record the node shows
     bool expanded = false;
     std::vector<BrowserNode> children;
 };
@@ -99,7 +100,7 @@ enum BrowseCommand : int {
 std::vector<int> contextCommands(BrowserTree tree, int image);
 
 struct SourceLocation {
-    int line = 0;  // 1-based; 0 when unknown
+    int line = 0; // 1-based; 0 when unknown
     std::string file;
 };
 
@@ -109,11 +110,11 @@ SourceLocation jumpLocation(const DesignItem& record, int command);
 
 struct JumpTarget {
     std::string fullPath;
-    std::string shortName;  // the project's display title for the path
-    int line0 = -1;         // 0-based editor line (location line - 1)
+    std::string shortName; // the project's display title for the path
+    int line0 = -1;        // 0-based editor line (location line - 1)
 };
 
 // An empty or relative directory part is taken from the project directory.
 JumpTarget resolveJump(const SourceLocation& location, const std::string& projectDir);
 
-}  // namespace scparse
+} // namespace scparse

@@ -10,7 +10,7 @@ using namespace sc_rules;
 namespace {
 // Marker left in the comment return slot by a constructor call in sc_main.
 constexpr int kCtorCallMarker = 154;
-}  // namespace
+} // namespace
 
 SC_Lexer::SC_Lexer(DesignModel& model, const char* reportPath) : model_(model) {
     yystateaction = kStates;
@@ -277,7 +277,8 @@ void SC_Lexer::runAction(int rule, Action action) {
                 ownerClassName.set(yytext, yyleng);
                 BEGIN(CTOR_IMPL);
             } else {
-                report(voidFlag ? "Process %s is declared as %s at %d\n" : "Function %s is declared as %s at %d\n",
+                report(voidFlag ? "Process %s is declared as %s at %d\n"
+                                : "Function %s is declared as %s at %d\n",
                        yytext, topText.s, line);
                 memberImpl(yytext);
                 BEGIN(MEMBER_IMPL_TAIL);
@@ -382,12 +383,12 @@ void SC_Lexer::runAction(int rule, Action action) {
             }
             break;
         case Action::ArrayKind:
-            arrayKind = target == SIGNAL_DECL ? 0
-                        : target == IN_DECL   ? 1
-                        : target == OUT_DECL  ? 2
+            arrayKind = target == SIGNAL_DECL  ? 0
+                        : target == IN_DECL    ? 1
+                        : target == OUT_DECL   ? 2
                         : target == INOUT_DECL ? 3
-                        : target == PORT_DECL ? 4
-                                              : 5;
+                        : target == PORT_DECL  ? 4
+                                               : 5;
             enter();
             break;
         case Action::CtorBegin:
@@ -478,7 +479,8 @@ void SC_Lexer::runAction(int rule, Action action) {
                 report("above item is an array of size %s\n", yytext);
             break;
         case Action::ArraySizeClose: {
-            static const int back[] = {SIGNAL_DECL, IN_DECL, OUT_DECL, INOUT_DECL, PORT_DECL, EXPORT_DECL, MODULE_MEMBER};
+            static const int back[] = {SIGNAL_DECL, IN_DECL,     OUT_DECL,     INOUT_DECL,
+                                       PORT_DECL,   EXPORT_DECL, MODULE_MEMBER};
             BEGIN(arrayKind >= 0 && arrayKind <= 6 ? back[arrayKind] : MODULE_MEMBER);
             break;
         }
@@ -625,7 +627,8 @@ void SC_Lexer::runAction(int rule, Action action) {
             break;
         case Action::CtorNewName:
             instanceName.set(yytext, yyleng - 1);
-            report("object %s of type %s is instantiated as %s\n", ctorObjectName.s, ctorTypeName.s, instanceName.s);
+            report("object %s of type %s is instantiated as %s\n", ctorObjectName.s, ctorTypeName.s,
+                   instanceName.s);
             recordInstance(ctorObjectName.s, instanceName.s);
             break;
         case Action::CtorNewEnd:

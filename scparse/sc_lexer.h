@@ -62,7 +62,7 @@ public:
     int dtorDepth = 0;
     int opDepth = 0;
     int commentDepth = 0;
-    int commentReturn = 0;  // also the constructor-call marker of sc_main
+    int commentReturn = 0; // also the constructor-call marker of sc_main
     unsigned char pointerFlag = 0;
     unsigned char deferredFlag = 0;
     unsigned char voidFlag = 0;
@@ -71,8 +71,8 @@ public:
     unsigned char dtorFlag = 0;
     unsigned char ctorFlag = 0;
     Text250 moduleName, className, ctorObjectName, ctorTypeName, moduleMemberText, moduleMemberName,
-        classMemberText, classMemberName, topText, portTypeText, ownerClassName, mainSignalName,
-        mainStmtText, mainObjectName, instanceName, arraySize;
+        classMemberText, classMemberName, topText, portTypeText, ownerClassName, mainSignalName, mainStmtText,
+        mainObjectName, instanceName, arraySize;
     int arrayKind = 0;
     int classKind = 0;
     int classBeginLine = 0;

@@ -26,7 +26,7 @@ int grownSize(int current, int maximum) {
     if (maximum != 0 && size > maximum) size = maximum;
     return size;
 }
-}  // namespace
+} // namespace
 
 yylexer::yylexer() : yyin(stdin), yyout(stdout), yyerr(stderr) {}
 
@@ -90,7 +90,7 @@ void yylexer::yycleanup() {
 }
 
 int yylexer::yygetchar() {
-    int ch = getc_unlocked(yyin);  // one scanner per stream, one thread
+    int ch = getc_unlocked(yyin); // one scanner per stream, one thread
     return ch == EOF ? -1 : (ch & 0xff);
 }
 
@@ -251,4 +251,4 @@ int yyflexer::yylex() {
     }
 }
 
-}  // namespace yl
+} // namespace yl

@@ -10,14 +10,14 @@
 namespace yl {
 
 struct yystate_t {
-    int16_t def;     // <0: every byte goes to -def; >0: retry lookup in state def; 0: no transition
-    int16_t base;    // index of this state's row in the transition table
-    int16_t action;  // rule number accepted here; 0 = not accepting
+    int16_t def;    // <0: every byte goes to -def; >0: retry lookup in state def; 0: no transition
+    int16_t base;   // index of this state's row in the transition table
+    int16_t action; // rule number accepted here; 0 = not accepting
 };
 
 struct yytransition_t {
     int16_t next;
-    int16_t check;  // owner state of this slot
+    int16_t check; // owner state of this slot
 };
 
 class yylexer {
@@ -71,8 +71,8 @@ public:
     const yystate_t* yystateaction = nullptr;
     const yytransition_t* yytransitionaction = nullptr;
     int yytransitionmax = 0;
-    const int* yybackup = nullptr;  // trailing context: unused by these rules
-    const int* yymatch = nullptr;   // several actions per state: unused by these rules
+    const int* yybackup = nullptr; // trailing context: unused by these rules
+    const int* yymatch = nullptr;  // several actions per state: unused by these rules
 
     void BEGIN(int condition) { yystart = condition; }
 
@@ -116,4 +116,4 @@ protected:
     }
 };
 
-}  // namespace yl
+} // namespace yl

@@ -95,13 +95,13 @@ int64_t Waview_Signal::FirstNotBefore(int64_t t) const {
     // equal times), but over the block starts first and then inside one block.
     const int64_t count = EntryCount();
     if (count <= 0) return count;
-    const int64_t k = std::lower_bound(blockStart_.begin(), blockStart_.begin() + lastBlock + 1, t) -
-                      blockStart_.begin();
+    const int64_t k =
+        std::lower_bound(blockStart_.begin(), blockStart_.begin() + lastBlock + 1, t) - blockStart_.begin();
     if (k == 0) return 0;
     const int64_t b = k - 1;
     const int32_t end = b == lastBlock ? lastPos + 1 : kBlockSize;
     const ChangeEntry* e = blocks[b]->entries;
-    int32_t lo = 1, hi = end;  // slot 0 is known to be earlier than t
+    int32_t lo = 1, hi = end; // slot 0 is known to be earlier than t
     while (lo < hi) {
         const int32_t mid = (lo + hi) / 2;
         if (e[mid].time < t)
@@ -182,8 +182,7 @@ void Waview_RealSignal::ComputeMinMax() {
 
 template <class StateType>
 void Waview_StateSignalT<StateType>::ComputeMinMax() {
-    this->MinMaxBy(
-        [](const ChangeEntry& a, const ChangeEntry& b) { return a.State() < b.State(); });
+    this->MinMaxBy([](const ChangeEntry& a, const ChangeEntry& b) { return a.State() < b.State(); });
 }
 
 template class Waview_StateSignalT<Waview_BitType>;
@@ -228,16 +227,14 @@ bool Waview_Signal::LoadData() {
     return true;
 }
 
-void Waview_Signal::DrawTrace(const SegmentView& view, const RowRect& rect, SegmentSink& dc,
-                              int digital) {
+void Waview_Signal::DrawTrace(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int digital) {
     const EntryCursor* c = LowerBound(view.start);
     if (!c) return;
     EntryCursor walk = *c;
     previous = PreviousEntry(c);
     const Waview_Type& type = Type();
     while ((current = Iterate(walk)) != nullptr) {
-        if (!type.DrawSegment(view, rect, dc, previous, current, minEntry, maxEntry, digital))
-            break;
+        if (!type.DrawSegment(view, rect, dc, previous, current, minEntry, maxEntry, digital)) break;
         previous = current;
     }
 }
@@ -330,8 +327,7 @@ std::string& Waview_ScalarHierarchy::ValueTextAt(std::string& out, int64_t t) {
 }
 
 Waview_Hierarchy* Waview_CompositeHierarchy::ChildAt(int32_t i) const {
-    if (i < 0 || i >= static_cast<int32_t>(children.size()))
-        throw std::out_of_range("child index");
+    if (i < 0 || i >= static_cast<int32_t>(children.size())) throw std::out_of_range("child index");
     return owner->Row(children[i]);
 }
 
@@ -366,8 +362,8 @@ const ChangeEntry* Waview_CompositeHierarchy::NextTransition(int64_t t) {
     return Earliest([t](Waview_Hierarchy& r) { return r.NextTransition(t); });
 }
 
-void Waview_CompositeHierarchy::DrawBusShape(const SegmentView& view, const RowRect& rect,
-                                             SegmentSink& dc, int64_t end) {
+void Waview_CompositeHierarchy::DrawBusShape(const SegmentView& view, const RowRect& rect, SegmentSink& dc,
+                                             int64_t end) {
     const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
     const ChangeEntry* e = Seek(view.start);
     // Ends: every NextTransition call either advances a child's cursor or
@@ -376,7 +372,7 @@ void Waview_CompositeHierarchy::DrawBusShape(const SegmentView& view, const RowR
         const int64_t t = e->time;
         const int64_t x = view.X(std::max<int64_t>(t, view.start));
         const ChangeEntry* next = NextTransition(t);
-        while (next && next->time == t) next = NextTransition(t);  // bits changing together
+        while (next && next->time == t) next = NextTransition(t); // bits changing together
         const int64_t x2 = next ? view.X(next->time) : view.X(end);
         if (t >= view.start) {
             dc.Line(x - 1, top, x + 1, bottom, kBusColour);
@@ -400,8 +396,7 @@ bool Waview_CompositeHierarchy::SaveRow(FileManager& f) const {
 
 bool Waview_CompositeHierarchy::LoadRow(FileManager& f, std::string* error) {
     int32_t count = 0;
-    if (!Waview_Hierarchy::LoadRow(f, error) || !f.Read(&expanded, 4) || !f.Read(&count, 4))
-        return false;
+    if (!Waview_Hierarchy::LoadRow(f, error) || !f.Read(&expanded, 4) || !f.Read(&count, 4)) return false;
     if (count < 0) {
         if (error) *error = "negative child count";
         return false;
@@ -427,19 +422,22 @@ std::string& Waview_CompositeHierarchy::ValueTextAt(std::string& out, int64_t t)
     if (GetDepth() == level + 1) {
         char buf[48];
         switch (radix) {
-            case kRadixBinary: text = " " + text + "b"; break;
-            case kRadixHex: text = " " + HexDigits(UnsignedOfBits(text)); break;
+            case kRadixBinary:
+                text = " " + text + "b";
+                break;
+            case kRadixHex:
+                text = " " + HexDigits(UnsignedOfBits(text));
+                break;
             case kRadixUnsigned:
-                std::snprintf(buf, sizeof buf, " %lldu ",
-                              static_cast<long long>(UnsignedOfBits(text)));
+                std::snprintf(buf, sizeof buf, " %lldu ", static_cast<long long>(UnsignedOfBits(text)));
                 text = buf;
                 break;
             case kRadixSigned:
-                std::snprintf(buf, sizeof buf, " %lldd ",
-                              static_cast<long long>(SignedOfBits(text)));
+                std::snprintf(buf, sizeof buf, " %lldd ", static_cast<long long>(SignedOfBits(text)));
                 text = buf;
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     valueText = text;
@@ -454,12 +452,23 @@ Waview_FileManager::~Waview_FileManager() { Clear(); }
 Waview_Signal* Waview_FileManager::NewSignal(int32_t typeCode) {
     std::unique_ptr<Waview_Signal> s;
     switch (typeCode) {
-        case kTypeInteger: s = std::make_unique<Waview_IntSignal>(this, signalCount); break;
-        case kTypeReal: s = std::make_unique<Waview_RealSignal>(this, signalCount); break;
-        case kTypeBit: s = std::make_unique<Waview_BitSignal>(this, signalCount); break;
-        case kTypeVerilog: s = std::make_unique<Waview_VerilogSignal>(this, signalCount); break;
-        case kTypeStdLogic: s = std::make_unique<Waview_StdLogicSignal>(this, signalCount); break;
-        default: return nullptr;
+        case kTypeInteger:
+            s = std::make_unique<Waview_IntSignal>(this, signalCount);
+            break;
+        case kTypeReal:
+            s = std::make_unique<Waview_RealSignal>(this, signalCount);
+            break;
+        case kTypeBit:
+            s = std::make_unique<Waview_BitSignal>(this, signalCount);
+            break;
+        case kTypeVerilog:
+            s = std::make_unique<Waview_VerilogSignal>(this, signalCount);
+            break;
+        case kTypeStdLogic:
+            s = std::make_unique<Waview_StdLogicSignal>(this, signalCount);
+            break;
+        default:
+            return nullptr;
     }
     signals.push_back(std::move(s));
     ++signalCount;

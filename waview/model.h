@@ -13,7 +13,7 @@
 inline constexpr int kBlockSize = 32;
 
 struct EntryBlock {
-    ChangeEntry entries[kBlockSize];  // default-initialised to unused slots
+    ChangeEntry entries[kBlockSize]; // default-initialised to unused slots
 };
 static_assert(sizeof(EntryBlock) == 512);
 
@@ -38,8 +38,8 @@ public:
     bool OpenForWriting(const std::string& path);
     bool OpenForReading(const std::string& path);
     bool Write(const void* data, size_t n);
-    bool Read(void* data, size_t n);  // false on a short read
-    bool Close();                     // false when any write failed
+    bool Read(void* data, size_t n); // false on a short read
+    bool Close();                    // false when any write failed
     bool Failed() const { return failed_; }
     const std::string& FileName() const { return fileName_; }
     bool IsBinary() const { return binary_; }
@@ -65,8 +65,7 @@ public:
     virtual bool SaveData(int64_t t);
     virtual bool LoadData();
     // Walks the entries from the view's start and draws each segment.
-    virtual void DrawTrace(const SegmentView& view, const RowRect& rect, SegmentSink& dc,
-                           int digital);
+    virtual void DrawTrace(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int digital);
     virtual std::string& ValueTextAt(std::string& out, int64_t t, int radix);
     virtual void ComputeMinMax() = 0;
 
@@ -98,8 +97,8 @@ public:
     int32_t lastPos = kBlockSize - 1;
     int32_t lastBlock = -1;
     int32_t blockSize = kBlockSize;
-    std::vector<EntryBlock*> blocks;  // owned by the document's block pool
-    const ChangeEntry* previous = nullptr;  // drawing scratch
+    std::vector<EntryBlock*> blocks;       // owned by the document's block pool
+    const ChangeEntry* previous = nullptr; // drawing scratch
     const ChangeEntry* current = nullptr;
     const ChangeEntry* minEntry = nullptr;
     const ChangeEntry* maxEntry = nullptr;
@@ -114,7 +113,7 @@ protected:
         e.time = t;
         return e;
     }
-    EntryBlock* tail_ = nullptr;  // blocks.back(), kept here to spare a memory access per append
+    EntryBlock* tail_ = nullptr; // blocks.back(), kept here to spare a memory access per append
     ChangeEntry& NewBlockSlot(int64_t t);
     // Index of the first entry whose time is not earlier than t (count if none).
     int64_t FirstNotBefore(int64_t t) const;
@@ -182,7 +181,10 @@ public:
 
     // Radix changes must drop the cached text.
     void SetRadix(int32_t r);
-    void InvalidateValueText() { valueTime = -1; valueText.clear(); }
+    void InvalidateValueText() {
+        valueTime = -1;
+        valueText.clear();
+    }
 
     int32_t index = -1;
     int32_t level = 0;
@@ -211,7 +213,7 @@ public:
     std::string& ValueTextAt(std::string& out, int64_t t) override;
 
     int32_t signalIndex = -1;
-    EntryCursor cursor;  // own copy, so rows sharing a signal do not disturb each other
+    EntryCursor cursor; // own copy, so rows sharing a signal do not disturb each other
 };
 
 class Waview_CompositeHierarchy : public Waview_Hierarchy {
@@ -252,7 +254,7 @@ public:
     Waview_ScalarHierarchy* NewScalarRow();
     Waview_CompositeHierarchy* NewCompositeRow();
 
-    Waview_Signal* Signal(int32_t i) const;   // null outside the list
+    Waview_Signal* Signal(int32_t i) const; // null outside the list
     Waview_Hierarchy* Row(int32_t i) const;
     int32_t SignalCount() const { return signalCount; }
     int32_t RowCount() const { return rowCount; }

@@ -30,7 +30,7 @@ std::string Printf64(const char* fmt, int64_t v) {
 // A flat trace has no range; draw it at the bottom instead of dividing by 0.
 double SafeRange(double r) { return r == 0.0 ? 1.0 : r; }
 
-}  // namespace
+} // namespace
 
 int64_t SegmentView::X(int64_t t) const {
     if (scaleDen == 0) return 0;
@@ -45,8 +45,7 @@ int64_t SegmentView::X(int64_t t) const {
 
 Waview_BitType::Waview_BitType() : Waview_StateType(kTypeBit, kBitTable, 2) {}
 Waview_VerilogType::Waview_VerilogType() : Waview_StateType(kTypeVerilog, kVerilogTable, 4) {}
-Waview_StdLogicType::Waview_StdLogicType()
-    : Waview_StateType(kTypeStdLogic, kStdLogicTable, 9) {}
+Waview_StdLogicType::Waview_StdLogicType() : Waview_StateType(kTypeStdLogic, kStdLogicTable, 9) {}
 
 char Waview_StateType::StateChar(int32_t code) const {
     if (code >= 0 && code < count_) return table_[code].ch;
@@ -64,8 +63,7 @@ double Waview_StateType::StateLevel(int32_t code) const {
     return 0.5;
 }
 
-std::string& Waview_StateType::FormatEntry(std::string& out, const ChangeEntry* entry,
-                                           int) const {
+std::string& Waview_StateType::FormatEntry(std::string& out, const ChangeEntry* entry, int) const {
     out = " ";
     if (entry) out.assign(1, StateChar(entry->State()));
     return out;
@@ -79,9 +77,7 @@ int Waview_StateType::DrawSegment(const SegmentView& view, const RowRect& rect, 
     const int64_t x2 = view.X(next->time);
     const int64_t h = rect.bottom - rect.top - 4;
     if (digital) {
-        auto y = [&](int32_t code) {
-            return (rect.bottom - 2) - static_cast<int64_t>(h * StateLevel(code));
-        };
+        auto y = [&](int32_t code) { return (rect.bottom - 2) - static_cast<int64_t>(h * StateLevel(code)); };
         const int64_t yNext = y(next->State());
         if (prev) {
             const int64_t yPrev = y(prev->State());
@@ -105,8 +101,8 @@ int Waview_StateType::DrawSegment(const SegmentView& view, const RowRect& rect, 
 
 namespace {
 
-void DrawBusSegment(const SegmentView& view, const RowRect& rect, SegmentSink& dc,
-                    const ChangeEntry* prev, const ChangeEntry* next, int64_t x1, int64_t x2) {
+void DrawBusSegment(const SegmentView& view, const RowRect& rect, SegmentSink& dc, const ChangeEntry* prev,
+                    const ChangeEntry* next, int64_t x1, int64_t x2) {
     const int64_t yLow = rect.bottom - 2, yHigh = rect.top + 2;
     const bool same = prev && static_cast<uint32_t>(prev->bits) == static_cast<uint32_t>(next->bits);
     if (same) {
@@ -120,12 +116,11 @@ void DrawBusSegment(const SegmentView& view, const RowRect& rect, SegmentSink& d
     dc.Line(x1 + 1, yHigh, x2 - 1, yHigh, kNumericColour);
 }
 
-}  // namespace
+} // namespace
 
 int Waview_IntType::DrawSegment(const SegmentView& view, const RowRect& rect, SegmentSink& dc,
-                                const ChangeEntry* prev, const ChangeEntry* next,
-                                const ChangeEntry* minEntry, const ChangeEntry* maxEntry,
-                                int digital) const {
+                                const ChangeEntry* prev, const ChangeEntry* next, const ChangeEntry* minEntry,
+                                const ChangeEntry* maxEntry, int digital) const {
     const int64_t x1 = prev ? view.X(prev->time) : 0;
     const int64_t x2 = view.X(next->time);
     if (digital) {
@@ -156,8 +151,7 @@ int Waview_RealType::DrawSegment(const SegmentView& view, const RowRect& rect, S
         DrawBusSegment(view, rect, dc, prev, next, x1, x2);
     } else if (prev) {
         const double h = rect.bottom - rect.top - 4;
-        const double range =
-            SafeRange(minEntry && maxEntry ? maxEntry->Real() - minEntry->Real() : 0);
+        const double range = SafeRange(minEntry && maxEntry ? maxEntry->Real() - minEntry->Real() : 0);
         auto y = [&](const ChangeEntry* e) {
             const double v = e->Real() * h / range;
             // Clamp so NaN or huge values cannot overflow the conversion.
@@ -169,28 +163,33 @@ int Waview_RealType::DrawSegment(const SegmentView& view, const RowRect& rect, S
     return x1 < view.width ? 1 : 0;
 }
 
-std::string& Waview_IntType::FormatEntry(std::string& out, const ChangeEntry* entry,
-                                         int radix) const {
+std::string& Waview_IntType::FormatEntry(std::string& out, const ChangeEntry* entry, int radix) const {
     out = " ";
     if (!entry) return out;
     const int64_t v = entry->Int();
     switch (radix) {
-        case kRadixBinary: out += BinaryDigits(static_cast<uint64_t>(v)) + "b"; break;
+        case kRadixBinary:
+            out += BinaryDigits(static_cast<uint64_t>(v)) + "b";
+            break;
         case kRadixHex: {
             char buf[40];
             std::snprintf(buf, sizeof buf, " %llXh ", static_cast<unsigned long long>(v));
             out = buf;
             break;
         }
-        case kRadixUnsigned: out = Printf64(" %lldu ", v); break;
-        case kRadixSigned: out = Printf64(" %lldd ", v); break;
-        default: break;
+        case kRadixUnsigned:
+            out = Printf64(" %lldu ", v);
+            break;
+        case kRadixSigned:
+            out = Printf64(" %lldd ", v);
+            break;
+        default:
+            break;
     }
     return out;
 }
 
-std::string& Waview_RealType::FormatEntry(std::string& out, const ChangeEntry* entry,
-                                          int) const {
+std::string& Waview_RealType::FormatEntry(std::string& out, const ChangeEntry* entry, int) const {
     out = " ";
     if (!entry) return out;
     // %f of 1e308 needs over 300 digits; size the buffer for the worst case.
@@ -245,12 +244,18 @@ int64_t SignedOfBits(std::string_view bits) {
 
 const char* TypeCodeName(int32_t code) {
     switch (code) {
-        case kTypeInteger: return "integer";
-        case kTypeReal: return "real";
-        case kTypeBit: return "two-state";
-        case kTypeVerilog: return "four-state";
-        case kTypeStdLogic: return "nine-state";
-        default: return "unknown";
+        case kTypeInteger:
+            return "integer";
+        case kTypeReal:
+            return "real";
+        case kTypeBit:
+            return "two-state";
+        case kTypeVerilog:
+            return "four-state";
+        case kTypeStdLogic:
+            return "nine-state";
+        default:
+            return "unknown";
     }
 }
 

@@ -56,7 +56,7 @@ struct SegmentView {
     int64_t start = 0;
     int64_t scaleNum = 1;
     int64_t scaleDen = 1;
-    int width = 0;  // pixels
+    int width = 0; // pixels
     int64_t X(int64_t t) const;
 };
 
@@ -80,12 +80,10 @@ public:
     // Draws the stretch from prev (or the left edge) to next. Returns 1 while
     // x1 is inside the view, 0 when the caller should stop walking entries.
     virtual int DrawSegment(const SegmentView& view, const RowRect& rect, SegmentSink& dc,
-                            const ChangeEntry* prev, const ChangeEntry* next,
-                            const ChangeEntry* minEntry, const ChangeEntry* maxEntry,
-                            int digital) const = 0;
+                            const ChangeEntry* prev, const ChangeEntry* next, const ChangeEntry* minEntry,
+                            const ChangeEntry* maxEntry, int digital) const = 0;
     // Text of one entry in a radix; " " when entry is null.
-    virtual std::string& FormatEntry(std::string& out, const ChangeEntry* entry,
-                                     int radix) const = 0;
+    virtual std::string& FormatEntry(std::string& out, const ChangeEntry* entry, int radix) const = 0;
 
 private:
     int32_t typeCode_;
@@ -99,18 +97,16 @@ public:
 class Waview_IntType : public Waview_ValueType {
 public:
     Waview_IntType() : Waview_ValueType(kTypeInteger) {}
-    int DrawSegment(const SegmentView&, const RowRect&, SegmentSink&, const ChangeEntry*,
-                    const ChangeEntry*, const ChangeEntry*, const ChangeEntry*,
-                    int) const override;
+    int DrawSegment(const SegmentView&, const RowRect&, SegmentSink&, const ChangeEntry*, const ChangeEntry*,
+                    const ChangeEntry*, const ChangeEntry*, int) const override;
     std::string& FormatEntry(std::string& out, const ChangeEntry* entry, int radix) const override;
 };
 
 class Waview_RealType : public Waview_ValueType {
 public:
     Waview_RealType() : Waview_ValueType(kTypeReal) {}
-    int DrawSegment(const SegmentView&, const RowRect&, SegmentSink&, const ChangeEntry*,
-                    const ChangeEntry*, const ChangeEntry*, const ChangeEntry*,
-                    int) const override;
+    int DrawSegment(const SegmentView&, const RowRect&, SegmentSink&, const ChangeEntry*, const ChangeEntry*,
+                    const ChangeEntry*, const ChangeEntry*, int) const override;
     std::string& FormatEntry(std::string& out, const ChangeEntry* entry, int radix) const override;
 };
 
@@ -131,9 +127,8 @@ public:
     Rgb StateColour(int32_t code) const;
     double StateLevel(int32_t code) const;
 
-    int DrawSegment(const SegmentView&, const RowRect&, SegmentSink&, const ChangeEntry*,
-                    const ChangeEntry*, const ChangeEntry*, const ChangeEntry*,
-                    int) const override;
+    int DrawSegment(const SegmentView&, const RowRect&, SegmentSink&, const ChangeEntry*, const ChangeEntry*,
+                    const ChangeEntry*, const ChangeEntry*, int) const override;
     std::string& FormatEntry(std::string& out, const ChangeEntry* entry, int radix) const override;
 
 private:

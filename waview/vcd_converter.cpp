@@ -14,11 +14,18 @@ constexpr int64_t kMaxBusWidth = 65536;
 
 int32_t StateCodeOf(char c) {
     switch (c) {
-        case '0': return 0;
-        case '1': return 1;
-        case 'z': case 'Z': return 2;
-        case 'x': case 'X': return 3;
-        default: return static_cast<unsigned char>(c);
+        case '0':
+            return 0;
+        case '1':
+            return 1;
+        case 'z':
+        case 'Z':
+            return 2;
+        case 'x':
+        case 'X':
+            return 3;
+        default:
+            return static_cast<unsigned char>(c);
     }
 }
 
@@ -45,7 +52,7 @@ std::string Cut(std::string s) {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 Waview_VCDConverter::Waview_VCDConverter(const std::string& dumpPath)
     : doc_(std::make_unique<Waview_FileManager>()),
@@ -67,8 +74,8 @@ void Waview_VCDConverter::ReportParserMessages() {
         std::string text = parser_->GetMessageDescription(i);
         const int code = parser_->GetMessageCode(i);
         if (code == kPgParseFailed || code == kPgEofExpected)
-            text += "\nExpecting " + parser_->GetMessageProperty(i, "Expecting") + "\nin line: " +
-                    parser_->GetMessageProperty(i, "LineNumber") + " of " + dumpPath_;
+            text += "\nExpecting " + parser_->GetMessageProperty(i, "Expecting") +
+                    "\nin line: " + parser_->GetMessageProperty(i, "LineNumber") + " of " + dumpPath_;
         messages_.push_back({"Parser Error", text});
     }
 }
@@ -131,7 +138,8 @@ bool Waview_VCDConverter::Walk() {
     for (PGNode n = p.GetChildNode(simList, 0); n; n = p.GetNextSiblingNode(n)) {
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) return Fail("cancelled");
         switch (VcdSymbolName(p.NodeSymbol(n))[0]) {
-            case 'c': break;
+            case 'c':
+                break;
             case 'd':
                 for (PGNode v = p.GetChildNode(n, 0); v; v = p.GetNextSiblingNode(v))
                     if (!ValueChange(v)) return false;
@@ -142,7 +150,8 @@ bool Waview_VCDConverter::Walk() {
             case 'v':
                 if (!ValueChange(n)) return false;
                 break;
-            default: return Fail("unexpected simulation command " + p.GetNodeSymbolName(n));
+            default:
+                return Fail("unexpected simulation command " + p.GetNodeSymbolName(n));
         }
     }
     return true;
@@ -223,19 +232,19 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
         return row->index;
     }
     if (size > kMaxBusWidth)
-        return Fail(name + " is " + sizeText + " bits wide; at most " +
-                    std::to_string(kMaxBusWidth) + " are shown"), -1;
+        return Fail(name + " is " + sizeText + " bits wide; at most " + std::to_string(kMaxBusWidth) +
+                    " are shown"),
+               -1;
     Waview_CompositeHierarchy* bus = doc_->NewCompositeRow();
     bus->level = level;
     bus->order = order;
     bus->name = Cut(name);
     const int32_t busIndex = bus->index;
-    AddTarget(code, Target{busIndex, nullptr, static_cast<uint32_t>(busBits_.size()),
-                           static_cast<uint32_t>(size)});
+    AddTarget(code,
+              Target{busIndex, nullptr, static_cast<uint32_t>(busBits_.size()), static_cast<uint32_t>(size)});
     int64_t msb = size - 1, lsb = 0;
     if (!first.empty() && !second.empty()) {
-        if (!ParseDecimal(first, msb) || !ParseDecimal(second, lsb))
-            return Fail("bad range of " + name), -1;
+        if (!ParseDecimal(first, msb) || !ParseDecimal(second, lsb)) return Fail("bad range of " + name), -1;
     }
     const int64_t step = lsb < msb ? 1 : -1;
     int64_t bit = lsb + (size - 1) * step;
@@ -287,7 +296,7 @@ const Waview_VCDConverter::Target* Waview_VCDConverter::FindTarget(std::string_v
 }
 
 void Waview_VCDConverter::AddTarget(const std::string& code, const Target& t) {
-    if (FindTarget(code)) return;  // the first declaration keeps the code
+    if (FindTarget(code)) return; // the first declaration keeps the code
     const int32_t index = static_cast<int32_t>(targets_.size());
     targets_.push_back(t);
     uint64_t key;
@@ -350,14 +359,13 @@ bool Waview_VCDConverter::ValueChange(uint64_t node) {
     const char pad = text.empty() ? '0' : (text[0] == '0' || text[0] == '1') ? '0' : text[0];
     const size_t len = text.size();
     if (len >= n) {
-        const char* src = text.data() + (len - n);  // longer values keep their low bits
+        const char* src = text.data() + (len - n); // longer values keep their low bits
         for (size_t i = 0; i < n; ++i) bits[i]->AppendState(currentTime_, StateCodeOf(src[i]));
     } else {
         const size_t padded = n - len;
         const int32_t padCode = StateCodeOf(pad);
         for (size_t i = 0; i < padded; ++i) bits[i]->AppendState(currentTime_, padCode);
-        for (size_t i = padded; i < n; ++i)
-            bits[i]->AppendState(currentTime_, StateCodeOf(text[i - padded]));
+        for (size_t i = padded; i < n; ++i) bits[i]->AppendState(currentTime_, StateCodeOf(text[i - padded]));
     }
     return true;
 }

@@ -69,8 +69,8 @@ private:
     struct Target {
         int32_t row = -1;
         Waview_Signal* signal = nullptr;
-        uint32_t firstBit = 0;  // into busBits_
-        uint32_t width = 0;     // 0 for scalar rows
+        uint32_t firstBit = 0; // into busBits_
+        uint32_t width = 0;    // 0 for scalar rows
     };
     // Identifier map: first declaration of a code wins. Codes of up to seven
     // bytes (all that simulators write in practice) go into an open-addressed
@@ -79,7 +79,7 @@ private:
     void AddTarget(const std::string& code, const Target& t);
     static bool Pack(std::string_view code, uint64_t& key);
     std::vector<Target> targets_;
-    std::vector<std::pair<uint64_t, int32_t>> shortCodes_;  // key 0 is empty
+    std::vector<std::pair<uint64_t, int32_t>> shortCodes_; // key 0 is empty
     size_t shortCount_ = 0;
     std::unordered_map<std::string, int32_t, Hash, std::equal_to<>> longCodes_;
     std::vector<Waview_Signal*> busBits_;

@@ -37,8 +37,8 @@ bool CheckTree(const Waview_FileManager& doc, std::string* error) {
         if (r->GetKind() == kRowScalar) {
             const int32_t s = static_cast<const Waview_ScalarHierarchy*>(r)->signalIndex;
             if (s < 0 || s >= doc.SignalCount())
-                return Fail(error, "row " + std::to_string(i) + " refers to signal " +
-                                       std::to_string(s) + " outside the signal list");
+                return Fail(error, "row " + std::to_string(i) + " refers to signal " + std::to_string(s) +
+                                       " outside the signal list");
             continue;
         }
         for (int32_t c : static_cast<const Waview_CompositeHierarchy*>(r)->children) {
@@ -70,10 +70,9 @@ bool CheckTree(const Waview_FileManager& doc, std::string* error) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
-bool WriteWaveFile(Waview_FileManager& doc, const std::string& path, std::string* error,
-                   int64_t closeAt) {
+bool WriteWaveFile(Waview_FileManager& doc, const std::string& path, std::string* error, int64_t closeAt) {
     const std::string tmp = path + ".part";
     if (!doc.OpenForWriting(tmp)) return Fail(error, "Cannot create the file " + tmp);
     bool ok = WriteStructure(doc);
@@ -124,8 +123,7 @@ bool ReadWaveFile(Waview_FileManager& doc, const std::string& path, std::string*
         else if (kind == kRowComposite)
             row = doc.NewCompositeRow();
         else
-            return reject("row " + std::to_string(i) + " has the unknown kind " +
-                          std::to_string(kind));
+            return reject("row " + std::to_string(i) + " has the unknown kind " + std::to_string(kind));
         std::string why;
         if (!row->LoadRow(doc, &why))
             return reject(why.empty() ? std::string(kShort) : "row " + std::to_string(i) + ": " + why);

@@ -25,7 +25,7 @@ std::string FileNameOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
-}  // namespace
+} // namespace
 
 Korl_DebugController* InstallDebugger(Korl_MainFrame& frame) { return new Korl_DebugController(frame); }
 
@@ -89,15 +89,16 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     frame_.SetCommandHandler(ID_DEBUG_RUN_TO_CURSOR, [this] { RunToCursor(); });
     for (int id : {ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT})
         frame_.SetCommandStateHandler(id, [this] { return AtStop(); });
-    frame_.SetCommandStateHandler(ID_DEBUG_RUN_TO_CURSOR,
-                                  [this] { return AtStop() && frame_.Editors() && frame_.Editors()->ActiveView(); });
+    frame_.SetCommandStateHandler(ID_DEBUG_RUN_TO_CURSOR, [this] {
+        return AtStop() && frame_.Editors() && frame_.Editors()->ActiveView();
+    });
     frame_.SetDebugStarter([this](const BuildResult& build) { StartSession(build); });
     frame_.UpdateCommandUI();
 }
 
 void Korl_DebugController::InstallStartHandler() {
     frame_.SetCommandHandler(korl::ID_DEBUG_START, [this] {
-        Korl_DebugController* self = this;  // the closure goes away below
+        Korl_DebugController* self = this; // the closure goes away below
         if (self->session_) {
             if (self->AtStop()) self->session_->Continue();
             self->Sync();
@@ -137,7 +138,9 @@ void Korl_DebugController::RemoveBreakpoint(const QString& file, int line) {
     }
 }
 
-QList<int> Korl_DebugController::BreakpointLines(const QString& file) const { return frame_.BreakpointLines(file); }
+QList<int> Korl_DebugController::BreakpointLines(const QString& file) const {
+    return frame_.BreakpointLines(file);
+}
 
 void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     if (session_) return;
@@ -161,9 +164,7 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
             if (session_ && !finishing_) ShowPosition(file, line0);
         });
     };
-    callbacks.stopped = [this] {
-        QTimer::singleShot(0, this, [this] { Refresh(true, true, true); });
-    };
+    callbacks.stopped = [this] { QTimer::singleShot(0, this, [this] { Refresh(true, true, true); }); };
     callbacks.errorBox = [this](const std::string& text) {
         QTimer::singleShot(0, this, [this, t = Q(text)] { ShowErrorBox(t); });
     };
@@ -270,7 +271,7 @@ void Korl_DebugController::RunToCursor() {
 
 void Korl_DebugController::StopDebugging() {
     if (!session_ || session_->Ended()) return;
-    session_->Stop();  // the end path follows from the event loop
+    session_->Stop(); // the end path follows from the event loop
     Sync();
 }
 
@@ -286,7 +287,8 @@ void Korl_DebugController::ShowPosition(const std::string& file, int line0) {
 
 void Korl_DebugController::ClearPosition() {
     if (!stopFile_.isEmpty() && frame_.Editors())
-        frame_.Editors()->ClearPosition(stopFile_, Q(korl::ProjectShortName(S(stopFile_), frame_.Project().Directory())));
+        frame_.Editors()->ClearPosition(
+            stopFile_, Q(korl::ProjectShortName(S(stopFile_), frame_.Project().Directory())));
     stopFile_.clear();
     stopLine_ = -1;
 }
@@ -317,7 +319,8 @@ void Korl_DebugController::GoToSource(const std::string& stackLine) {
     const std::string dir = frame_.Project().Directory();
     auto location = korl::StackLineLocation(stackLine, dir);
     if (!location) return;
-    frame_.OpenDocument(Q(location->file), Q(korl::ProjectShortName(location->file, dir)), location->line - 1);
+    frame_.OpenDocument(Q(location->file), Q(korl::ProjectShortName(location->file, dir)),
+                        location->line - 1);
 }
 
 void Korl_DebugController::ShowErrorBox(const QString& text) {

@@ -16,7 +16,6 @@
 #include "debugger/qt/watch_window.h"
 #include "editor/editor_document.h"
 
-
 class QSocketNotifier;
 class QTimer;
 class Korl_MainFrame;
@@ -25,7 +24,7 @@ namespace korl {
 class BreakpointTable;
 class Korl_GdbSession;
 struct BuildResult;
-}  // namespace korl
+} // namespace korl
 
 class Korl_DebugController : public QObject, public Korl_BreakpointHost {
     Q_OBJECT

@@ -31,21 +31,21 @@ void Korl_StackWindow::GoToSource() {
 
 void Korl_StackWindow::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        GoToSource();
-        return;
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-        QPlainTextEdit::keyPressEvent(e);
-        return;
-    default:
-        if (e->matches(QKeySequence::Copy)) QPlainTextEdit::keyPressEvent(e);
-        return;  // the listing cannot be edited
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            GoToSource();
+            return;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+            QPlainTextEdit::keyPressEvent(e);
+            return;
+        default:
+            if (e->matches(QKeySequence::Copy)) QPlainTextEdit::keyPressEvent(e);
+            return; // the listing cannot be edited
     }
 }
 

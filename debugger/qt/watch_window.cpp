@@ -16,7 +16,7 @@ constexpr int kMaxLabel = 255;
 
 std::string S(const QString& s) { return s.toStdString(); }
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), int(s.size())); }
-}  // namespace
+} // namespace
 
 Korl_WatchWindow::Korl_WatchWindow(QWidget* parent) : QWidget(parent), tree_(new QTreeWidget(this)) {
     auto* layout = new QVBoxLayout(this);
@@ -34,7 +34,8 @@ Korl_WatchWindow::Korl_WatchWindow(QWidget* parent) : QWidget(parent), tree_(new
     tree_->setSelectionBehavior(QAbstractItemView::SelectRows);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree_->setUniformRowHeights(true);
-    tree_->setStyleSheet("QTreeWidget::item { border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; }");
+    tree_->setStyleSheet(
+        "QTreeWidget::item { border-right: 1px solid #d0d0d0; border-bottom: 1px solid #d0d0d0; }");
     tree_->installEventFilter(this);
     tree_->viewport()->installEventFilter(this);
 
@@ -43,11 +44,13 @@ Korl_WatchWindow::Korl_WatchWindow(QWidget* parent) : QWidget(parent), tree_(new
     connect(tree_->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this](QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
                 auto* line = qobject_cast<QLineEdit*>(editor);
-                const QString text = (hint == QAbstractItemDelegate::RevertModelCache || !line) ? QString() : line->text();
+                const QString text =
+                    (hint == QAbstractItemDelegate::RevertModelCache || !line) ? QString() : line->text();
                 const int row = editingRow_;
                 editingRow_ = -1;
                 if (row < 0) return;
-                QMetaObject::invokeMethod(this, [this, row, text] { EndEdit(row, text); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    this, [this, row, text] { EndEdit(row, text); }, Qt::QueuedConnection);
             });
     Rebuild();
 }
@@ -137,22 +140,22 @@ bool Korl_WatchWindow::eventFilter(QObject* watched, QEvent* e) {
     if (watched == tree_ && e->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(e);
         switch (key->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            if (SelectedRow() >= 0) EditRow(SelectedRow());
-            return true;
-        case Qt::Key_Delete:
-            DeleteSelectedRow();
-            return true;
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-            return false;
-        default:
-            return true;  // the list is edited through its labels only
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (SelectedRow() >= 0) EditRow(SelectedRow());
+                return true;
+            case Qt::Key_Delete:
+                DeleteSelectedRow();
+                return true;
+            case Qt::Key_Home:
+            case Qt::Key_End:
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+                return false;
+            default:
+                return true; // the list is edited through its labels only
         }
     }
     if (watched == tree_->viewport() &&

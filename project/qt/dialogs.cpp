@@ -36,19 +36,19 @@ FileDialogResult RunFileDialog(QWidget* parent, const FileDialogRequest& request
     for (const auto& f : request.filters) names << QtFilter(f);
     dlg.setNameFilters(names);
     switch (request.kind) {
-    case FileDialogRequest::OpenOne:
-        dlg.setFileMode(QFileDialog::ExistingFile);
-        dlg.setAcceptMode(QFileDialog::AcceptOpen);
-        break;
-    case FileDialogRequest::OpenMany:
-        dlg.setFileMode(QFileDialog::ExistingFiles);
-        dlg.setAcceptMode(QFileDialog::AcceptOpen);
-        break;
-    case FileDialogRequest::Save:
-        dlg.setFileMode(QFileDialog::AnyFile);
-        dlg.setAcceptMode(QFileDialog::AcceptSave);
-        if (!request.overwritePrompt) dlg.setOption(QFileDialog::DontConfirmOverwrite);
-        break;
+        case FileDialogRequest::OpenOne:
+            dlg.setFileMode(QFileDialog::ExistingFile);
+            dlg.setAcceptMode(QFileDialog::AcceptOpen);
+            break;
+        case FileDialogRequest::OpenMany:
+            dlg.setFileMode(QFileDialog::ExistingFiles);
+            dlg.setAcceptMode(QFileDialog::AcceptOpen);
+            break;
+        case FileDialogRequest::Save:
+            dlg.setFileMode(QFileDialog::AnyFile);
+            dlg.setAcceptMode(QFileDialog::AcceptSave);
+            if (!request.overwritePrompt) dlg.setOption(QFileDialog::DontConfirmOverwrite);
+            break;
     }
     if (!request.initialName.isEmpty()) dlg.selectFile(request.initialName);
     FileDialogResult r;
@@ -59,8 +59,9 @@ FileDialogResult RunFileDialog(QWidget* parent, const FileDialogRequest& request
     return r;
 }
 
-QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons,
-                                        QMessageBox::Icon icon, const QString& caption) {
+QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
+                                        QMessageBox::StandardButtons buttons, QMessageBox::Icon icon,
+                                        const QString& caption) {
     if (BoxHook()) return BoxHook()({caption, text, buttons, icon});
     QMessageBox box(icon, caption, text, buttons, parent);
     return QMessageBox::StandardButton(box.exec());

@@ -10,8 +10,8 @@ namespace korl {
 
 // A file-dialog filter: what the list shows and the patterns it selects.
 struct FileFilter {
-    QString description;  // e.g. "Project Files (*.k1)"
-    QString patterns;     // e.g. "*.k1" or "*.c;*.cpp" (';' separated)
+    QString description; // e.g. "Project Files (*.k1)"
+    QString patterns;    // e.g. "*.k1" or "*.c;*.cpp" (';' separated)
 };
 
 struct FileDialogRequest {
@@ -25,8 +25,8 @@ struct FileDialogRequest {
 
 struct FileDialogResult {
     bool accepted = false;
-    QStringList files;    // absolute paths
-    int filterIndex = 0;  // the filter selected when the dialog closed
+    QStringList files;   // absolute paths
+    int filterIndex = 0; // the filter selected when the dialog closed
 };
 
 using FileDialogHook = std::function<FileDialogResult(const FileDialogRequest&)>;
@@ -50,7 +50,7 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
 
 // The filter lists of the project and file dialogs.
 QList<FileFilter> ProjectFileFilters();
-QList<FileFilter> SourceFileFilters();    // File Open, Save As
+QList<FileFilter> SourceFileFilters(); // File Open, Save As
 QList<FileFilter> AddExistingFilters();
 QList<FileFilter> AddNewFileFilters();
 QList<FileFilter> VcdFileFilters();

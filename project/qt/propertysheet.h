@@ -13,23 +13,23 @@ class Korl_GeneralPropertyPage : public QWidget {
     Q_OBJECT
 public:
     explicit Korl_GeneralPropertyPage(QWidget* parent = nullptr);
-    QLineEdit* vcdFileName;  // 1006
+    QLineEdit* vcdFileName; // 1006
 };
 
 class Korl_CppPropertyPage : public QWidget {
     Q_OBJECT
 public:
     explicit Korl_CppPropertyPage(QWidget* parent = nullptr);
-    QLineEdit* preprocessor;  // 1002
-    QLineEdit* includes;      // 1003
+    QLineEdit* preprocessor; // 1002
+    QLineEdit* includes;     // 1003
 };
 
 class Korl_LinkPropertyPage : public QWidget {
     Q_OBJECT
 public:
     explicit Korl_LinkPropertyPage(QWidget* parent = nullptr);
-    QLineEdit* libraries;     // 1004
-    QLineEdit* libraryPaths;  // 1005
+    QLineEdit* libraries;    // 1004
+    QLineEdit* libraryPaths; // 1005
 };
 
 class Korl_ProjectPropertySheet : public QDialog {

@@ -99,7 +99,8 @@ QIcon Korl_WorkspaceIcon(int image) {
             back.closeSubpath();
             p.drawPath(back);
             p.setBrush(QColor(0xFA, 0xD7, 0x7A));
-            p.drawPolygon(QPolygonF({QPointF(3.5, 7), QPointF(15.5, 7), QPointF(13, 13.5), QPointF(1.5, 13.5)}));
+            p.drawPolygon(
+                QPolygonF({QPointF(3.5, 7), QPointF(15.5, 7), QPointF(13, 13.5), QPointF(1.5, 13.5)}));
         }),
         FileIcon(QColor(0x25, 0x63, 0xEB), "C"),
         FileIcon(QColor(0x7C, 0x3A, 0xED), "H"),
@@ -108,7 +109,8 @@ QIcon Korl_WorkspaceIcon(int image) {
             p.setBrush(QColor(0x93, 0xC5, 0xFD));
             p.drawRect(QRectF(1.5, 6.5, 10, 8));
             p.setBrush(QColor(0xBF, 0xDB, 0xFE));
-            p.drawPolygon(QPolygonF({QPointF(1.5, 6.5), QPointF(4, 3.5), QPointF(14, 3.5), QPointF(11.5, 6.5)}));
+            p.drawPolygon(
+                QPolygonF({QPointF(1.5, 6.5), QPointF(4, 3.5), QPointF(14, 3.5), QPointF(11.5, 6.5)}));
             p.setBrush(QColor(0x60, 0xA5, 0xFA));
             p.drawPolygon(
                 QPolygonF({QPointF(11.5, 6.5), QPointF(14, 3.5), QPointF(14, 11.5), QPointF(11.5, 14.5)}));
@@ -126,7 +128,8 @@ Korl_WorkspaceWindow::Korl_WorkspaceWindow(korl::Project& project, QWidget* pare
     setUniformRowHeights(true);
     setExpandsOnDoubleClick(true);
     listener_ = project_.AddListener([this](korl::ProjectEvent e) { OnProjectEvent(e); });
-    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* node, int) { OpenNode(node); });
+    connect(this, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* node, int) { OpenNode(node); });
     connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* node) {
         if (node == sources_ || node == headers_) SetImage(node, kImageFolderOpen);
     });
@@ -182,19 +185,19 @@ QTreeWidgetItem* Korl_WorkspaceWindow::NodeFor(ItemTag tag) const {
 
 void Korl_WorkspaceWindow::OnProjectEvent(korl::ProjectEvent e) {
     switch (e) {
-    case korl::ProjectEvent::Opened:
-        BuildRootAndFolders();
-        RebuildFileNodes();
-        break;
-    case korl::ProjectEvent::Closed:
-        clear();
-        root_ = sources_ = headers_ = nullptr;
-        break;
-    case korl::ProjectEvent::FilesChanged:
-        if (!removing_) RebuildFileNodes();
-        break;
-    default:
-        break;
+        case korl::ProjectEvent::Opened:
+            BuildRootAndFolders();
+            RebuildFileNodes();
+            break;
+        case korl::ProjectEvent::Closed:
+            clear();
+            root_ = sources_ = headers_ = nullptr;
+            break;
+        case korl::ProjectEvent::FilesChanged:
+            if (!removing_) RebuildFileNodes();
+            break;
+        default:
+            break;
     }
 }
 
@@ -277,21 +280,21 @@ QMenu* Korl_WorkspaceWindow::ContextMenuFor(QTreeWidgetItem* node) {
 
 void Korl_WorkspaceWindow::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (TagOf(currentItem())) {
-            OpenNode(currentItem());
-            return;
-        }
-        break;
-    case Qt::Key_Delete:
-        if (TagOf(currentItem())) {
-            RemoveNode(currentItem());
-            return;
-        }
-        break;
-    default:
-        break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (TagOf(currentItem())) {
+                OpenNode(currentItem());
+                return;
+            }
+            break;
+        case Qt::Key_Delete:
+            if (TagOf(currentItem())) {
+                RemoveNode(currentItem());
+                return;
+            }
+            break;
+        default:
+            break;
     }
     QTreeWidget::keyPressEvent(e);
 }
@@ -313,9 +316,12 @@ ClosePrompt MakeClosePrompt(QWidget* parent) {
                            ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
                            : QMessageBox::Yes | QMessageBox::No;
         switch (ShowMessage(parent, Q(text), b, QMessageBox::Question)) {
-        case QMessageBox::Yes: return PromptAnswer::Yes;
-        case QMessageBox::No: return PromptAnswer::No;
-        default: return buttons == PromptButtons::YesNoCancel ? PromptAnswer::Cancel : PromptAnswer::No;
+            case QMessageBox::Yes:
+                return PromptAnswer::Yes;
+            case QMessageBox::No:
+                return PromptAnswer::No;
+            default:
+                return buttons == PromptButtons::YesNoCancel ? PromptAnswer::Cancel : PromptAnswer::No;
         }
     };
 }

@@ -40,11 +40,12 @@ QString ToolTip(const BrowserNode& node) {
     return kind + QStringLiteral(" \u2014 ") + where;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------
 
-Korl_BrowserTreeWindow::Korl_BrowserTreeWindow(BrowserTree tree, QWidget* parent) : QTreeWidget(parent), tree_(tree) {
+Korl_BrowserTreeWindow::Korl_BrowserTreeWindow(BrowserTree tree, QWidget* parent)
+    : QTreeWidget(parent), tree_(tree) {
     setHeaderHidden(true);
     setColumnCount(1);
     setRootIsDecorated(true);
@@ -54,8 +55,10 @@ Korl_BrowserTreeWindow::Korl_BrowserTreeWindow(BrowserTree tree, QWidget* parent
     setSelectionMode(QAbstractItemView::SingleSelection);
     // Selection stays visible while another window has the focus.
     QPalette pal = palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight).lighter(130));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+    pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                 pal.color(QPalette::Active, QPalette::Highlight).lighter(130));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(pal);
     // Labels can be edited (F2) for notes while browsing; the model never changes.
     setEditTriggers(QAbstractItemView::EditKeyPressed);
@@ -160,8 +163,8 @@ void Korl_BrowserTreeWindow::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 void Korl_BrowserTreeWindow::keyPressEvent(QKeyEvent* e) {
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && state() != QAbstractItemView::EditingState &&
-        currentItem()) {
+    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        state() != QAbstractItemView::EditingState && currentItem()) {
         Goto(kGotoDeclaration);
         e->accept();
         return;
@@ -171,7 +174,8 @@ void Korl_BrowserTreeWindow::keyPressEvent(QKeyEvent* e) {
 
 // ---------------------------------------------------------------------------
 
-Korl_DBrowserWindow::Korl_DBrowserWindow(QWidget* parent) : Korl_BrowserTreeWindow(BrowserTree::Design, parent) {
+Korl_DBrowserWindow::Korl_DBrowserWindow(QWidget* parent)
+    : Korl_BrowserTreeWindow(BrowserTree::Design, parent) {
     setObjectName(QStringLiteral("DesignBrowserWindow"));
 }
 
@@ -202,8 +206,8 @@ Korl_Browsers::Korl_Browsers(Korl_MainFrame& frame)
     frame.SetPaneWidget(Korl_MainFrame::DesignBrowserPane, design_);
     frame.SetPaneWidget(Korl_MainFrame::SourceBrowserPane, source_);
     // The same open-at-line path the Compile pane's jumps take.
-    for (Korl_BrowserTreeWindow* tree : {static_cast<Korl_BrowserTreeWindow*>(design_),
-                                         static_cast<Korl_BrowserTreeWindow*>(source_)})
+    for (Korl_BrowserTreeWindow* tree :
+         {static_cast<Korl_BrowserTreeWindow*>(design_), static_cast<Korl_BrowserTreeWindow*>(source_)})
         connect(tree, &Korl_BrowserTreeWindow::gotoRequested, &frame,
                 [&frame](const QString& path, const QString& title, int line0) {
                     frame.OpenDocument(path, title, line0);
@@ -220,7 +224,8 @@ bool Korl_Browsers::Elaborate() {
     const std::string dir = project.Directory();
     std::vector<ElabSource> sources;
     sources.reserve(project.Sources().size());
-    for (const korl::ProjectItem& item : project.Sources()) sources.push_back({item.directory, item.name, item.includes});
+    for (const korl::ProjectItem& item : project.Sources())
+        sources.push_back({item.directory, item.name, item.includes});
 
     const ElaborationResult result = runElaboration(*model_, elaborationFileList(sources, dir), dir);
     if (!result.completed) {
@@ -229,7 +234,8 @@ bool Korl_Browsers::Elaborate() {
             dock->show();
             dock->raise();
         }
-        frame_.statusBar()->showMessage(QStringLiteral("Elaboration stopped: cannot open %1").arg(Q(result.failedFile)));
+        frame_.statusBar()->showMessage(
+            QStringLiteral("Elaboration stopped: cannot open %1").arg(Q(result.failedFile)));
         emit elaborated(false);
         return false;
     }

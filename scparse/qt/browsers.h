@@ -18,7 +18,7 @@ class DesignModel;
 namespace scparse {
 struct BrowserNode;
 enum class BrowserTree;
-}  // namespace scparse
+} // namespace scparse
 
 class Korl_MainFrame;
 class QMenu;

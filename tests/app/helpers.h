@@ -15,12 +15,11 @@
 
 // QTRY_* report to QTest only; under GoogleTest a timed-out QTRY returns from
 // the test silently. This wait reports the failure to GoogleTest instead.
-#define KORL_WAIT_EQ(actual, expected, timeoutMs)                         \
-    do {                                                                  \
-        QDeadlineTimer korlWaitDeadline_(timeoutMs);                      \
-        while (!((actual) == (expected)) && !korlWaitDeadline_.hasExpired()) \
-            QTest::qWait(10);                                             \
-        EXPECT_EQ((actual), (expected));                                  \
+#define KORL_WAIT_EQ(actual, expected, timeoutMs)                                              \
+    do {                                                                                       \
+        QDeadlineTimer korlWaitDeadline_(timeoutMs);                                           \
+        while (!((actual) == (expected)) && !korlWaitDeadline_.hasExpired()) QTest::qWait(10); \
+        EXPECT_EQ((actual), (expected));                                                       \
     } while (0)
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
@@ -31,7 +30,7 @@ namespace korltest {
 struct Prompts {
     QStringList texts;
     QMessageBox::StandardButton answer = QMessageBox::No;
-    QList<korl::FileDialogResult> dialogAnswers;  // taken in order
+    QList<korl::FileDialogResult> dialogAnswers; // taken in order
     QList<korl::FileDialogRequest> dialogs;
 
     Prompts() {
@@ -59,7 +58,9 @@ struct Prompts {
         korl::SetFileDialogHook({});
         Korl_ResetEditorPrompts();
     }
-    void Choose(const QStringList& files, int filter = 0) { dialogAnswers << korl::FileDialogResult{true, files, filter}; }
+    void Choose(const QStringList& files, int filter = 0) {
+        dialogAnswers << korl::FileDialogResult{true, files, filter};
+    }
 };
 
 inline Korl_MainFrame::Options NoState() { return {false, false}; }

@@ -72,7 +72,8 @@ TEST(Build, StopBuildCountsAnErrorAndRestoresTheCommands) {
     ASSERT_TRUE(WaitForBuildEnd(f, ended));
     EXPECT_TRUE(f.LastBuild().stopped);
     EXPECT_GE(f.LastBuild().errors, 1u);
-    EXPECT_TRUE(f.CompileWindow()->AllText().contains(QString("counter - %1 error(s)").arg(f.LastBuild().errors)));
+    EXPECT_TRUE(
+        f.CompileWindow()->AllText().contains(QString("counter - %1 error(s)").arg(f.LastBuild().errors)));
     EXPECT_FALSE(QFile::exists(dir.filePath("makefile")));
     EXPECT_TRUE(f.IsCommandEnabled(ID_BUILD_BUILD));
     EXPECT_FALSE(f.IsCommandEnabled(ID_BUILD_STOP));
@@ -93,7 +94,8 @@ TEST(Build, CompileNeedsAProjectSourceInTheActiveEditor) {
     // A source of the project starts the single-file build; stopping it
     // names the object in the summary.
     const auto& src = f.Project().Sources().front();
-    ASSERT_NE(f.OpenDocument(QString::fromStdString(src.FullPath()), QString::fromStdString(src.name)), nullptr);
+    ASSERT_NE(f.OpenDocument(QString::fromStdString(src.FullPath()), QString::fromStdString(src.name)),
+              nullptr);
     KORL_WAIT_EQ(f.ActiveChildKind(), Korl_MainFrame::ChildKind::Editor, 2000);
     QSignalSpy ended(&f, &Korl_MainFrame::buildEnded);
     f.OnCommand(ID_BUILD_COMPILE);
@@ -115,7 +117,8 @@ TEST(Build, ErrorLineJumpsToItsSource) {
     f.LoadProject(k1);
     const auto& src = f.Project().Sources().front();
     const QString name = QString::fromStdString(src.name);
-    f.CompileWindow()->Append("Compiling...\r\n" + name + "\r\n" + name + ":3:5: warning: unused variable x\r\n");
+    f.CompileWindow()->Append("Compiling...\r\n" + name + "\r\n" + name +
+                              ":3:5: warning: unused variable x\r\n");
     // The caret on the warning line, then Enter as the user would press it.
     f.CompileWindow()->setCursorPosition(2, 0);
     QTest::keyClick(f.CompileWindow(), Qt::Key_Return);

@@ -84,13 +84,47 @@ TEST(Frame, AcceleratorsAndToolbarOrder) {
 
     QList<int> ids;
     for (QAction* a : f.ToolBar()->actions()) ids << (a->isSeparator() ? 0 : a->data().toInt());
-    const QList<int> expected = {
-        ID_PROJECT_NEW, ID_PROJECT_OPEN, ID_PROJECT_ADD_NEW, ID_PROJECT_ADD_EXISTING, 0, ID_FILE_NEW, ID_FILE_OPEN,
-        ID_FILE_SAVE, ID_FILE_SAVE_ALL, 0, ID_FILE_PRINT, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR, 0,
-        ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_BUILD_COMPILE, ID_BUILD_BUILD, ID_BUILD_STOP, ID_ELABORATE, 0,
-        ID_DEBUG_START, ID_DEBUG_STOP, ID_DEBUG_TOGGLE_BREAKPOINT, ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER,
-        ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, 0, ID_WAVE_ZOOM_IN, ID_WAVE_ZOOM_OUT, ID_WAVE_ZOOM_FULL,
-        ID_WAVE_ZOOM_AREA, ID_WAVE_ADD_CURSOR, ID_WAVE_REMOVE_CURSOR, 0, ID_APP_ABOUT};
+    const QList<int> expected = {ID_PROJECT_NEW,
+                                 ID_PROJECT_OPEN,
+                                 ID_PROJECT_ADD_NEW,
+                                 ID_PROJECT_ADD_EXISTING,
+                                 0,
+                                 ID_FILE_NEW,
+                                 ID_FILE_OPEN,
+                                 ID_FILE_SAVE,
+                                 ID_FILE_SAVE_ALL,
+                                 0,
+                                 ID_FILE_PRINT,
+                                 0,
+                                 ID_EDIT_CUT,
+                                 ID_EDIT_COPY,
+                                 ID_EDIT_PASTE,
+                                 ID_EDIT_CLEAR,
+                                 0,
+                                 ID_EDIT_UNDO,
+                                 ID_EDIT_REDO,
+                                 0,
+                                 ID_BUILD_COMPILE,
+                                 ID_BUILD_BUILD,
+                                 ID_BUILD_STOP,
+                                 ID_ELABORATE,
+                                 0,
+                                 ID_DEBUG_START,
+                                 ID_DEBUG_STOP,
+                                 ID_DEBUG_TOGGLE_BREAKPOINT,
+                                 ID_DEBUG_STEP_INTO,
+                                 ID_DEBUG_STEP_OVER,
+                                 ID_DEBUG_STEP_OUT,
+                                 ID_DEBUG_RUN_TO_CURSOR,
+                                 0,
+                                 ID_WAVE_ZOOM_IN,
+                                 ID_WAVE_ZOOM_OUT,
+                                 ID_WAVE_ZOOM_FULL,
+                                 ID_WAVE_ZOOM_AREA,
+                                 ID_WAVE_ADD_CURSOR,
+                                 ID_WAVE_REMOVE_CURSOR,
+                                 0,
+                                 ID_APP_ABOUT};
     EXPECT_EQ(ids, expected);
     for (QAction* a : f.ToolBar()->actions())
         if (!a->isSeparator()) {
@@ -103,8 +137,9 @@ TEST(Frame, ProjectCommandsFollowTheProject) {
     QTemporaryDir dir;
     const QString k1 = korltest::CopyExample(dir);
     Korl_MainFrame f(NoState());
-    for (int id : {ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_ELABORATE, ID_DEBUG_START, ID_DEBUG_STOP,
-                   ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, ID_BUILD_STOP})
+    for (int id :
+         {ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_ELABORATE, ID_DEBUG_START, ID_DEBUG_STOP,
+          ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, ID_BUILD_STOP})
         EXPECT_FALSE(f.IsCommandEnabled(id)) << id;
     EXPECT_TRUE(f.IsCommandEnabled(ID_BUILD_COMPILE));
     EXPECT_TRUE(f.IsCommandEnabled(ID_PROJECT_NEW));
@@ -158,7 +193,7 @@ TEST(Frame, EditCommandsGoToTheActiveEditorOnly) {
     EXPECT_TRUE(f.IsCommandEnabled(ID_WAVE_ZOOM_IN));
     f.OnCommand(ID_WAVE_ZOOM_IN);
     EXPECT_EQ(wave->received, QList<int>{ID_WAVE_ZOOM_IN});
-    f.OnCommand(ID_EDIT_SELECT_ALL);  // greyed there: never reaches anyone
+    f.OnCommand(ID_EDIT_SELECT_ALL); // greyed there: never reaches anyone
     EXPECT_EQ(wave->received, QList<int>{ID_WAVE_ZOOM_IN});
     EXPECT_EQ(ed->View()->Control()->text(), "int a;\n");
 
@@ -203,7 +238,8 @@ TEST(Frame, DroppedFilesOpenByExtension) {
 
     drop({dir.filePath("trace.vcd")});
     EXPECT_EQ(f.EditorChildren().size(), 1);
-    EXPECT_TRUE(f.statusBar()->currentMessage().contains("trace.vcd")) << f.statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(f.statusBar()->currentMessage().contains("trace.vcd"))
+        << f.statusBar()->currentMessage().toStdString();
 
     // A modified project is asked about before another one loads.
     f.Project().SetExtraIncludes("inc");
@@ -228,7 +264,7 @@ TEST(Frame, TreeOpensAndRemovesDocuments) {
     tree->OpenNode(node);
     ASSERT_EQ(f.EditorChildren().size(), 1);
     EXPECT_EQ(f.EditorChildren().first()->View()->ShortName(), name);
-    tree->OpenNode(node);  // found again, not opened twice
+    tree->OpenNode(node); // found again, not opened twice
     EXPECT_EQ(f.EditorChildren().size(), 1);
 
     // Removing the item closes its editor; the file stays.

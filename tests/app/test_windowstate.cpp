@@ -48,7 +48,7 @@ TEST(WindowState, RoundTripScalesToTheNewScreen) {
     {
         Korl_MainFrame f(korltest::NoState());
         f.setGeometry(800, 100, 1000, 600);
-        f.OnCommand(ID_VIEW_STATUS_BAR);  // hidden
+        f.OnCommand(ID_VIEW_STATUS_BAR); // hidden
         f.removeDockWidget(f.PaneDock(Korl_MainFrame::StackPane));
         f.addDockWidget(Qt::RightDockWidgetArea, f.PaneDock(Korl_MainFrame::StackPane));
         f.PaneDock(Korl_MainFrame::StackPane)->show();

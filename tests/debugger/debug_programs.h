@@ -14,15 +14,11 @@
 
 namespace korl_test {
 
-inline std::string ProgramSourceDir()
-{
-    return std::string(KORL_SOURCE_DIR) + "/tests/debugger/data/src";
-}
+inline std::string ProgramSourceDir() { return std::string(KORL_SOURCE_DIR) + "/tests/debugger/data/src"; }
 
 // Directory holding watch_types, console, typed, crash, spin and "dir with blank/blank",
 // with their sources; empty when they could not be built (message in `error`).
-inline const std::string& ProgramDir(std::string* error = nullptr)
-{
+inline const std::string& ProgramDir(std::string* error = nullptr) {
     static std::string dir;
     static std::string failure;
     static bool done = false;
@@ -32,8 +28,7 @@ inline const std::string& ProgramDir(std::string* error = nullptr)
         std::string target = std::string(KORL_BINARY_DIR) + "/tests/debugger/programs";
         fs::create_directories(target);
         int lock = ::open((target + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
-        if (lock >= 0)
-            ::flock(lock, LOCK_EX);
+        if (lock >= 0) ::flock(lock, LOCK_EX);
         fs::path stamp = fs::path(target) / "built";
         bool fresh = fs::exists(stamp);
         for (auto& e : fs::recursive_directory_iterator(ProgramSourceDir()))
@@ -41,37 +36,34 @@ inline const std::string& ProgramDir(std::string* error = nullptr)
                 fresh = false;
         if (!fresh) {
             fs::remove(stamp);
-            fs::copy(ProgramSourceDir(), target, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            fs::copy(ProgramSourceDir(), target,
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
             std::string cd = "cd '" + target + "' && ";
             std::string flags = "g++ -g -femit-class-debug-always -O0 -w ";
             std::string sc = " $(pkg-config --cflags --libs systemc 2>/dev/null || echo -lsystemc)";
             std::string cmd = cd + flags + "-o watch_types watch_types.cpp" + sc + " && " + flags +
                               "-o console console.cpp && " + flags + "-o crash crash.cpp && " + flags +
-                              "-o spin spin.cpp && " + flags + "-o typed typed.cpp && " + flags + "-o 'dir with blank/blank' 'dir with blank/blank.cpp'";
+                              "-o spin spin.cpp && " + flags + "-o typed typed.cpp && " + flags +
+                              "-o 'dir with blank/blank' 'dir with blank/blank.cpp'";
             if (std::system(cmd.c_str()) == 0)
                 std::ofstream(stamp) << "ok\n";
             else
                 failure = "cannot build the test programs: " + cmd;
         }
-        if (fs::exists(stamp))
-            dir = target;
-        if (lock >= 0)
-            ::close(lock);
+        if (fs::exists(stamp)) dir = target;
+        if (lock >= 0) ::close(lock);
     }
-    if (error)
-        *error = failure;
+    if (error) *error = failure;
     return dir;
 }
 
 // 1-based line of the first line of `file` holding `marker`; 0 when none.
-inline int LineOf(const std::string& file, const std::string& marker)
-{
+inline int LineOf(const std::string& file, const std::string& marker) {
     std::ifstream in(file);
     int n = 0;
     for (std::string l; std::getline(in, l);)
-        if (++n, l.find(marker) != std::string::npos)
-            return n;
+        if (++n, l.find(marker) != std::string::npos) return n;
     return 0;
 }
 
-}  // namespace korl_test
+} // namespace korl_test

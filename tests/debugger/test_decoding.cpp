@@ -13,8 +13,7 @@
 
 using namespace korl;
 
-TEST(GdbCommandTest, FormatsCommandsLocationsAndExpressions)
-{
+TEST(GdbCommandTest, FormatsCommandsLocationsAndExpressions) {
     EXPECT_EQ(FormatGdbCommand(CMD_RUN), "-exec-run\r\n");
     EXPECT_EQ(FormatGdbCommand(CMD_BREAK_DELETE, "3"), "-break-delete 3\r\n");
     EXPECT_EQ(FormatGdbCommand(CMD_EVALUATE, "a\nb"), "-data-evaluate-expression a b\r\n");
@@ -32,15 +31,14 @@ TEST(GdbCommandTest, FormatsCommandsLocationsAndExpressions)
     EXPECT_LE(FormatGdbCommand(CMD_EVALUATE, std::string(1 << 20, 'a')).size(), kMaxCommandArgument + 40);
 }
 
-TEST(LineBuilderTest, DropsCarriageReturnsExpandsTabsAndBoundsLines)
-{
+TEST(LineBuilderTest, DropsCarriageReturnsExpandsTabsAndBoundsLines) {
     std::vector<std::string> lines;
     LineBuilder builder;
     auto keep = [&](std::string_view l) { lines.emplace_back(l); };
     builder.Feed("abc\tX\r\n\tY\nhalf", keep);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "abc     X\r\n");  // tab at column 3: five blanks
-    EXPECT_EQ(lines[1], "        Y\r\n");  // tab at column 0: eight blanks
+    EXPECT_EQ(lines[0], "abc     X\r\n"); // tab at column 3: five blanks
+    EXPECT_EQ(lines[1], "        Y\r\n"); // tab at column 0: eight blanks
     EXPECT_EQ(builder.Pending(), "half");
     builder.Feed("12345678\tZ\n", keep);
     EXPECT_EQ(lines[2], "half12345678    Z\r\n");
@@ -60,44 +58,47 @@ TEST(LineBuilderTest, DropsCarriageReturnsExpandsTabsAndBoundsLines)
     EXPECT_EQ(console.Feed("\tA\r\nB\tC"), "  A\r\nB       C");
 }
 
-TEST(StopRecordTest, ParsesFieldsAndMapsLibraryPaths)
-{
+TEST(StopRecordTest, ParsesFieldsAndMapsLibraryPaths) {
     std::string dir = std::filesystem::temp_directory_path().string();
     StopRecord stop;
     int number = 7;
-    ParseStopRecord("*stopped,reason=\"breakpoint-hit\",bkptno=\"4\",frame={func=\"f\",file=\"x.cpp\",line=\"53\"}",
-                    "/opt/korl", dir, stop, number);
+    ParseStopRecord(
+        "*stopped,reason=\"breakpoint-hit\",bkptno=\"4\",frame={func=\"f\",file=\"x.cpp\",line=\"53\"}",
+        "/opt/korl", dir, stop, number);
     EXPECT_EQ(stop.reason, "breakpoint-hit");
     EXPECT_EQ(number, 4);
     EXPECT_EQ(stop.file, std::filesystem::path(dir).lexically_normal().string() + "/x.cpp");
     EXPECT_EQ(stop.line, 53);
 
-    ParseStopRecord("*stopped,reason=\"signal-received\",signal-name=\"SIGSEGV\",signal-meaning=\"Segmentation fault\"",
-                    "/opt/korl", dir, stop, number);
-    EXPECT_EQ(number, 4);  // kept without bkptno
+    ParseStopRecord(
+        "*stopped,reason=\"signal-received\",signal-name=\"SIGSEGV\",signal-meaning=\"Segmentation fault\"",
+        "/opt/korl", dir, stop, number);
+    EXPECT_EQ(number, 4); // kept without bkptno
     EXPECT_EQ(stop.signalMeaning, "Segmentation fault");
     EXPECT_EQ(stop.file, "");
     EXPECT_EQ(stop.line, -1);
 
     // a file in a directory that does not exist gives no stop file
-    ParseStopRecord("*stopped,reason=\"end-stepping-range\",file=\"../sysdeps/nope/x.h\",line=\"3\"", "/opt", "/nonexistent",
-                    stop, number);
+    ParseStopRecord("*stopped,reason=\"end-stepping-range\",file=\"../sysdeps/nope/x.h\",line=\"3\"", "/opt",
+                    "/nonexistent", stop, number);
     EXPECT_EQ(stop.file, "");
 
     EXPECT_EQ(MapLibraryPath("../../../../src/sysc/kernel/sc_simcontext.cpp", "/opt/korl"),
               "/opt/korl/libraries/systemc-2.1.v1/src/sysc/kernel/sc_simcontext.cpp");
-    EXPECT_EQ(MapLibraryPath("../../../src/scv/scv_random.cpp", "/r"), "/r/libraries/scv-1.0p2-sysc2.2/src/scv/scv_random.cpp");
-    EXPECT_EQ(MapLibraryPath("scv_constraint.cpp", "/r"), "/r/libraries/scv-1.0p2-sysc2.2/src/scv/scv_constraint.cpp");
+    EXPECT_EQ(MapLibraryPath("../../../src/scv/scv_random.cpp", "/r"),
+              "/r/libraries/scv-1.0p2-sysc2.2/src/scv/scv_random.cpp");
+    EXPECT_EQ(MapLibraryPath("scv_constraint.cpp", "/r"),
+              "/r/libraries/scv-1.0p2-sysc2.2/src/scv/scv_constraint.cpp");
     EXPECT_EQ(MapLibraryPath("C:/x/mingw/include/c++/vector", "/r"), "/r/mingw/include/c++/vector");
-    EXPECT_EQ(MapLibraryPath("/usr/include/sysc/kernel/sc_simcontext.h", "/r"), "/usr/include/sysc/kernel/sc_simcontext.h");
+    EXPECT_EQ(MapLibraryPath("/usr/include/sysc/kernel/sc_simcontext.h", "/r"),
+              "/usr/include/sysc/kernel/sc_simcontext.h");
 
     // an over-long field is cut, not overflowing
     ParseStopRecord("*stopped,reason=\"" + std::string(100000, 'r') + "\"", "/r", dir, stop, number);
     EXPECT_EQ(stop.reason.size(), kMaxStopField);
 }
 
-TEST(StopRecordTest, ListsFramesAndFindsTheirSource)
-{
+TEST(StopRecordTest, ListsFramesAndFindsTheirSource) {
     std::string dir = std::filesystem::temp_directory_path().lexically_normal().string();
     std::string reply =
         "^done,stack=[frame={level=\"0\",func=\"scale\",file=\"w.cpp\",fullname=\"/x/w.cpp\",line=\"47\"},"
@@ -120,8 +121,7 @@ TEST(StopRecordTest, ListsFramesAndFindsTheirSource)
     EXPECT_EQ(bare->file, dir + "/main.cpp");
 }
 
-TEST(ValueDecoderTest, FormatsBitsAndLogic)
-{
+TEST(ValueDecoderTest, FormatsBitsAndLogic) {
     EXPECT_EQ(FormatBits(5, 8), "00000101");
     EXPECT_EQ(FormatBits(5, 3), "101");
     EXPECT_EQ(FormatBits(0, 4), "0000");
@@ -136,8 +136,7 @@ TEST(ValueDecoderTest, FormatsBitsAndLogic)
     EXPECT_EQ(BigDigitsToDecimal({7}, true), "-7");
 }
 
-TEST(ValueDecoderTest, ParsesWordListsAndReplies)
-{
+TEST(ValueDecoderTest, ParsesWordListsAndReplies) {
     EXPECT_EQ(ParseWordList("165", 1), (std::vector<std::uint32_t>{165}));
     EXPECT_EQ(ParseWordList("{4294967295, 2}", 2), (std::vector<std::uint32_t>{4294967295u, 2}));
     EXPECT_EQ(ParseWordList("{0 <repeats 3 times>, 5}", 4), (std::vector<std::uint32_t>{0, 0, 0, 5}));
@@ -150,7 +149,8 @@ TEST(ValueDecoderTest, ParsesWordListsAndReplies)
     EXPECT_EQ(ReplyValue("^done,value=\"a\\\\\"\r\n"), "a\\\\");
     std::string big(100 * 1024, 'v');
     EXPECT_EQ(ReplyValue("^done,value=\"" + big + "\"\r\n"), big);
-    EXPECT_EQ(ReplyValue("^done,value=\"" + std::string(kMaxValueText + 10, 'v') + "\"").size(), kMaxValueText);
+    EXPECT_EQ(ReplyValue("^done,value=\"" + std::string(kMaxValueText + 10, 'v') + "\"").size(),
+              kMaxValueText);
 }
 
 namespace {
@@ -159,20 +159,17 @@ namespace {
 struct TableEval {
     std::map<std::string, std::string> values;
     std::vector<std::string> asked;
-    EvalResult operator()(const std::string& e)
-    {
+    EvalResult operator()(const std::string& e) {
         asked.push_back(e);
         auto it = values.find(e);
-        if (it == values.end())
-            return {false, std::string(kNoSymbol)};
+        if (it == values.end()) return {false, std::string(kNoSymbol)};
         return {true, it->second};
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST(ValueDecoderTest, DecodesEveryMarkerAndFallsBackOnMissingFields)
-{
+TEST(ValueDecoderTest, DecodesEveryMarkerAndFallsBackOnMissingFields) {
     TableEval t;
     auto eval = [&](const std::string& e) { return t(e); };
     t.values["u"] = "{<sc_uint_base> = {m_val = 5, m_len = 8}, <No data fields>}";
@@ -211,8 +208,7 @@ TEST(ValueDecoderTest, DecodesEveryMarkerAndFallsBackOnMissingFields)
     EXPECT_EQ(EvaluateWatch("long", eval), t.values["long"]);
 }
 
-TEST(ValueDecoderTest, RewritesPortsAndSignalsAndKeepsFirstValueWhenTheRewriteFails)
-{
+TEST(ValueDecoderTest, RewritesPortsAndSignalsAndKeepsFirstValueWhenTheRewriteFails) {
     TableEval t;
     auto eval = [&](const std::string& e) { return t(e); };
     t.values["p"] = "{<sc_core::sc_port<sc_core::sc_signal_in_if<bool>, 1>> = {}}";
@@ -232,29 +228,28 @@ TEST(ValueDecoderTest, RewritesPortsAndSignalsAndKeepsFirstValueWhenTheRewriteFa
 #include "debugger/breakpoint_table.h"
 #include "debugger/sim_context.h"
 
-TEST(SimContextTest, FormatsTimeDeltaAndProcess)
-{
+TEST(SimContextTest, FormatsTimeDeltaAndProcess) {
     EXPECT_EQ(FormatSimTime(0), "0 s");
     EXPECT_EQ(FormatSimTime(10'000'000), "10 ns");
     EXPECT_EQ(FormatSimTime(1'500'000), "1500 ps");
     EXPECT_EQ(FormatSimTime(7), "7 fs");
     EXPECT_EQ(FormatSimTime(2'000'000'000'000'000ull), "2 s");
     EXPECT_EQ(FormatSimTime(2'000'000'000'000'000'000ull), "2000 s");
-    EXPECT_EQ(SimContextText({"10000", "1000", "3", "0x5555 \\\"prod.tick\\\""}), "10 ns, delta 3, prod.tick");
+    EXPECT_EQ(SimContextText({"10000", "1000", "3", "0x5555 \\\"prod.tick\\\""}),
+              "10 ns, delta 3, prod.tick");
     EXPECT_EQ(SimContextText({"5", "1000", "0", std::nullopt}), "5 ps, delta 0");
     EXPECT_EQ(SimContextText({std::nullopt, std::nullopt, std::nullopt, std::nullopt}), "");
     // a product beyond 64 bits is shown without overflowing
     EXPECT_EQ(FormatSimContext(UINT64_MAX, 1000, 1, ""), std::to_string(UINT64_MAX) + " x 1000 fs, delta 1");
 }
 
-TEST(BreakpointTableTest, TogglesWithoutSession)
-{
+TEST(BreakpointTableTest, TogglesWithoutSession) {
     BreakpointTable table;
     table.AddBreakpoint("/p/a.cpp", 3);
     table.AddBreakpoint("/p/b.cpp", 3);
     table.AddBreakpoint("/p/a.cpp", 9);
     EXPECT_EQ(table.LinesOf("/p/a.cpp"), (std::vector<int>{3, 9}));
-    table.AddBreakpoint("/p/a.cpp", 3);  // the same pair toggles off
+    table.AddBreakpoint("/p/a.cpp", 3); // the same pair toggles off
     table.RemoveBreakpoint("/p/x.cpp", 1);
     auto records = table.Records();
     ASSERT_EQ(records.size(), 2u);
@@ -265,8 +260,7 @@ TEST(BreakpointTableTest, TogglesWithoutSession)
 
 #include "debugger/watch_list.h"
 
-TEST(WatchListTest, LabelEditsAddDeleteAndEvaluateRows)
-{
+TEST(WatchListTest, LabelEditsAddDeleteAndEvaluateRows) {
     WatchList list;
     ASSERT_EQ(list.Rows().size(), 1u);
     EXPECT_EQ(list.EndEdit(0, "u8"), WatchList::EditOutcome::EvaluateRow);

@@ -21,29 +21,27 @@ namespace {
 // A session with everything its callbacks report.
 struct Harness {
     std::string console;
-    std::vector<std::pair<std::string, int>> positions;  // file, 0-based line
+    std::vector<std::pair<std::string, int>> positions; // file, 0-based line
     std::vector<std::string> boxes;
     int stops = 0;
     int endedCount = 0;
     int exitFlag = -1;
     std::function<void()> onStopped;
-    Korl_GdbSession session{GdbSessionCallbacks{
-        [this](std::string_view t) { console += t; },
-        [this](const std::string& f, int l) { positions.emplace_back(f, l); },
-        [this] {
-            ++stops;
-            if (onStopped)
-                onStopped();
-        },
-        [this](const std::string& t) { boxes.push_back(t); },
-        [this](int flag) {
-            ++endedCount;
-            exitFlag = flag;
-        }}};
+    Korl_GdbSession session{
+        GdbSessionCallbacks{[this](std::string_view t) { console += t; },
+                            [this](const std::string& f, int l) { positions.emplace_back(f, l); },
+                            [this] {
+                                ++stops;
+                                if (onStopped) onStopped();
+                            },
+                            [this](const std::string& t) { boxes.push_back(t); },
+                            [this](int flag) {
+                                ++endedCount;
+                                exitFlag = flag;
+                            }}};
     std::string dir;
 
-    bool Start(const std::string& executable, const std::string& in = {})
-    {
+    bool Start(const std::string& executable, const std::string& in = {}) {
         GdbStartOptions o;
         o.executable = executable;
         o.projectDir = dir = in.empty() ? korl_test::ProgramDir() : in;
@@ -55,24 +53,19 @@ struct Harness {
     }
 
     // Drives the session until `done` holds; false after 20 s.
-    bool Until(const std::function<bool()>& done, int ms = 20000)
-    {
+    bool Until(const std::function<bool()>& done, int ms = 20000) {
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            if (!PollSession(session, 50) && !done())
-                return done();
+            if (std::chrono::steady_clock::now() > end) return false;
+            if (!PollSession(session, 50) && !done()) return done();
         }
         return true;
     }
-    bool NextStop()
-    {
+    bool NextStop() {
         int before = stops;
         return Until([&] { return stops > before || session.Ended(); }) && stops > before;
     }
-    std::string Watch(const std::string& expression)
-    {
+    std::string Watch(const std::string& expression) {
         std::string value;
         bool got = false;
         session.EvaluateWatch(expression, [&](const std::string& v) { value = v, got = true; });
@@ -82,20 +75,18 @@ struct Harness {
     int Line() const { return positions.empty() ? -100 : positions.back().second + 1; }
 };
 
-bool Gone(pid_t pid)
-{
-    if (pid <= 0 || ::kill(pid, 0) != 0)
-        return true;
+bool Gone(pid_t pid) {
+    if (pid <= 0 || ::kill(pid, 0) != 0) return true;
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), {});
     std::size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z';  // a zombie no one reaped yet
+    return close != std::string::npos && close + 2 < text.size() &&
+           text[close + 2] == 'Z'; // a zombie no one reaped yet
 }
 
 class GdbSessionTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string error;
         dir_ = korl_test::ProgramDir(&error);
         ASSERT_FALSE(dir_.empty()) << error;
@@ -104,10 +95,9 @@ protected:
     std::string dir_, source_;
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
-{
+TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind) {
     Harness h;
     ASSERT_TRUE(h.Start("watch_types"));
     int lMain = LineOf(source_, "int scaled = scale"), lTick = LineOf(source_, "count_out.write(count)"),
@@ -120,22 +110,21 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     });
     table.SetSession(&h.session);
     int lFirst = LineOf(source_, "int plain_int = -42");
-    for (int l : {lMain, lTick, lRun, lFirst - 3})
-        table.AddBreakpoint(source_, l);
+    for (int l : {lMain, lTick, lRun, lFirst - 3}) table.AddBreakpoint(source_, l);
     table.AddBreakpoint("nosuch.cpp", 3);
     h.session.Run();
     ASSERT_TRUE(h.NextStop()) << h.console;
     EXPECT_EQ(h.positions.back(), std::make_pair(source_, lFirst - 1));
     std::vector<int> numbers;
-    for (auto& r : table.Records())
-        numbers.push_back(r.number);
+    for (auto& r : table.Records()) numbers.push_back(r.number);
     EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 0}));
-    EXPECT_EQ(moves, (std::vector<std::string>{source_ + ":" + std::to_string(lFirst - 3) + "->" + std::to_string(lFirst)}));
+    EXPECT_EQ(moves, (std::vector<std::string>{source_ + ":" + std::to_string(lFirst - 3) + "->" +
+                                               std::to_string(lFirst)}));
     EXPECT_TRUE(table.Has(source_, lFirst));
     std::string context = "unread";
     ReadSimContext(h.session, [&](const std::string& t) { context = t; });
     ASSERT_TRUE(h.Until([&] { return context != "unread"; }));
-    EXPECT_EQ(context, "0 s, delta 0");  // before sc_start: no process runs
+    EXPECT_EQ(context, "0 s, delta 0"); // before sc_start: no process runs
 
     // toggling the moved breakpoint off deletes it in gdb
     table.AddBreakpoint(source_, lFirst);
@@ -145,15 +134,29 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     EXPECT_EQ(h.positions.back(), std::make_pair(source_, lMain - 1));
     EXPECT_EQ(h.session.LastStop().reason, "breakpoint-hit");
 
-    const std::map<std::string, std::string> expected = {
-        {"plain_int", "-42"}, {"flag", "true"}, {"ratio", "0.625"}, {"u8", "200"}, {"u64", "4886718345"},
-        {"s16", "-1234"}, {"big_u", "5373003642731685151011"}, {"big_s", "-1311768467294899695"},
-        {"bv8", "10100101"}, {"bv40", "1000000000000000000000000000000000000101"}, {"lv8", "01zx10zx"},
-        {"lv40", "x000000000000000000000000000000000000z01"}, {"lz", "z"}, {"lx", "x"}, {"count_sig", "0"},
-        {"enable_sig", "false"}, {"clk", "false"}, {"prod.count_out", "0"}, {"cons.count_in", "0"},
-        {"prod.clk", "false"}, {"no_such_symbol", "No symbol in current context"}, {"plain_int * 2", "-84"}};
-    for (auto& [expr, value] : expected)
-        EXPECT_EQ(h.Watch(expr), value) << expr;
+    const std::map<std::string, std::string> expected = {{"plain_int", "-42"},
+                                                         {"flag", "true"},
+                                                         {"ratio", "0.625"},
+                                                         {"u8", "200"},
+                                                         {"u64", "4886718345"},
+                                                         {"s16", "-1234"},
+                                                         {"big_u", "5373003642731685151011"},
+                                                         {"big_s", "-1311768467294899695"},
+                                                         {"bv8", "10100101"},
+                                                         {"bv40", "1000000000000000000000000000000000000101"},
+                                                         {"lv8", "01zx10zx"},
+                                                         {"lv40", "x000000000000000000000000000000000000z01"},
+                                                         {"lz", "z"},
+                                                         {"lx", "x"},
+                                                         {"count_sig", "0"},
+                                                         {"enable_sig", "false"},
+                                                         {"clk", "false"},
+                                                         {"prod.count_out", "0"},
+                                                         {"cons.count_in", "0"},
+                                                         {"prod.clk", "false"},
+                                                         {"no_such_symbol", "No symbol in current context"},
+                                                         {"plain_int * 2", "-84"}};
+    for (auto& [expr, value] : expected) EXPECT_EQ(h.Watch(expr), value) << expr;
     EXPECT_EQ(h.Watch("label"), "\\\"watch me\\\"");
 
     // an Examine pane's rows, refreshed together
@@ -204,8 +207,7 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind)
     EXPECT_EQ(VcdToOpenAfterRun(1, dir_, "no_such_dump"), "");
 }
 
-TEST_F(GdbSessionTest, StepNextFinishAndUntilStopWhereGdbSays)
-{
+TEST_F(GdbSessionTest, StepNextFinishAndUntilStopWhereGdbSays) {
     Harness h;
     ASSERT_TRUE(h.Start("watch_types"));
     int lMain = LineOf(source_, "int scaled = scale");
@@ -233,8 +235,7 @@ TEST_F(GdbSessionTest, StepNextFinishAndUntilStopWhereGdbSays)
     EXPECT_EQ(h.exitFlag, 0);
 }
 
-TEST_F(GdbSessionTest, BreakpointAndRunToCursorInADirectoryWithBlanks)
-{
+TEST_F(GdbSessionTest, BreakpointAndRunToCursorInADirectoryWithBlanks) {
     Harness h;
     std::string blankDir = dir_ + "/dir with blank";
     std::string file = blankDir + "/blank.cpp";
@@ -259,8 +260,7 @@ TEST_F(GdbSessionTest, BreakpointAndRunToCursorInADirectoryWithBlanks)
     EXPECT_EQ(RunEndText(h.exitFlag), "\r\nKorl: Execution Done!");
 }
 
-TEST_F(GdbSessionTest, StepOutInOutermostFrameThenSegmentationFault)
-{
+TEST_F(GdbSessionTest, StepOutInOutermostFrameThenSegmentationFault) {
     Harness h;
     ASSERT_TRUE(h.Start("crash"));
     h.session.InsertBreakpoint("crash.cpp", 11, {});
@@ -275,13 +275,13 @@ TEST_F(GdbSessionTest, StepOutInOutermostFrameThenSegmentationFault)
     h.session.Continue();
     ASSERT_TRUE(h.Until([&] { return h.session.Ended(); }));
     EXPECT_NE(h.console.find("about to crash\r\n"), std::string::npos) << h.console;
-    EXPECT_NE(h.console.find("Segmentation fault\r\nProgram Exited Abnormally\r\n"), std::string::npos) << h.console;
+    EXPECT_NE(h.console.find("Segmentation fault\r\nProgram Exited Abnormally\r\n"), std::string::npos)
+        << h.console;
     EXPECT_EQ(h.exitFlag, 0);
     EXPECT_EQ(RunEndText(h.exitFlag), "\r\nKorl: Execution Aborted!");
 }
 
-TEST_F(GdbSessionTest, MissingExecutableLeavesTheSessionStoppable)
-{
+TEST_F(GdbSessionTest, MissingExecutableLeavesTheSessionStoppable) {
     Harness h;
     ASSERT_TRUE(h.Start("no_such_program"));
     h.session.Run();
@@ -304,17 +304,17 @@ TEST_F(GdbSessionTest, MissingExecutableLeavesTheSessionStoppable)
     EXPECT_EQ(error, "Korl: cannot create Process");
 }
 
-TEST_F(GdbSessionTest, ConsoleShowsThePromptAndTakesTypedLines)
-{
+TEST_F(GdbSessionTest, ConsoleShowsThePromptAndTakesTypedLines) {
     Harness h;
     ASSERT_TRUE(h.Start("console"));
     h.session.Run();
     ASSERT_TRUE(h.Until([&] { return h.console.find("Name? ") != std::string::npos; })) << h.console;
-    EXPECT_EQ(h.console, "Name? ");  // shown before the program reads, no line end
+    EXPECT_EQ(h.console, "Name? "); // shown before the program reads, no line end
     h.session.WriteConsole("World");
     h.session.WriteConsole("\r\n");
     ASSERT_TRUE(h.Until([&] { return h.session.Ended(); }));
-    EXPECT_NE(h.console.find("Name? Hello, World!\r\npartial line without end"), std::string::npos) << h.console;
+    EXPECT_NE(h.console.find("Name? Hello, World!\r\npartial line without end"), std::string::npos)
+        << h.console;
     EXPECT_EQ(h.exitFlag, 1);
 
     // the Enter key arrives as CR LF, possibly split: the program gets one LF
@@ -328,8 +328,7 @@ TEST_F(GdbSessionTest, ConsoleShowsThePromptAndTakesTypedLines)
     EXPECT_NE(typed.console.find("Name? got 3: 87 111 10\r\nmore 0\r\n"), std::string::npos) << typed.console;
 }
 
-TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehind)
-{
+TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehind) {
     Harness h;
     ASSERT_TRUE(h.Start("spin"));
     h.session.Run();
@@ -340,7 +339,8 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     // a watch asked while running waits for the stop; a breakpoint interrupts, goes in, and the run goes on
     std::string counter;
     int stopsWhenEvaluated = -1;
-    h.session.EvaluateWatch("counter", [&](const std::string& v) { counter = v, stopsWhenEvaluated = h.stops; });
+    h.session.EvaluateWatch("counter",
+                            [&](const std::string& v) { counter = v, stopsWhenEvaluated = h.stops; });
     int number = -1;
     int line = LineOf(dir_ + "/spin.cpp", "counter = counter + 1");
     h.session.InsertBreakpoint("spin.cpp", line, [&](int n, int) { number = n; });
@@ -350,7 +350,7 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     ASSERT_TRUE(h.Until([&] { return !counter.empty(); }));
     EXPECT_NE(counter.find_first_of("0123456789"), std::string::npos) << counter;
     EXPECT_EQ(stopsWhenEvaluated, 1);
-    EXPECT_EQ(h.stops, 1);  // the interrupt itself was not shown
+    EXPECT_EQ(h.stops, 1); // the interrupt itself was not shown
 
     // remove it and go on; a breakpoint set and removed while it runs is not seen as a stop
     h.session.DeleteBreakpoint(number);
@@ -358,7 +358,8 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     ASSERT_TRUE(h.Until([&] { return h.session.Running() && h.session.State() == STATE_LISTEN; }));
     int idle = -1;
     bool removed = false;
-    h.session.InsertBreakpoint("spin.cpp", LineOf(dir_ + "/spin.cpp", "counter = 0;"), [&](int n, int) { idle = n; });
+    h.session.InsertBreakpoint("spin.cpp", LineOf(dir_ + "/spin.cpp", "counter = 0;"),
+                               [&](int n, int) { idle = n; });
     ASSERT_TRUE(h.Until([&] { return idle >= 0; }));
     EXPECT_GT(idle, number);
     h.session.DeleteBreakpoint(idle, [&] { removed = true; });
@@ -373,15 +374,13 @@ TEST_F(GdbSessionTest, BreakpointWhileRunningTakesEffectAndStopLeavesNothingBehi
     EXPECT_EQ(h.endedCount, 1);
     EXPECT_EQ(h.exitFlag, 0);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while ((!Gone(program) || !Gone(gdb)) && std::chrono::steady_clock::now() < end)
-        ::usleep(10000);
+    while ((!Gone(program) || !Gone(gdb)) && std::chrono::steady_clock::now() < end) ::usleep(10000);
     EXPECT_TRUE(Gone(program));
     EXPECT_TRUE(Gone(gdb));
     EXPECT_EQ(h.session.GdbFd(), -1);
 }
 
-TEST_F(GdbSessionTest, ARequestGdbDoesNotAnswerFailsWithinItsBound)
-{
+TEST_F(GdbSessionTest, ARequestGdbDoesNotAnswerFailsWithinItsBound) {
     // A hung gdb cannot be made to order: this stand-in prompts once and then
     // never answers.
     std::string fake = dir_ + "/hung_gdb.sh";

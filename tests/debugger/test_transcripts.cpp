@@ -19,39 +19,39 @@ const std::string kData = std::string(KORL_SOURCE_DIR) + "/tests/debugger/data/"
 // the directory the transcripts show as the recording directory
 const std::string kShownRoot = "/home/user/fixtures";
 
-std::vector<std::string> ReadLines(const std::string& name)
-{
+std::vector<std::string> ReadLines(const std::string& name) {
     std::ifstream in(kData + name);
     std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
     return lines;
 }
 
-std::string Unshown(std::string text)
-{
-    for (std::size_t at; (at = text.find("\\r")) != std::string::npos;)
-        text.replace(at, 2, "\r");
+std::string Unshown(std::string text) {
+    for (std::size_t at; (at = text.find("\\r")) != std::string::npos;) text.replace(at, 2, "\r");
     return text;
 }
 
-GdbCommand CommandOf(const std::string& c)
-{
-    static const std::pair<const char*, GdbCommand> table[] = {
-        {"-exec-run", CMD_RUN},           {"-gdb-exit", CMD_EXIT},         {"-break-insert", CMD_BREAK_INSERT},
-        {"-break-delete", CMD_BREAK_DELETE}, {"-exec-continue", CMD_CONTINUE}, {"-exec-step", CMD_STEP},
-        {"-exec-next", CMD_NEXT},         {"-exec-finish", CMD_FINISH},     {"-exec-until", CMD_UNTIL},
-        {"-data-evaluate-expression", CMD_EVALUATE}, {"-stack-list-frames", CMD_STACK_LIST}};
+GdbCommand CommandOf(const std::string& c) {
+    static const std::pair<const char*, GdbCommand> table[] = {{"-exec-run", CMD_RUN},
+                                                               {"-gdb-exit", CMD_EXIT},
+                                                               {"-break-insert", CMD_BREAK_INSERT},
+                                                               {"-break-delete", CMD_BREAK_DELETE},
+                                                               {"-exec-continue", CMD_CONTINUE},
+                                                               {"-exec-step", CMD_STEP},
+                                                               {"-exec-next", CMD_NEXT},
+                                                               {"-exec-finish", CMD_FINISH},
+                                                               {"-exec-until", CMD_UNTIL},
+                                                               {"-data-evaluate-expression", CMD_EVALUATE},
+                                                               {"-stack-list-frames", CMD_STACK_LIST}};
     for (auto& [text, code] : table)
-        if (StartsWith(c, text))
-            return code;
+        if (StartsWith(c, text)) return code;
     ADD_FAILURE() << "unknown command " << c;
     return CMD_EXIT;
 }
 
 struct Replay : MiMachine::Listener {
     std::string shown;
-    std::vector<std::string> positions;  // "file:line0"
+    std::vector<std::string> positions; // "file:line0"
     std::vector<std::string> boxes;
     std::vector<int> numbers;
     std::vector<std::string> values, stacks;
@@ -61,30 +61,24 @@ struct Replay : MiMachine::Listener {
     MiMachine machine{*this, "/opt/korl", kShownRoot};
 
     void Show(std::string_view t) override { shown += t; }
-    void Reply() override
-    {
+    void Reply() override {
         ++replies;
-        if (lastRequestState == STATE_BREAK_INSERT)
-            numbers.push_back(machine.resultNumber);
-        if (lastRequestState == STATE_EVALUAE_EXPRESSION)
-            values.push_back(machine.valueText);
-        if (lastRequestState == STATE_STACK_LIST)
-            stacks.push_back(machine.stackText);
+        if (lastRequestState == STATE_BREAK_INSERT) numbers.push_back(machine.resultNumber);
+        if (lastRequestState == STATE_EVALUAE_EXPRESSION) values.push_back(machine.valueText);
+        if (lastRequestState == STATE_STACK_LIST) stacks.push_back(machine.stackText);
     }
     void Send(GdbCommand code) override { exitSent = exitSent || code == CMD_EXIT; }
     void Position(const std::string& f, int l) override { positions.push_back(f + ":" + std::to_string(l)); }
     void Stopped() override { ++stops; }
     void ErrorBox(const std::string& t) override { boxes.push_back(t); }
 
-    void Run(const std::string& name)
-    {
+    void Run(const std::string& name) {
         LineBuilder builder;
         for (const std::string& l : ReadLines(name)) {
             if (StartsWith(l, "> ")) {
                 // Korl sends nothing after the end, and -gdb-exit only itself;
                 // lines without '-' were typed into the program
-                if (exitSent || !StartsWith(l, "> -") || StartsWith(l, "> -gdb-exit"))
-                    continue;
+                if (exitSent || !StartsWith(l, "> -") || StartsWith(l, "> -gdb-exit")) continue;
                 GdbCommand code = CommandOf(l.substr(2));
                 machine.CommandSent(code);
                 lastRequestState = machine.State();
@@ -97,11 +91,11 @@ struct Replay : MiMachine::Listener {
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST(TranscriptTest, NoTranscriptOfARunnableProgramGivesAnInternalError)
-{
-    for (const char* name : {"session.txt", "crash.txt", "blank_path.txt", "console_pipe.txt", "console_tty.txt"}) {
+TEST(TranscriptTest, NoTranscriptOfARunnableProgramGivesAnInternalError) {
+    for (const char* name :
+         {"session.txt", "crash.txt", "blank_path.txt", "console_pipe.txt", "console_tty.txt"}) {
         Replay r;
         r.Run(name);
         EXPECT_EQ(r.shown.find("Internal error"), std::string::npos) << name << ":\n" << r.shown;
@@ -109,15 +103,13 @@ TEST(TranscriptTest, NoTranscriptOfARunnableProgramGivesAnInternalError)
     }
 }
 
-TEST(TranscriptTest, SessionStopsValuesAndStacks)
-{
+TEST(TranscriptTest, SessionStopsValuesAndStacks) {
     Replay r;
     r.Run("session.txt");
     // the recording directory does not exist here, so stop files are empty
     // unless it does; compare only the lines
     std::vector<std::string> lines;
-    for (auto& p : r.positions)
-        lines.push_back(p.substr(p.rfind(':') + 1));
+    for (auto& p : r.positions) lines.push_back(p.substr(p.rfind(':') + 1));
     EXPECT_EQ(lines, (std::vector<std::string>{"52", "89", "46", "47", "89", "90", "12", "32"}));
     EXPECT_EQ(r.stops, 8);
     EXPECT_EQ(r.numbers, (std::vector<int>{1, 2, 3, 4, 0}));
@@ -135,19 +127,18 @@ TEST(TranscriptTest, SessionStopsValuesAndStacks)
     EXPECT_NE(r.stacks[0].find("4: \r\n"), std::string::npos);
 }
 
-TEST(TranscriptTest, CrashRefusesStepOutThenEndsAbnormally)
-{
+TEST(TranscriptTest, CrashRefusesStepOutThenEndsAbnormally) {
     Replay r;
     r.Run("crash.txt");
     EXPECT_EQ(r.boxes, (std::vector<std::string>{std::string(kStepOutRefused)}));
     ASSERT_EQ(r.positions.size(), 2u);
-    EXPECT_EQ(r.positions[0], r.positions[1]);  // the position is reported again, unchanged
-    EXPECT_NE(r.shown.find("about to crash\r\nSegmentation fault\r\nProgram Exited Abnormally\r\n"), std::string::npos);
+    EXPECT_EQ(r.positions[0], r.positions[1]); // the position is reported again, unchanged
+    EXPECT_NE(r.shown.find("about to crash\r\nSegmentation fault\r\nProgram Exited Abnormally\r\n"),
+              std::string::npos);
     EXPECT_EQ(r.machine.exitFlag, 0);
 }
 
-TEST(TranscriptTest, UntilRefusalMissingProgramAndSharedPipes)
-{
+TEST(TranscriptTest, UntilRefusalMissingProgramAndSharedPipes) {
     Replay blank;
     blank.Run("blank_path.txt");
     EXPECT_EQ(blank.boxes, (std::vector<std::string>{"\"unmatched quote\"\r\n"}));
@@ -167,8 +158,7 @@ TEST(TranscriptTest, UntilRefusalMissingProgramAndSharedPipes)
     EXPECT_EQ(pipe.shown.find("Inferior"), std::string::npos);
 }
 
-TEST(TranscriptTest, EveryRecordedValueKindDecodes)
-{
+TEST(TranscriptTest, EveryRecordedValueKindDecodes) {
     // expression -> reply value, as recorded
     std::map<std::string, EvalResult> table;
     std::string pending;
@@ -182,7 +172,7 @@ TEST(TranscriptTest, EveryRecordedValueKindDecodes)
     }
     auto eval = [&](const std::string& e) -> EvalResult {
         auto it = table.find(e);
-        if (it == table.end() && e.find("@") != std::string::npos)  // one word recorded without "@"
+        if (it == table.end() && e.find("@") != std::string::npos) // one word recorded without "@"
             it = table.find(e.substr(0, e.find('@')));
         return it == table.end() ? EvalResult{false, std::string(kNoSymbol)} : it->second;
     };
@@ -208,22 +198,23 @@ TEST(TranscriptTest, EveryRecordedValueKindDecodes)
         {"prod.clk", "false"},
         {"no_such_symbol", std::string(kNoSymbol)},
     };
-    for (auto& [expr, value] : expected)
-        EXPECT_EQ(EvaluateWatch(expr, eval), value) << expr;
+    for (auto& [expr, value] : expected) EXPECT_EQ(EvaluateWatch(expr, eval), value) << expr;
 }
 
-TEST(TranscriptTest, HugeOutputLinesAndValuesPassWhole)
-{
+TEST(TranscriptTest, HugeOutputLinesAndValuesPassWhole) {
     Replay r;
     LineBuilder builder;
-    auto feed = [&](const std::string& text) { builder.Feed(text, [&](std::string_view l) { r.machine.ProcessLine(l); }); };
+    auto feed = [&](const std::string& text) {
+        builder.Feed(text, [&](std::string_view l) { r.machine.ProcessLine(l); });
+    };
     feed("(gdb) \n");
     r.machine.CommandSent(CMD_RUN);
     feed("^running\n(gdb) \n");
     std::string mega(1 << 20, 'o');
     feed(mega + "\n");
     EXPECT_EQ(r.shown, mega + "\r\n");
-    feed("*stopped,reason=\"breakpoint-hit\",frame={file=\"" + std::string(300000, 'f') + "\",line=\"7\"}\n(gdb) \n");
+    feed("*stopped,reason=\"breakpoint-hit\",frame={file=\"" + std::string(300000, 'f') +
+         "\",line=\"7\"}\n(gdb) \n");
     ASSERT_EQ(r.stops, 1);
     r.machine.CommandSent(CMD_EVALUATE);
     std::string value(100 * 1024, 'v');

@@ -17,7 +17,7 @@ void Walk(ParserInterface& p, PGNode n, int depth) {
     }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -7,16 +7,55 @@
 namespace {
 
 const char* const kVcdNames[] = {
-    "<NULL>", "symbol", "grammar", "attr", "VCD", "<ATTRS>",
-    "value_change_dump", "declaration_command", "simulation_command", "comment_command",
-    "date_command", "scope_command", "timescale_command", "version_command",
-    "dumpall_command", "dumpoff_command", "dumpon_command", "dumpvars_command",
-    "value_change", "simulation_time", "comment_string", "string", "date_text",
-    "scope_type", "scope_identifier", "scope_body", "var_command", "var_type",
-    "var_size", "var_identifier", "var_name", "var_range", "decimal_number",
-    "msb_index", "lsb_index", "bit_select_index", "time_coefficient", "time_unit",
-    "versin_text", "binary_number", "real_number", "vector_number", "numeric",
-    "space_symbol", "<ERROR>", "<EOF>", "<TERMLIST>", "<SYNCHRONIZING>", "<START>",
+    "<NULL>",
+    "symbol",
+    "grammar",
+    "attr",
+    "VCD",
+    "<ATTRS>",
+    "value_change_dump",
+    "declaration_command",
+    "simulation_command",
+    "comment_command",
+    "date_command",
+    "scope_command",
+    "timescale_command",
+    "version_command",
+    "dumpall_command",
+    "dumpoff_command",
+    "dumpon_command",
+    "dumpvars_command",
+    "value_change",
+    "simulation_time",
+    "comment_string",
+    "string",
+    "date_text",
+    "scope_type",
+    "scope_identifier",
+    "scope_body",
+    "var_command",
+    "var_type",
+    "var_size",
+    "var_identifier",
+    "var_name",
+    "var_range",
+    "decimal_number",
+    "msb_index",
+    "lsb_index",
+    "bit_select_index",
+    "time_coefficient",
+    "time_unit",
+    "versin_text",
+    "binary_number",
+    "real_number",
+    "vector_number",
+    "numeric",
+    "space_symbol",
+    "<ERROR>",
+    "<EOF>",
+    "<TERMLIST>",
+    "<SYNCHRONIZING>",
+    "<START>",
 };
 
 void Put32(std::string& b, uint32_t v) {
@@ -32,7 +71,7 @@ std::string Container(uint32_t version, int ruleRecords = 0, uint32_t byteCode =
     b.resize(256, '\0');
     Put32(b, 45);
     for (int i = 0; i < 45; ++i) {
-        const int name = i == 0 ? 0 : i == 1 ? 4 : i + 4;  // null, grammar, symbols...
+        const int name = i == 0 ? 0 : i == 1 ? 4 : i + 4; // null, grammar, symbols...
         Put32(b, name);
         Put32(b, i == 0 ? 0 : 1);
         Put32(b, i == 0 ? 0 : i == 1 ? 2 : i < 40 ? 1 : 3);
@@ -66,7 +105,7 @@ int LoadError(const std::string& bytes) {
     return code;
 }
 
-}  // namespace
+} // namespace
 
 TEST(GrammarContainer, LoadsVersionSevenNamesAndSortedContexts) {
     const std::string b = Container(7);
@@ -101,7 +140,7 @@ TEST(GrammarContainer, FixedNamesAndRuleRecordsOfOlderFormats) {
 
 TEST(GrammarContainer, ErrorCodesAndDescriptions) {
     std::string b = Container(7);
-    b[20] = 't';  // identification text differs
+    b[20] = 't'; // identification text differs
     EXPECT_EQ(LoadError(b), 1105);
     EXPECT_EQ(LoadError(""), 1105);
     EXPECT_EQ(LoadError(Container(3)), 1104);

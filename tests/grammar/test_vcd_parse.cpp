@@ -35,7 +35,7 @@ const char kDump[] =
     "#0\n$dumpvars\nb1010 #\n1!\n$end\n"
     "#12345678901\nr1.5 #\n$comment c $end\nz!\n";
 
-}  // namespace
+} // namespace
 
 TEST(VcdParse, TreeShapeSymbolsAndTexts) {
     Parsed t;
@@ -111,10 +111,11 @@ TEST(VcdParse, StreamingYieldsTheSameSimulationCommands) {
 
 TEST(VcdParse, WhitespaceAndLayoutVariants) {
     Parsed t;
-    ASSERT_TRUE(t.Run("$timescale\r\n\t100\r\n\tps\r\n$end\r\n$scope module m $end "
-                      "$var wire 4 a~ v [ 3 : 0 ] $end $var wire 2 b w[1:0] $end "
-                      "$var wire 1 c mem[2][0] $end $var wire 1 d \\esc.name $end\r\n"
-                      "$upscope $end $enddefinitions $end #1 b1 a~ 0c\r\n"));
+    ASSERT_TRUE(
+        t.Run("$timescale\r\n\t100\r\n\tps\r\n$end\r\n$scope module m $end "
+              "$var wire 4 a~ v [ 3 : 0 ] $end $var wire 2 b w[1:0] $end "
+              "$var wire 1 c mem[2][0] $end $var wire 1 d \\esc.name $end\r\n"
+              "$upscope $end $enddefinitions $end #1 b1 a~ 0c\r\n"));
     EXPECT_EQ(t.p->GetNodeText(t.p->FindSymbolNode("time_coefficient", 1)), "100");
     EXPECT_EQ(t.p->GetNodeText(t.p->FindSymbolNode("time_unit", 1)), "ps");
     EXPECT_EQ(t.p->GetNodeText(t.p->FindSymbolNode("var_name", 1)), "v");
@@ -149,7 +150,7 @@ TEST(VcdParse, ErrorsCarryCodeExpectingAndLine) {
         for (bool streaming : {false, true}) {
             Parsed t;
             t.Run(c.text, streaming);
-            if (streaming) {  // errors of the simulation part show while walking
+            if (streaming) { // errors of the simulation part show while walking
                 const PGNode root = t.p->FindSymbolNode("value_change_dump", 1);
                 for (PGNode n = t.p->GetChildNode(t.p->GetChildNode(root, 1), 0); n;
                      n = t.p->GetNextSiblingNode(n)) {

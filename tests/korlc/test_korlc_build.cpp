@@ -65,7 +65,7 @@ protected:
     std::string project_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(KorlcBuild, CounterBuildsRunsAndWritesItsVcd) {
     KorlcRun r = Korlc("build " + project_);
@@ -142,7 +142,7 @@ TEST_F(KorlcBuild, CtrlCStopsTheBuildAndEverythingItStarted) {
         auto more = korlc->readAvailable();
         lines.insert(lines.end(), more.begin(), more.end());
         if (!interrupted && AnyProcessIn(dir_, "cc1plus")) {
-            ::kill(korlc->pid(), SIGINT);  // what the terminal sends on Ctrl+C
+            ::kill(korlc->pid(), SIGINT); // what the terminal sends on Ctrl+C
             interrupted = true;
         }
     }

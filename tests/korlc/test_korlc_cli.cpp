@@ -15,7 +15,7 @@ std::string runKorlc(const std::string& args, int* status) {
     *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
     return out;
 }
-}  // namespace
+} // namespace
 
 TEST(KorlcCli, HelpListsCommandsAndUnknownCommandFails) {
     int status = -1;

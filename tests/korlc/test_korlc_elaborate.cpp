@@ -56,19 +56,19 @@ protected:
                   "#include <systemc.h>\n"
                   "/* a counting leaf */ // with /* in a line comment\n"
                   "namespace blocks {\n"
-                  "SC_MODULE(leaf) {\n"                                   // 6
-                  "    sc_in<bool> clk;\n"                                // 7
-                  "    sc_out<int> q, carry;\n"                           // 8
-                  "    sc_out<int> taps[2];\n"                            // 9
-                  "    void count();\n"                                   // 10
-                  "    SC_CTOR(leaf) : q(\"q\"), carry(\"carry\") {\n"    // 11
-                  "        SC_METHOD(count);\n"                           // 12
+                  "SC_MODULE(leaf) {\n"                                // 6
+                  "    sc_in<bool> clk;\n"                             // 7
+                  "    sc_out<int> q, carry;\n"                        // 8
+                  "    sc_out<int> taps[2];\n"                         // 9
+                  "    void count();\n"                                // 10
+                  "    SC_CTOR(leaf) : q(\"q\"), carry(\"carry\") {\n" // 11
+                  "        SC_METHOD(count);\n"                        // 12
                   "        sensitive << clk.pos();\n"
                   "        n = 0;\n"
                   "    }\n"
-                  "    int n;\n"                                          // 16
+                  "    int n;\n" // 16
                   "};\n"
-                  "inline void leaf::count() {\n"                         // 18
+                  "inline void leaf::count() {\n" // 18
                   "    q.write(++n); carry.write(n > 9);\n"
                   "    taps[0].write(n); taps[1].write(-n);\n"
                   "}\n"
@@ -79,9 +79,9 @@ protected:
                   "#define PIPE_H\n"
                   "#include <systemc.h>\n"
                   "template <class T>\n"
-                  "class pipe : public sc_module {\n"                     // 5
+                  "class pipe : public sc_module {\n" // 5
                   "public:\n"
-                  "    sc_export<sc_fifo_in_if<T> > out;\n"               // 7
+                  "    sc_export<sc_fifo_in_if<T> > out;\n" // 7
                   "    sc_fifo<T> f;\n"
                   "    SC_CTOR(pipe) : out(\"out\"), f(\"f\", 4) { out(f); }\n"
                   "};\n"
@@ -92,42 +92,43 @@ protected:
                   "#include \"leaf.h\"\n"
                   "#include \"lib/pipe.h\"\n"
                   "using namespace blocks;\n"
-                  "struct stats {\n"                                      // 6
-                  "    int ticks;\n"                                      // 7
-                  "    void reset();\n"                                   // 8
+                  "struct stats {\n"    // 6
+                  "    int ticks;\n"    // 7
+                  "    void reset();\n" // 8
                   "};\n"
-                  "class top : public sc_module {\n"                      // 10
+                  "class top : public sc_module {\n" // 10
                   "public:\n"
-                  "    sc_in<bool> clk;\n"                                // 12
-                  "    sc_signal<int> s, c;\n"                            // 13
-                  "    sc_signal<int> tap[2];\n"                          // 14
-                  "    leaf l1;\n"                                        // 15
-                  "    pipe<int> p;\n"                                    // 16
-                  "    stats st;\n"                                       // 17
-                  "    void run();\n"                                     // 18
+                  "    sc_in<bool> clk;\n"       // 12
+                  "    sc_signal<int> s, c;\n"   // 13
+                  "    sc_signal<int> tap[2];\n" // 14
+                  "    leaf l1;\n"               // 15
+                  "    pipe<int> p;\n"           // 16
+                  "    stats st;\n"              // 17
+                  "    void run();\n"            // 18
                   "    SC_HAS_PROCESS(top);\n"
                   "    top(sc_module_name n);\n"
                   "};\n"
                   "#endif\n");
-        writeFile(dir_ + "top.cpp",
-                  "#include \"top.h\"\n"
-                  "void stats::reset() { ticks = 0; }\n"
-                  "top::top(sc_module_name n) : sc_module(n), s(\"s\"), c(\"c\"), l1(\"l1\"), p(\"p\") {\n"  // 3
-                  "    l1.clk(clk);\n"
-                  "    l1.q(s);\n"
-                  "    l1.carry(c);\n"
-                  "    l1.taps[0](tap[0]);\n"
-                  "    l1.taps[1](tap[1]);\n"
-                  "    SC_THREAD(run);\n"                                 // 9
-                  "}\n"
-                  "void top::run() {\n"                                   // 11
-                  "    for (;;) { wait(10, SC_NS); }\n"
-                  "}\n");
+        writeFile(
+            dir_ + "top.cpp",
+            "#include \"top.h\"\n"
+            "void stats::reset() { ticks = 0; }\n"
+            "top::top(sc_module_name n) : sc_module(n), s(\"s\"), c(\"c\"), l1(\"l1\"), p(\"p\") {\n" // 3
+            "    l1.clk(clk);\n"
+            "    l1.q(s);\n"
+            "    l1.carry(c);\n"
+            "    l1.taps[0](tap[0]);\n"
+            "    l1.taps[1](tap[1]);\n"
+            "    SC_THREAD(run);\n" // 9
+            "}\n"
+            "void top::run() {\n" // 11
+            "    for (;;) { wait(10, SC_NS); }\n"
+            "}\n");
         writeFile(dir_ + "main.cpp",
                   "#include \"top.h\"\n"
-                  "int sc_main(int argc, char* argv[]) {\n"               // 2
-                  "    sc_clock clk(\"clk\", 10, SC_NS);\n"               // 3
-                  "    top t(\"t\");\n"                                   // 4
+                  "int sc_main(int argc, char* argv[]) {\n" // 2
+                  "    sc_clock clk(\"clk\", 10, SC_NS);\n" // 3
+                  "    top t(\"t\");\n"                     // 4
                   "    t.clk(clk);\n"
                   "    sc_start(100, SC_NS);\n"
                   "    return 0;\n"
@@ -181,7 +182,7 @@ const char* kTrees =
     "    reset  [function]  top.h:8\n"
     "    ticks  [object]  top.h:7\n";
 
-}  // namespace
+} // namespace
 
 TEST_F(KorlcElaborate, BuildsThenPrintsBothTreesWithTheirJumps) {
     int status = -1;
@@ -208,10 +209,12 @@ TEST_F(KorlcElaborate, WithoutBuildReportsEachFileAndStopsAtAMissingOne) {
     EXPECT_LT(leaf, pipe);
     EXPECT_LT(pipe, main);
     EXPECT_LT(main, impl);
-    EXPECT_NE(out.find("== report of leaf.h ==\n\ncurrent module is : leaf \nbegins at : 6 \nsc_in : clk : 7 \n"
-                       "sc_out : q : 8 \nsc_out : carry : 8 \nsc_out : taps : 9 \nabove item is an array of size 2\n"
-                       "Function count is declared as void at 10\n"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find(
+            "== report of leaf.h ==\n\ncurrent module is : leaf \nbegins at : 6 \nsc_in : clk : 7 \n"
+            "sc_out : q : 8 \nsc_out : carry : 8 \nsc_out : taps : 9 \nabove item is an array of size 2\n"
+            "Function count is declared as void at 10\n"),
+        std::string::npos)
         << out;
     EXPECT_EQ(after(out, "Design Browser\n"), kTrees);
     EXPECT_FALSE(exists(dir_ + "output.out"));

@@ -13,7 +13,7 @@ namespace {
 
 struct Result {
     int status = -1;
-    std::string out;  // standard output and standard error
+    std::string out; // standard output and standard error
 };
 
 Result Korlc(const std::string& dir, const std::string& args) {
@@ -51,7 +51,7 @@ protected:
     std::string dir_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(KorlcProject, EditsAProjectFileFromTheCommandLine) {
     Write(dir_ + "main.cpp", "#include \"top.h\"\n");
@@ -91,10 +91,13 @@ TEST_F(KorlcProject, EditsAProjectFileFromTheCommandLine) {
 
     r = Korlc(dir_ + "rtl", "show ../demo.k1");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Title: demo\nProject file: " + dir_ + "demo.k1\n"
-                     "Sources (2):\n  main.cpp\n    includes top.h\n  rtl/alu.cc\n"
-                     "Headers (1):\n  top.h\n"
-                     "Options:\n  VCDFilename=trace\n  ExtraPrp=A,B\n  ExtraInc=\n  ExtraLib=\n  ExtraLibPath=\n");
+    EXPECT_EQ(
+        r.out,
+        "Title: demo\nProject file: " + dir_ +
+            "demo.k1\n"
+            "Sources (2):\n  main.cpp\n    includes top.h\n  rtl/alu.cc\n"
+            "Headers (1):\n  top.h\n"
+            "Options:\n  VCDFilename=trace\n  ExtraPrp=A,B\n  ExtraInc=\n  ExtraLib=\n  ExtraLibPath=\n");
 
     // From the project directory or the current one.
     r = Korlc(dir_ + "rtl", "remove ../demo.k1 main.cpp");

@@ -36,7 +36,7 @@ const char kDump[] =
     "$upscope $end\n$enddefinitions $end\n"
     "#0\n0!\nb1010 \"\nb111 #\n#1000\n1!\nb11 \"\n#2000\n";
 
-}  // namespace
+} // namespace
 
 TEST(KorlcWave, ConvertListAndValuesAt) {
     const std::string vcd = Dir() + "/run.vcd";

@@ -39,7 +39,8 @@ protected:
     void MakeProject(const std::vector<std::string>& sources) {
         std::string text = "[ProjectInfo]\nVersion=1.0\nNoOfCppFiles=" + std::to_string(sources.size()) +
                            "\nNoOfHFiles=0\n[Cpps]\n";
-        for (std::size_t i = 0; i < sources.size(); ++i) text += "Item" + std::to_string(i) + "=" + sources[i] + "\n";
+        for (std::size_t i = 0; i < sources.size(); ++i)
+            text += "Item" + std::to_string(i) + "=" + sources[i] + "\n";
         Write("demo.k1", text);
         ASSERT_TRUE(project_.Load(Path("demo.k1")));
     }
@@ -67,7 +68,7 @@ protected:
     BuildResult result_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(BuildRunnerTest, CompileShowsRewrittenDiagnosticsAndTheSummary) {
     Write("broken.cpp",
@@ -80,20 +81,20 @@ TEST_F(BuildRunnerTest, CompileShowsRewrittenDiagnosticsAndTheSummary) {
     std::string shown = Run(BuildKind::Compile, Path("broken.cpp"));
     // The single-file makefile names the source by its full path.
     const std::string f = Path("broken.cpp");
-    EXPECT_EQ(shown,
-              "Compiling...\r\n" + f + "\r\n" +
-              f + ":3:2: error: error: #error not finished\r\n"
-              "    3 | #error not finished\r\n"
-              "      |  ^~~~~\r\n" +
-              f + ": In function 'int f()':\r\n" +
-              f + ":4:12: error: 'missing' was not declared in this scope\r\n"
-              "    4 |     return missing;\r\n"
-              "      |            ^~~~~~~\r\n" +
-              f + ":2:9: warning: unused variable 'unused' [-Wunused-variable]\r\n"
-              "    2 |     int unused;\r\n"
-              "      |         ^~~~~~\r\n"
-              "\r\n"
-              "broken.o - 2 error(s), 1 warning(s)\r\n");
+    EXPECT_EQ(shown, "Compiling...\r\n" + f + "\r\n" + f +
+                         ":3:2: error: error: #error not finished\r\n"
+                         "    3 | #error not finished\r\n"
+                         "      |  ^~~~~\r\n" +
+                         f + ": In function 'int f()':\r\n" + f +
+                         ":4:12: error: 'missing' was not declared in this scope\r\n"
+                         "    4 |     return missing;\r\n"
+                         "      |            ^~~~~~~\r\n" +
+                         f +
+                         ":2:9: warning: unused variable 'unused' [-Wunused-variable]\r\n"
+                         "    2 |     int unused;\r\n"
+                         "      |         ^~~~~~\r\n"
+                         "\r\n"
+                         "broken.o - 2 error(s), 1 warning(s)\r\n");
     EXPECT_EQ(result_.kind, BuildKind::Compile);
     EXPECT_EQ(result_.errors, 2u);
     EXPECT_EQ(result_.warnings, 1u);
@@ -112,7 +113,8 @@ TEST_F(BuildRunnerTest, FailedLinkCountsUndefinedReferencesAndHidesCollect2) {
 
     // Fixed, it links; built again, make finds nothing to do.
     Write("main.cpp", "void helper() {}\nint main() { helper(); return 0; }\n");
-    EXPECT_EQ(Run(BuildKind::Build), "Compiling...\r\nmain.cpp\r\nLinking...\r\n\r\ndemo - 0 error(s), 0 warning(s)\r\n");
+    EXPECT_EQ(Run(BuildKind::Build),
+              "Compiling...\r\nmain.cpp\r\nLinking...\r\n\r\ndemo - 0 error(s), 0 warning(s)\r\n");
     EXPECT_TRUE(result_.executableExists);
     EXPECT_EQ(result_.executablePath, Path("demo"));
     EXPECT_EQ(Run(BuildKind::Debug), "demo is up to date.\r\n\r\ndemo - 0 error(s), 0 warning(s)\r\n");

@@ -58,11 +58,12 @@ bool GroupAlive(pid_t pgid) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ChildProcess, MergedOutputLinesExitCodeAndEnvironment) {
-    auto child = Start("printf 'a\\tb\\r\\n'; echo err >&2; echo \"$LC_ALL\"; pwd; printf 'no line end'; exit 3",
-                       false, "/tmp");
+    auto child =
+        Start("printf 'a\\tb\\r\\n'; echo err >&2; echo \"$LC_ALL\"; pwd; printf 'no line end'; exit 3",
+              false, "/tmp");
     auto lines = RunToEnd(*child);
     EXPECT_EQ(lines, (std::vector<std::string>{"a       b", "err", "C", "/tmp"}));
     EXPECT_EQ(child->exitCode(), 3);
@@ -83,7 +84,7 @@ TEST(ChildProcess, InputReachesTheChild) {
     auto child = Start("read a; read b; echo \"got $a/$b\"; cat", true);
     EXPECT_TRUE(child->writeInput("x"));
     EXPECT_TRUE(child->writeInput("\ny\nrest\n"));
-    child->closeInput();  // cat ends at end of input
+    child->closeInput(); // cat ends at end of input
     EXPECT_FALSE(child->writeInput("late"));
     EXPECT_EQ(RunToEnd(*child), (std::vector<std::string>{"got x/y", "rest"}));
     EXPECT_EQ(child->exitCode(), 0);

@@ -9,23 +9,24 @@ using namespace korl;
 
 TEST(Ini, LookupFollowsPrivateProfileRules) {
     IniFile ini;
-    ini.Parse("\xEF\xBB\xBF"
-              "orphan=1\r\n"
-              "[ProjectInfo]\r\n"
-              "  Version = 1.0  \r\n"
-              "NoOfCppFiles=2\r\n"
-              "noofcppfiles=9\r\n"
-              "; a comment line\r\n"
-              "garbage line\r\n"
-              "[Cpps]\r\n"
-              "Item0=\"quoted value\"\r\n"
-              "Item1=..\\common\\x.cpp\r\n"
-              "[projectinfo]\r\n"
-              "NoOfHFiles=3\r\n"
-              "[Extra");
+    ini.Parse(
+        "\xEF\xBB\xBF"
+        "orphan=1\r\n"
+        "[ProjectInfo]\r\n"
+        "  Version = 1.0  \r\n"
+        "NoOfCppFiles=2\r\n"
+        "noofcppfiles=9\r\n"
+        "; a comment line\r\n"
+        "garbage line\r\n"
+        "[Cpps]\r\n"
+        "Item0=\"quoted value\"\r\n"
+        "Item1=..\\common\\x.cpp\r\n"
+        "[projectinfo]\r\n"
+        "NoOfHFiles=3\r\n"
+        "[Extra");
     EXPECT_EQ(ini.Get("ProjectInfo", "Version"), "1.0");
-    EXPECT_EQ(ini.Get("PROJECTINFO", "noofcppfiles"), "2");  // first one wins, case ignored
-    EXPECT_EQ(ini.Get("ProjectInfo", "NoOfHFiles"), "3");    // section continued later
+    EXPECT_EQ(ini.Get("PROJECTINFO", "noofcppfiles"), "2"); // first one wins, case ignored
+    EXPECT_EQ(ini.Get("ProjectInfo", "NoOfHFiles"), "3");   // section continued later
     EXPECT_EQ(ini.Get("Cpps", "Item0"), "quoted value");
     EXPECT_EQ(ini.Get("Cpps", "Item1"), "..\\common\\x.cpp");
     EXPECT_EQ(ini.Get("Cpps", "Item2", "dflt"), "dflt");
@@ -40,7 +41,7 @@ TEST(Ini, ValuesAndDefaultsAreCutAt255) {
     ini.Parse("[S]\nk=" + longValue + "\n");
     EXPECT_EQ(ini.Get("S", "k"), std::string(255, 'v'));
     EXPECT_EQ(ini.Get("S", "missing", longValue).size(), 255u);
-    ini.Parse("[S]\nk=" + std::string(300000, 'w'));  // one huge line
+    ini.Parse("[S]\nk=" + std::string(300000, 'w')); // one huge line
     EXPECT_EQ(ini.Get("S", "k").size(), 255u);
 }
 
@@ -62,9 +63,9 @@ TEST(Ini, MissingFileLoadsEmpty) {
     IniFile ini;
     EXPECT_FALSE(ini.Load(dir / "nope.k1"));
     EXPECT_TRUE(ini.Sections().empty());
-    EXPECT_FALSE(ini.Load(dir.path()));  // a directory
+    EXPECT_FALSE(ini.Load(dir.path())); // a directory
     ASSERT_EQ(mkfifo((dir / "fifo.k1").c_str(), 0600), 0);
-    EXPECT_FALSE(ini.Load(dir / "fifo.k1"));  // would block
+    EXPECT_FALSE(ini.Load(dir / "fifo.k1")); // would block
     korltest::WriteFile(dir / "a.ini", "[S]\nk=v\n");
     EXPECT_TRUE(ini.Load(dir / "a.ini"));
     EXPECT_EQ(ini.Get("S", "k"), "v");

@@ -9,16 +9,18 @@ std::string Jump(const std::string& line) {
     auto t = ParseJumpLine(line);
     return t ? t->file + "@" + std::to_string(t->line) : "none";
 }
-}  // namespace
+} // namespace
 
 TEST(JumpToSource, FileAndLineOfDiagnostics) {
     EXPECT_EQ(Jump("counter.cpp:7:3: warning: unused variable x"), "counter.cpp@7");
     EXPECT_EQ(Jump("b.cpp:2:26: error: 'undeclared' was not declared in this scope\r\n"), "b.cpp@2");
     EXPECT_EQ(Jump("counter.cpp:2: error: No such file or directory"), "counter.cpp@2");
     EXPECT_EQ(Jump("e.cpp:1:30: error: error: no match for call to '(S) ()'"), "e.cpp@1");
-    EXPECT_EQ(Jump("inc/bad.h:4:28: error: 'class sc_core::sc_in<bool>' has no member named 'nosuch'"), "inc/bad.h@4");
+    EXPECT_EQ(Jump("inc/bad.h:4:28: error: 'class sc_core::sc_in<bool>' has no member named 'nosuch'"),
+              "inc/bad.h@4");
     EXPECT_EQ(Jump("../common/counter.h:12:1: warning: x"), "../common/counter.h@12");
-    EXPECT_EQ(Jump("/usr/include/sysc/kernel/sc_module.h:100:5: error: y"), "/usr/include/sysc/kernel/sc_module.h@100");
+    EXPECT_EQ(Jump("/usr/include/sysc/kernel/sc_module.h:100:5: error: y"),
+              "/usr/include/sysc/kernel/sc_module.h@100");
     // A drive written with a slash is part of the file.
     EXPECT_EQ(Jump("C:/work/x.cpp:4: error: parse error"), "C:/work/x.cpp@4");
     EXPECT_EQ(Jump("C:/work/x.cpp:4:9: warning: w"), "C:/work/x.cpp@4");
@@ -27,11 +29,12 @@ TEST(JumpToSource, FileAndLineOfDiagnostics) {
 }
 
 TEST(JumpToSource, LinesWithoutAPosition) {
-    for (const char* line : {"Compiling...", "counter.cpp", "In file included from f.cpp:1:",
-                             "n.cpp:1:5: note: declared here", "/tmp/kb/d.cpp:2: undefined reference to `foo()'",
-                             "fatal error: cannot open counter for writing", "cc1plus: error: No such file or directory",
-                             "error: at start", ":0: error: zero", "x.cpp:abc: error: no number",
-                             "x.cpp:99999999999: error: huge", "counter - 1 error(s), 0 warning(s)", ""}) {
+    for (const char* line :
+         {"Compiling...", "counter.cpp", "In file included from f.cpp:1:", "n.cpp:1:5: note: declared here",
+          "/tmp/kb/d.cpp:2: undefined reference to `foo()'", "fatal error: cannot open counter for writing",
+          "cc1plus: error: No such file or directory", "error: at start", ":0: error: zero",
+          "x.cpp:abc: error: no number", "x.cpp:99999999999: error: huge",
+          "counter - 1 error(s), 0 warning(s)", ""}) {
         EXPECT_EQ(Jump(line), "none") << line;
     }
     // Only the first 1,024 bytes are read.

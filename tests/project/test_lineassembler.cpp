@@ -21,7 +21,7 @@ TEST(LineAssembler, LinesSplitAcrossReadsAndUnterminatedLastLine) {
     EXPECT_EQ(a.feed(" to date.\nlast line without end"),
               (std::vector<std::string>{"make: 'counter' is up to date."}));
     EXPECT_EQ(a.pendingLength(), 21u);
-    a.reset();  // the child ended: the partial line is never delivered
+    a.reset(); // the child ended: the partial line is never delivered
     EXPECT_EQ(a.pendingLength(), 0u);
     EXPECT_EQ(a.feed("next\n"), (std::vector<std::string>{"next"}));
 }

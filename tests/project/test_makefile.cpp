@@ -61,7 +61,7 @@ const char* kMiddle =
     "\t$(CC) $(CFLAGS) $(INCDIR) $(LIBDIR) -o $@ $(OBJS) $(SCV_INTROSPECTION) $(LIBS) 2>&1 | $(CPPFILT)\n"
     "\n";
 
-}  // namespace
+} // namespace
 
 TEST(Makefile, CounterExampleExactText) {
     TempDir dir;
@@ -114,9 +114,11 @@ TEST(Makefile, PathsOutsideTheProjectAndWithBlanks) {
     const std::string x = dir / "lib/x.cpp";
     const std::string ab = dir / "p/my src/a b.cpp";
     EXPECT_NE(text.find("SRCS = " + x + " " + ab + " \nOBJS = x.o a b.o \n"), std::string::npos) << text;
-    EXPECT_NE(text.find("x.o : " + x + " \n\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + x + "\"\n"), std::string::npos);
-    EXPECT_NE(text.find("a b.o : " + MakeDependencyPath(ab) + " \n\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + ab + "\"\n"),
+    EXPECT_NE(text.find("x.o : " + x + " \n\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + x + "\"\n"),
               std::string::npos);
+    EXPECT_NE(
+        text.find("a b.o : " + MakeDependencyPath(ab) + " \n\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + ab + "\"\n"),
+        std::string::npos);
     EXPECT_EQ(MakeDependencyPath("/a b/c d.cpp"), "/a\\ b/c\\ d.cpp");
 }
 
@@ -148,12 +150,14 @@ TEST(Makefile, IncludeScanRules) {
     TempDir dir;
     WriteFile(dir / "inc dir/cfg.h", "#include \"loop.h\"\n");
     WriteFile(dir / "loop.h", "#include \"loop.h\"\n#include \"cfg.h\"\n");
-    WriteFile(dir / "m.cpp", "// #include \"old.h\"\n"
-                             "#include   <loop.h>  // comment \"x\"\n"
-                             "#include \"missing.h\"\n"
-                             "#include\t\"tab.h\"\n" +
-                                 std::string(600, ' ') + "#include \"late.h\"\n"
-                                 "  #include \"cfg.h\"\n");
+    WriteFile(dir / "m.cpp",
+              "// #include \"old.h\"\n"
+              "#include   <loop.h>  // comment \"x\"\n"
+              "#include \"missing.h\"\n"
+              "#include\t\"tab.h\"\n" +
+                  std::string(600, ' ') +
+                  "#include \"late.h\"\n"
+                  "  #include \"cfg.h\"\n");
     WriteFile(dir / "old.h", "");
     WriteFile(dir / "tab.h", "");
     WriteFile(dir / "late.h", "");
@@ -231,8 +235,11 @@ TEST(Makefile, SingleFileMakefileExactText) {
               "\n"
               "LIBS   =  -lsystemc -lscv -lcudd $(EXTRA_LIBS)\n"
               "\n"
-              "counter.o : " + MakeDependencyPath(src) + " \n"
-              "\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + src + "\"\n");
+              "counter.o : " +
+                  MakeDependencyPath(src) +
+                  " \n"
+                  "\t$(CC) $(CFLAGS) $(INCDIR) -c \"" +
+                  src + "\"\n");
 }
 
 TEST(Makefile, UnwritableMakefileFailsCleanly) {
@@ -245,7 +252,7 @@ TEST(Makefile, UnwritableMakefileFailsCleanly) {
     EXPECT_NE(error.find("cannot write the makefile"), std::string::npos) << error;
     size_t entries = 0;
     for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 2u);  // a.k1 and the directory in the way
+    EXPECT_EQ(entries, 2u); // a.k1 and the directory in the way
 
     std::filesystem::remove_all(dir / "makefile");
     ASSERT_TRUE(WriteFileMakefile(p, FixedTools(), dir / "a.cpp", &error));

@@ -54,7 +54,7 @@ void WriteDesign(const std::string& d) {
               "}\n");
 }
 
-}  // namespace
+} // namespace
 
 TEST(MakefileBuild, BuildsAndRunsAMultiFileSystemCDesign) {
     korltest::TempDir tmp;
@@ -62,8 +62,8 @@ TEST(MakefileBuild, BuildsAndRunsAMultiFileSystemCDesign) {
     WriteDesign(d);
     Project p;
     ASSERT_TRUE(p.NewProject(d + "design.k1"));
-    p.AddExistingFiles({d + "main.cpp", d + "rtl/counter.cpp", d + "tb bench/testbench.cpp", d + "rtl/counter.h",
-                        d + "tb bench/testbench.h", d + "inc/config.h"});
+    p.AddExistingFiles({d + "main.cpp", d + "rtl/counter.cpp", d + "tb bench/testbench.cpp",
+                        d + "rtl/counter.h", d + "tb bench/testbench.h", d + "inc/config.h"});
     p.SetExtraIncludes("inc");
     p.SetExtraPreprocessor("RUNS=1");
     p.Save();

@@ -33,7 +33,8 @@ TEST(MakeRelative, StoredFormResolvesBackToTheSamePath) {
     for (const char* p : {"/p/q/r/a.cpp", "/p/q/r/s/t/a.cpp", "/p/a.h", "/x/y/z.cc", "/p/q/r2/a.cpp"}) {
         const std::string stored = MakeRelative(p, base);
         PathParts parts = SplitPath(stored);
-        EXPECT_EQ(ResolveStoredDirectory(parts.drive + parts.dir, base) + parts.base + parts.ext, p) << stored;
+        EXPECT_EQ(ResolveStoredDirectory(parts.drive + parts.dir, base) + parts.base + parts.ext, p)
+            << stored;
     }
 }
 
@@ -89,5 +90,5 @@ TEST(Paths, AtomicWriteReplacesAndKeepsMode) {
     EXPECT_FALSE(WriteFileAtomically(dir / "missing/p.k1", "x", &error));
     size_t entries = 0;
     for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 2u);  // p.k1 and blocked/
+    EXPECT_EQ(entries, 2u); // p.k1 and blocked/
 }

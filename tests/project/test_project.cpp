@@ -17,7 +17,7 @@ std::vector<std::string> Paths(const std::vector<ProjectItem>& items) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Project, NewProjectWritesTheFileAtOnce) {
     TempDir dir;
@@ -39,15 +39,17 @@ TEST(Project, NewProjectWritesTheFileAtOnce) {
 
 TEST(Project, LoadsAWindowsFileAndSavesItBack) {
     TempDir dir;
-    WriteFile(dir / "counter/counter.k1",
-              "[ProjectInfo]\r\nVersion=1.0\r\nNoOfCppFiles=2\r\nNoOfHFiles=1\r\n"
-              "[Cpps]\r\nItem0=main.cpp\r\nItem1=counter.cpp\r\n"
-              "[Hs]\r\nItem0=..\\common\\counter.h\r\n"
-              "[Extra]\r\nVCDFilename=counter\r\nExtraPrp=NDEBUG\r\nExtraInc=\r\nExtraLib=\r\nExtraLibPath=\r\n");
+    WriteFile(
+        dir / "counter/counter.k1",
+        "[ProjectInfo]\r\nVersion=1.0\r\nNoOfCppFiles=2\r\nNoOfHFiles=1\r\n"
+        "[Cpps]\r\nItem0=main.cpp\r\nItem1=counter.cpp\r\n"
+        "[Hs]\r\nItem0=..\\common\\counter.h\r\n"
+        "[Extra]\r\nVCDFilename=counter\r\nExtraPrp=NDEBUG\r\nExtraInc=\r\nExtraLib=\r\nExtraLibPath=\r\n");
     Project p;
     ASSERT_TRUE(p.Load(dir / "counter/../counter/counter.k1"));
     EXPECT_EQ(p.Directory(), dir / "counter/");
-    EXPECT_EQ(Paths(p.Sources()), (std::vector<std::string>{dir / "counter/main.cpp", dir / "counter/counter.cpp"}));
+    EXPECT_EQ(Paths(p.Sources()),
+              (std::vector<std::string>{dir / "counter/main.cpp", dir / "counter/counter.cpp"}));
     EXPECT_EQ(Paths(p.Headers()), (std::vector<std::string>{dir / "common/counter.h"}));
     EXPECT_EQ(p.ExtraPreprocessor(), "NDEBUG");
     EXPECT_FALSE(p.IsModified());
@@ -100,7 +102,8 @@ TEST(Project, AddExistingFilesSortsByExtensionAndSkipsDuplicates) {
     p.NewProject(dir / "a.k1");
     AddFilesResult r = p.AddExistingFiles({dir / "top.cpp", dir / "lib/util.c", dir / "x.cc", dir / "top.h",
                                            dir / "t.hpp", dir / "X.CPP", dir / "notes.txt", dir / "top.cpp"});
-    EXPECT_EQ(Paths(p.Sources()), (std::vector<std::string>{dir / "top.cpp", dir / "lib/util.c", dir / "x.cc"}));
+    EXPECT_EQ(Paths(p.Sources()),
+              (std::vector<std::string>{dir / "top.cpp", dir / "lib/util.c", dir / "x.cc"}));
     EXPECT_EQ(Paths(p.Headers()), (std::vector<std::string>{dir / "top.h", dir / "t.hpp"}));
     EXPECT_EQ(r.addedSources, (std::vector<uint32_t>{0, 1, 2}));
     EXPECT_EQ(r.addedHeaders, (std::vector<uint32_t>{0, 1}));
@@ -115,7 +118,7 @@ TEST(Project, AddExistingFilesSortsByExtensionAndSkipsDuplicates) {
     p.Save();
     r = p.AddExistingFiles({dir / "top.cpp"});
     EXPECT_TRUE(r.addedSources.empty());
-    EXPECT_TRUE(p.IsModified());  // the dialog was confirmed
+    EXPECT_TRUE(p.IsModified()); // the dialog was confirmed
 }
 
 TEST(Project, AddNewFileCompletesTheNameAndCreatesTheFile) {
@@ -130,7 +133,7 @@ TEST(Project, AddNewFileCompletesTheNameAndCreatesTheFile) {
     EXPECT_EQ(r.displayTitle, "top.h");
 
     WriteFile(dir / "sub/old.cpp", "int x;\n");
-    r = p.AddNewFile(dir / "sub/old.cpp", 1);  // name kept, file emptied
+    r = p.AddNewFile(dir / "sub/old.cpp", 1); // name kept, file emptied
     EXPECT_EQ(r.path, dir / "sub/old.cpp");
     EXPECT_EQ(ReadFile(dir / "sub/old.cpp"), "");
     EXPECT_EQ(r.displayTitle, dir / "sub/old.cpp");
@@ -140,7 +143,7 @@ TEST(Project, AddNewFileCompletesTheNameAndCreatesTheFile) {
     EXPECT_FALSE(r.tag.has_value());
     EXPECT_TRUE(std::filesystem::exists(dir / "top.hpp"));
 
-    r = p.AddNewFile(dir / "nodir/x", 0);  // cannot be created: added all the same
+    r = p.AddNewFile(dir / "nodir/x", 0); // cannot be created: added all the same
     EXPECT_FALSE(r.created);
     EXPECT_EQ(Paths(p.Sources()), (std::vector<std::string>{dir / "sub/old.cpp", dir / "nodir/x.cpp"}));
     EXPECT_EQ(p.Headers().size(), 1u);
@@ -159,7 +162,8 @@ TEST(Project, RemoveRenumbersAndSavesConsecutiveItems) {
     EXPECT_EQ(p.Item({ItemKind::Source, 1})->name, "three.cpp");
     EXPECT_EQ(p.FindItem(dir / "three.cpp"), (ItemTag{ItemKind::Source, 1}));
     ASSERT_TRUE(p.Save());
-    EXPECT_NE(ReadFile(dir / "a.k1").find("NoOfCppFiles=2\nNoOfHFiles=0\n[Cpps]\nItem0=two.cpp\nItem1=three.cpp\n[Extra]"),
+    EXPECT_NE(ReadFile(dir / "a.k1")
+                  .find("NoOfCppFiles=2\nNoOfHFiles=0\n[Cpps]\nItem0=two.cpp\nItem1=three.cpp\n[Extra]"),
               std::string::npos);
 }
 
@@ -168,7 +172,7 @@ TEST(Project, SaveOnlyWhenModifiedAndNeverLosesTheOldFile) {
     Project p;
     p.NewProject(dir / "a.k1");
     WriteFile(dir / "a.k1", "hand edited\n");
-    EXPECT_TRUE(p.Save());  // clean: file untouched
+    EXPECT_TRUE(p.Save()); // clean: file untouched
     EXPECT_EQ(ReadFile(dir / "a.k1"), "hand edited\n");
 
     // The project file path turned into a directory: the save fails, the
@@ -192,7 +196,7 @@ TEST(Project, CloseAsksThroughThePrompt) {
         return answer;
     });
     p.NewProject(dir / "counter.k1");
-    EXPECT_TRUE(asked.empty());  // nothing was open
+    EXPECT_TRUE(asked.empty()); // nothing was open
     p.SetExtraPreprocessor("A");
 
     EXPECT_FALSE(p.Close(PromptButtons::YesNoCancel));
@@ -208,18 +212,18 @@ TEST(Project, CloseAsksThroughThePrompt) {
     EXPECT_EQ(p.Directory(), "");
     EXPECT_EQ(p.ExtraPreprocessor(), "");
     p.Load(dir / "counter.k1");
-    EXPECT_EQ(p.ExtraPreprocessor(), "");  // not saved
+    EXPECT_EQ(p.ExtraPreprocessor(), ""); // not saved
 
     p.SetExtraPreprocessor("B");
     answer = PromptAnswer::Yes;
     asked.clear();
-    p.Load(dir / "counter.k1");  // closes with Yes/No first
+    p.Load(dir / "counter.k1"); // closes with Yes/No first
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].second, PromptButtons::YesNo);
     EXPECT_EQ(p.ExtraPreprocessor(), "B");
 
     asked.clear();
-    EXPECT_TRUE(p.Close(PromptButtons::YesNoCancel));  // clean: no question
+    EXPECT_TRUE(p.Close(PromptButtons::YesNoCancel)); // clean: no question
     EXPECT_TRUE(asked.empty());
 }
 
@@ -229,7 +233,7 @@ TEST(Project, OptionSettersNormaliseAndMarkOnlyRealChanges) {
     p.NewProject(dir / "a.k1");
     EXPECT_FALSE(p.SetVcdFileName("a"));
     EXPECT_FALSE(p.IsModified());
-    EXPECT_FALSE(p.SetExtraPreprocessor("   "));  // normalises to the stored ""
+    EXPECT_FALSE(p.SetExtraPreprocessor("   ")); // normalises to the stored ""
     EXPECT_FALSE(p.IsModified());
 
     EXPECT_TRUE(p.SetExtraPreprocessor(" a , b "));
@@ -253,7 +257,7 @@ TEST(Project, OptionSettersNormaliseAndMarkOnlyRealChanges) {
     Project q;
     q.Load(dir / "a.k1");
     EXPECT_EQ(q.ExtraIncludes(), "C:/my inc,D:/x");
-    EXPECT_EQ(q.VcdFileName(), "");  // stored empty, not the title
+    EXPECT_EQ(q.VcdFileName(), ""); // stored empty, not the title
 }
 
 TEST(Project, ListenersSeeEveryChange) {

@@ -14,7 +14,9 @@ ToolProbe DebianLikeProbe(std::vector<std::string>* asked = nullptr) {
     ToolProbe p;
     p.fileExists = [](const std::string&) { return false; };
     p.directoryExists = [](const std::string&) { return false; };
-    p.findInPath = [](const std::string& prog) { return prog == "g++" ? std::string("/usr/bin") : std::string(); };
+    p.findInPath = [](const std::string& prog) {
+        return prog == "g++" ? std::string("/usr/bin") : std::string();
+    };
     p.pkgConfig = [asked](const std::string& args, std::string* out) {
         if (asked) asked->push_back(args);
         out->clear();
@@ -26,7 +28,7 @@ ToolProbe DebianLikeProbe(std::vector<std::string>* asked = nullptr) {
     return p;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ToolLayout, ToolRootIsCutAtTheFirstBinFolder) {
     EXPECT_EQ(ToolRootFor("/opt/korl/bin/korl"), "/opt/korl");
@@ -56,8 +58,8 @@ TEST(ToolLayout, SystemToolChainAndPkgConfigDirectories) {
     ToolProbe custom = DebianLikeProbe();
     custom.pkgConfig = [](const std::string& args, std::string* out) {
         *out = args == "--cflags-only-I systemc" ? "-I/opt/sc/include -DX"
-             : args == "--libs-only-L systemc"   ? "-L/opt/sc/lib-linux64"
-                                                  : "";
+               : args == "--libs-only-L systemc" ? "-L/opt/sc/lib-linux64"
+                                                 : "";
         return args.find("tlm") == std::string::npos && args.find("scv") == std::string::npos;
     };
     t = ResolveToolLayout("/opt/korl/bin/korl", {}, custom);
@@ -99,7 +101,7 @@ TEST(ToolLayout, BundledInstallationAndOverrides) {
                     {ToolLayout::kToolchainRoot, "/opt/gcc"},
                     {ToolLayout::kDebugger, "/opt/gdb/bin/gdb"},
                     {ToolLayout::kSystemCInclude, "/sc/inc"},
-                    {ToolLayout::kSystemCLib, ""}};  // empty: not overridden
+                    {ToolLayout::kSystemCLib, ""}}; // empty: not overridden
     t = ResolveToolLayout(dir / "bin/korl", o, probe);
     EXPECT_EQ(t.toolRoot, "/elsewhere");
     EXPECT_EQ(t.compiler, "/opt/gcc/bin/g++");

@@ -57,4 +57,4 @@ inline int Run(const std::string& cmd, std::string* out = nullptr) {
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
-}  // namespace korltest
+} // namespace korltest

@@ -13,14 +13,15 @@ namespace {
 void visit(const std::vector<scparse::BrowserNode>& nodes, scparse::BrowserTree tree) {
     for (const auto& node : nodes) {
         if (node.record)
-            for (int cmd : {scparse::kGotoDeclaration, scparse::kGotoImplementation, scparse::kGotoInstantiation})
+            for (int cmd :
+                 {scparse::kGotoDeclaration, scparse::kGotoImplementation, scparse::kGotoInstantiation})
                 scparse::resolveJump(scparse::jumpLocation(*node.record, cmd), "/p/");
         scparse::contextCommands(tree, node.image);
         visit(node.children, tree);
     }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // The end-of-comment message goes to standard output; keep it quiet.

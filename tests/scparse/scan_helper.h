@@ -59,4 +59,4 @@ inline std::string scan(const std::string& source) {
     return scan(model, source);
 }
 
-}  // namespace sctest
+} // namespace sctest

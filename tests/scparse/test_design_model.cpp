@@ -9,24 +9,24 @@ namespace {
 
 const char* kHeader =
     "#ifndef TOP_H\n#define TOP_H\n"
-    "SC_MODULE(leaf) {\n"                       // 3
-    "  sc_in<bool> clk;\n"                      // 4
-    "  sc_out<int> q;\n"                        // 5
-    "  void tick();\n"                          // 6
-    "  SC_CTOR(leaf) : q(\"q\") { SC_METHOD(tick); sensitive << clk.pos(); }\n"  // 7
+    "SC_MODULE(leaf) {\n"                                                       // 3
+    "  sc_in<bool> clk;\n"                                                      // 4
+    "  sc_out<int> q;\n"                                                        // 5
+    "  void tick();\n"                                                          // 6
+    "  SC_CTOR(leaf) : q(\"q\") { SC_METHOD(tick); sensitive << clk.pos(); }\n" // 7
     "};\n"
-    "template <class T> struct pipe : sc_module {\n"  // 9
+    "template <class T> struct pipe : sc_module {\n" // 9
     "  sc_export<sc_fifo_in_if<T> > out;\n"
     "  SC_CTOR(pipe) {}\n"
     "};\n"
-    "class top : public sc_module {\n"          // 13
+    "class top : public sc_module {\n" // 13
     "public:\n"
-    "  sc_signal<bool> s;\n"                    // 15
-    "  leaf l1, *l2;\n"                         // 16
-    "  pipe<int> p;\n"                          // 17
-    "  unknown u;\n"                            // 18
-    "  void run();\n"                           // 19
-    "  int helper();\n"                         // 20
+    "  sc_signal<bool> s;\n" // 15
+    "  leaf l1, *l2;\n"      // 16
+    "  pipe<int> p;\n"       // 17
+    "  unknown u;\n"         // 18
+    "  void run();\n"        // 19
+    "  int helper();\n"      // 20
     "  SC_HAS_PROCESS(top);\n"
     "  top(sc_module_name n);\n"
     "};\n"
@@ -34,17 +34,17 @@ const char* kHeader =
 
 const char* kSource =
     "#include \"top.h\"\n"
-    "top::top(sc_module_name n) : sc_module(n), s(\"sig\"), l1(\"l1\"), p(\"p\"), u(\"u\") {\n"  // 2
-    "  l2 = new leaf(\"l2\");\n"                // 3
-    "  SC_THREAD(run);\n"                       // 4
+    "top::top(sc_module_name n) : sc_module(n), s(\"sig\"), l1(\"l1\"), p(\"p\"), u(\"u\") {\n" // 2
+    "  l2 = new leaf(\"l2\");\n"                                                                // 3
+    "  SC_THREAD(run);\n"                                                                       // 4
     "}\n"
-    "void top::run() {\n"                       // 6
+    "void top::run() {\n" // 6
     "  wait();\n"
     "}\n"
-    "int top::helper() { return 0; }\n"         // 9
-    "void leaf::tick() { q = 1; }\n"            // 10
-    "int sc_main(int argc, char* argv[]) {\n"   // 11
-    "  top t(\"t\");\n"                         // 12
+    "int top::helper() { return 0; }\n"       // 9
+    "void leaf::tick() { q = 1; }\n"          // 10
+    "int sc_main(int argc, char* argv[]) {\n" // 11
+    "  top t(\"t\");\n"                       // 12
     "  sc_start();\n"
     "  return 0;\n"
     "}\n";
@@ -57,7 +57,7 @@ DesignModel buildProject() {
     return model;
 }
 
-}  // namespace
+} // namespace
 
 TEST(DesignModelBuild, ResolvesAcrossFilesAndPutsMainFirst) {
     DesignModel model = buildProject();

@@ -15,8 +15,9 @@ TEST(ElaborationFileList, IncludedHeadersOnceThenEverySource) {
         {"", "c.cpp", {}},
         {"/p/", "a.cpp", {}},
     };
-    EXPECT_EQ(elaborationFileList(sources, "/p/"),
-              (std::vector<std::string>{"a.h", "common.h", "/inc/b.h", "a.cpp", "/other/b.cpp", "c.cpp", "a.cpp"}));
+    EXPECT_EQ(
+        elaborationFileList(sources, "/p/"),
+        (std::vector<std::string>{"a.h", "common.h", "/inc/b.h", "a.cpp", "/other/b.cpp", "c.cpp", "a.cpp"}));
 }
 
 class ElaborationRun : public ::testing::Test {
@@ -44,7 +45,9 @@ TEST_F(ElaborationRun, ScansEveryFileBuildsAndRemovesTheReport) {
     DesignModel model;
     std::vector<std::string> reports;
     ElaborationOptions options;
-    options.onReport = [&](const std::string& path, const std::string& report) { reports.push_back(path + "|" + report); };
+    options.onReport = [&](const std::string& path, const std::string& report) {
+        reports.push_back(path + "|" + report);
+    };
     ElaborationResult r = runElaboration(model, {"m.h", dir_ + "main.cpp"}, dir_, options);
     ASSERT_TRUE(r.completed);
     EXPECT_EQ(r.consoleText, "");

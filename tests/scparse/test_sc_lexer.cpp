@@ -45,8 +45,9 @@ TEST(ScLexerLines, LastLineWithoutNewlineIsScannedAsCode) {
 TEST(ScLexerLines, BackedUpNewlinesAreCountedOnce) {
     // Every identifier at a line end reads the newline ahead and pushes it
     // back; a quoted name without its closing quote backs up over lines.
-    std::string r = scan("SC_MODULE(m)\n{\nsc_in<bool> a\n\n\n, b\n;\nsc_signal<int> s\n;\n"
-                         "SC_CTOR(m) : s(\"s\n\") {}\n}\n");
+    std::string r = scan(
+        "SC_MODULE(m)\n{\nsc_in<bool> a\n\n\n, b\n;\nsc_signal<int> s\n;\n"
+        "SC_CTOR(m) : s(\"s\n\") {}\n}\n");
     EXPECT_EQ(r,
               "\ncurrent module is : m \nbegins at : 2 \nsc_in : a : 3 \nsc_in : b : 6 \nsc_signal : s : 8 \n"
               "Constructor begins at : 10\nConstructor ends at : 11\nends at : 12 \n");
@@ -248,10 +249,12 @@ TEST(ScLexerTopLevel, MemberImplementationsAndDeferredConstructors) {
 }
 
 TEST(ScLexerTopLevel, ConstructorWithoutModuleNameWaitsForOne) {
-    std::string r = scan("top::top(int n) { SC_THREAD(lost); }\n"
-                         "SC_MODULE(x) { sc_in<bool> a; };\n"
-                         "void f(sc_module_name n) { SC_METHOD(late); }\n");
-    EXPECT_EQ(r, "class constructor top is implemented at 3\nSC_METHOD : late : 3 \nConstructor ends at : 3\n");
+    std::string r = scan(
+        "top::top(int n) { SC_THREAD(lost); }\n"
+        "SC_MODULE(x) { sc_in<bool> a; };\n"
+        "void f(sc_module_name n) { SC_METHOD(late); }\n");
+    EXPECT_EQ(r,
+              "class constructor top is implemented at 3\nSC_METHOD : late : 3 \nConstructor ends at : 3\n");
 }
 
 TEST(ScLexerMain, DeclarationsInstancesAndSignals) {
@@ -352,10 +355,45 @@ TEST(ScLexerRobustness, LongLinesStayLinearAndExact) {
 }
 
 TEST(ScLexerRobustness, RandomInputGivesTheSameReportWithAndWithoutMemo) {
-    static const char* const pieces[] = {
-        "SC_MODULE", "(", ")", "{", "}", ";", ",", "<", ">", "::", "\n", " ", "#", "//", "/*", "*/", "\"",
-        "operator", "sc_in", "sc_port", "SC_CTOR", "SC_METHOD", "sensitive", "a", "b1", ".pos", "=",
-        "new", "sc_main", "class", "[", "]", "~", "*", "int", "void", "sc_module_name", "x(", "\"q\""};
+    static const char* const pieces[] = {"SC_MODULE",
+                                         "(",
+                                         ")",
+                                         "{",
+                                         "}",
+                                         ";",
+                                         ",",
+                                         "<",
+                                         ">",
+                                         "::",
+                                         "\n",
+                                         " ",
+                                         "#",
+                                         "//",
+                                         "/*",
+                                         "*/",
+                                         "\"",
+                                         "operator",
+                                         "sc_in",
+                                         "sc_port",
+                                         "SC_CTOR",
+                                         "SC_METHOD",
+                                         "sensitive",
+                                         "a",
+                                         "b1",
+                                         ".pos",
+                                         "=",
+                                         "new",
+                                         "sc_main",
+                                         "class",
+                                         "[",
+                                         "]",
+                                         "~",
+                                         "*",
+                                         "int",
+                                         "void",
+                                         "sc_module_name",
+                                         "x(",
+                                         "\"q\""};
     std::mt19937 rng(1234);
     for (int round = 0; round < 60; ++round) {
         std::string src;

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Waview_FileManager doc;
     std::string error;
     if (!ReadWaveFile(doc, in, &error)) {
-        if (doc.SignalCount() || doc.RowCount()) __builtin_trap();  // partial document
+        if (doc.SignalCount() || doc.RowCount()) __builtin_trap(); // partial document
         return 0;
     }
     std::string s;
@@ -29,8 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             r->ValueTextAt(s, doc.EndTime() / 2);
         }
         int steps = 0;
-        for (const ChangeEntry* e = r->Seek(0); e && steps < 1000; ++steps)
-            e = r->NextTransition(e->time);
+        for (const ChangeEntry* e = r->Seek(0); e && steps < 1000; ++steps) e = r->NextTransition(e->time);
     }
     if (WriteWaveFile(doc, out, &error)) {
         // Whatever was accepted is written back byte for byte.

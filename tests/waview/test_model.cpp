@@ -15,7 +15,7 @@ Waview_ScalarHierarchy* Bind(Waview_FileManager& doc, Waview_Signal* s, int leve
     return r;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Model, EmptySignalHasNoEntriesAndNoValue) {
     Waview_FileManager doc;
@@ -23,7 +23,7 @@ TEST(Model, EmptySignalHasNoEntriesAndNoValue) {
     EXPECT_EQ(s->EntryCount(), 0);
     EXPECT_EQ(s->LowerBound(0), nullptr);
     EXPECT_EQ(s->ValueAt(5), nullptr);
-    s->AppendClosing(10);  // nothing to copy
+    s->AppendClosing(10); // nothing to copy
     EXPECT_EQ(s->EntryCount(), 0);
     Waview_ScalarHierarchy* r = Bind(doc, s, 0, "a");
     EXPECT_EQ(r->Seek(3), nullptr);
@@ -41,21 +41,21 @@ TEST(Model, SentinelAndBlockBoundary) {
     EXPECT_EQ(s->Entry(0).bits, 0u);
     // At the time of a change the previous value is in effect.
     EXPECT_EQ(s->ValueAt(0)->time, -1);
-    EXPECT_EQ(s->ValueAt(1), nullptr);  // after the last entry there is no value
+    EXPECT_EQ(s->ValueAt(1), nullptr); // after the last entry there is no value
     for (int i = 1; i < 31; ++i) s->AppendInteger(i, i);
     EXPECT_EQ(s->ValueAt(1)->Int(), 42);
     EXPECT_EQ(s->EntryCount(), 32);
     EXPECT_EQ(s->lastBlock, 0);
     EXPECT_EQ(s->lastPos, 31);
-    s->AppendInteger(31, 31);  // the 33rd entry opens block 1 at slot 0
+    s->AppendInteger(31, 31); // the 33rd entry opens block 1 at slot 0
     EXPECT_EQ(s->lastBlock, 1);
     EXPECT_EQ(s->lastPos, 0);
     EXPECT_EQ(s->BlockCount(), 2);
-    EXPECT_EQ(s->Block(1).entries[1].time, -1);  // fresh slots are unused
+    EXPECT_EQ(s->Block(1).entries[1].time, -1); // fresh slots are unused
     const EntryCursor* c = s->LowerBound(31);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(*c, (EntryCursor{0, 1}));
-    EXPECT_EQ(s->PreviousEntry(c)->time, 30);  // steps back across the block boundary
+    EXPECT_EQ(s->PreviousEntry(c)->time, 30); // steps back across the block boundary
     EXPECT_EQ(s->LowerBound(32), nullptr);
     EntryCursor it = s->Begin();
     int n = 0;
@@ -74,7 +74,7 @@ TEST(Model, LowerBoundFindsFirstOfEqualTimesAndClosingCopiesLast) {
     const EntryCursor* c = s->LowerBound(10);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->Index(), 2);
-    EXPECT_EQ(s->ValueAt(11)->State(), 3);  // the later of the equal-time changes
+    EXPECT_EQ(s->ValueAt(11)->State(), 3); // the later of the equal-time changes
     EXPECT_EQ(s->LowerBound(-5)->Index(), 0);
     s->AppendClosing(100);
     EXPECT_EQ(s->LastEntry()->time, 100);
@@ -83,8 +83,8 @@ TEST(Model, LowerBoundFindsFirstOfEqualTimesAndClosingCopiesLast) {
     EXPECT_EQ(s->ValueAt(101), nullptr);
 
     s->ComputeMinMax();
-    EXPECT_EQ(s->minEntry->time, 5);   // first holder of the smallest code
-    EXPECT_EQ(s->maxEntry->time, 10);  // first 3 wins over later ones
+    EXPECT_EQ(s->minEntry->time, 5);  // first holder of the smallest code
+    EXPECT_EQ(s->maxEntry->time, 10); // first 3 wins over later ones
     EXPECT_EQ(s->maxEntry->State(), 3);
 }
 
@@ -94,7 +94,7 @@ TEST(Model, MinMaxComparesByType) {
     i->AppendInteger(1, -5);
     i->AppendInteger(2, 3);
     i->ComputeMinMax();
-    EXPECT_EQ(i->minEntry->Int(), -5);  // signed, not unsigned
+    EXPECT_EQ(i->minEntry->Int(), -5); // signed, not unsigned
     Waview_Signal* r = doc.NewSignal(kTypeReal);
     r->AppendReal(1, -0.5);
     r->AppendReal(2, 0.25);
@@ -121,7 +121,7 @@ TEST(Model, CompositeTransitionsDepthAndValueText) {
     Waview_FileManager doc;
     Waview_CompositeHierarchy* bus = doc.NewCompositeRow();
     bus->name = "d";
-    const char* bits[] = {"1010", "X01Z"};  // value at t=5 and t=15, msb first
+    const char* bits[] = {"1010", "X01Z"}; // value at t=5 and t=15, msb first
     for (int b = 0; b < 4; ++b) {
         Waview_Signal* s = doc.NewSignal(kTypeVerilog);
         for (int k = 0; k < 2; ++k) {
@@ -173,7 +173,7 @@ TEST(Model, DrawTraceWalksEntriesFromViewStart) {
     Waview_FileManager doc;
     Waview_Signal* s = doc.NewSignal(kTypeVerilog);
     for (int t = 0; t < 100; ++t) s->AppendState(t * 10, t % 2);
-    SegmentView view{500, 1, 1, 200};  // visible 500..700
+    SegmentView view{500, 1, 1, 200}; // visible 500..700
     s->DrawTrace(view, RowRect{0, 20}, sink, 1);
     // Two lines per segment; the walk stops after the first segment past the width.
     EXPECT_GT(sink.lines, 2 * 20);

@@ -29,7 +29,7 @@ struct Recorder : SegmentSink {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(ValueTypes, IntegerFormatsInEveryRadix) {
     Waview_IntType t;
@@ -52,7 +52,7 @@ TEST(ValueTypes, RealAndStateFormats) {
     ChangeEntry e;
     e.SetReal(0.5);
     EXPECT_EQ(Fmt(r, &e, kRadixHex), " 0.500000r ");
-    e.SetReal(-1e300);  // must not overflow the text buffer
+    e.SetReal(-1e300); // must not overflow the text buffer
     EXPECT_GT(Fmt(r, &e, kRadixHex).size(), 300u);
     EXPECT_EQ(Fmt(r, nullptr, kRadixHex), " ");
 
@@ -68,14 +68,14 @@ TEST(ValueTypes, RealAndStateFormats) {
     EXPECT_EQ(Fmt(four, &s, kRadixBinary), "Z");
     s.SetState(1);
     EXPECT_EQ(Fmt(two, &s, kRadixBinary), "1");
-    s.SetState('u');  // odd dump characters keep their own code
+    s.SetState('u'); // odd dump characters keep their own code
     EXPECT_EQ(Fmt(four, &s, kRadixBinary), "u");
     EXPECT_EQ(Fmt(four, nullptr, kRadixBinary), " ");
 
     std::string chars;
     for (int c = 0; c < nine.StateCount(); ++c) chars += nine.StateChar(c);
     EXPECT_EQ(chars, "UX01ZWLH-");
-    EXPECT_EQ(nine.StateLevel(6), 0.5);  // L sits at mid level
+    EXPECT_EQ(nine.StateLevel(6), 0.5); // L sits at mid level
     EXPECT_EQ(nine.StateColour(7), (Rgb{255, 128, 128}));
     EXPECT_EQ(two.StateColour(0), (Rgb{0, 128, 0}));
     EXPECT_EQ(four.StateColour(0), (Rgb{0, 255, 0}));
@@ -89,7 +89,7 @@ TEST(ValueTypes, NumberConversions) {
     EXPECT_EQ(HexDigits(0), "0h");
     EXPECT_EQ(HexDigits(0xABC), "ABCh");
     EXPECT_EQ(UnsignedOfBits("X01Z"), 2u);
-    EXPECT_EQ(UnsignedOfBits("1" + std::string(64, '0')), 0u);  // beyond 64 bits adds nothing
+    EXPECT_EQ(UnsignedOfBits("1" + std::string(64, '0')), 0u); // beyond 64 bits adds nothing
     EXPECT_EQ(SignedOfBits("1"), -1);
     EXPECT_EQ(SignedOfBits("10"), -2);
     EXPECT_EQ(SignedOfBits("0111"), 7);
@@ -106,12 +106,12 @@ TEST(ValueTypes, TimeLabels) {
     EXPECT_EQ(TimeLabel(0, -9), " 0 ");
     EXPECT_EQ(TimeLabel(-5, -9), " -5 ");
     EXPECT_EQ(TimeLabel(2000, 0), " 2K ");
-    EXPECT_EQ(TimeLabel(7, -18), " 7 ");  // no letter below femto
+    EXPECT_EQ(TimeLabel(7, -18), " 7 "); // no letter below femto
 }
 
 TEST(SegmentGeometry, StateDigitalAndBusShapes) {
-    SegmentView view{0, 2, 1, 100};  // two pixels per time unit
-    RowRect rect{10, 30};            // h = 16
+    SegmentView view{0, 2, 1, 100}; // two pixels per time unit
+    RowRect rect{10, 30};           // h = 16
     Waview_VerilogType four;
     ChangeEntry a, b;
     a.time = 5;
@@ -122,9 +122,9 @@ TEST(SegmentGeometry, StateDigitalAndBusShapes) {
     EXPECT_EQ(four.DrawSegment(view, rect, rec, &a, &b, nullptr, nullptr, 1), 1);
     ASSERT_EQ(rec.lines.size(), 2u);
     EXPECT_EQ(rec.lines[0].x1, 10);
-    EXPECT_EQ(rec.lines[0].y1, 28);  // level 0 at bottom - 2
+    EXPECT_EQ(rec.lines[0].y1, 28); // level 0 at bottom - 2
     EXPECT_EQ(rec.lines[0].x2, 20);
-    EXPECT_EQ(rec.lines[1].y2, 12);  // level 1 at bottom - 2 - h
+    EXPECT_EQ(rec.lines[1].y2, 12); // level 1 at bottom - 2 - h
     rec.lines.clear();
     EXPECT_EQ(four.DrawSegment(view, rect, rec, nullptr, &b, nullptr, nullptr, 1), 1);
     ASSERT_EQ(rec.lines.size(), 1u);
@@ -134,7 +134,7 @@ TEST(SegmentGeometry, StateDigitalAndBusShapes) {
     ChangeEntry p = IntEntry(5, 7), q = IntEntry(10, 7), r = IntEntry(10, 8);
     rec.lines.clear();
     it.DrawSegment(view, rect, rec, &p, &q, nullptr, nullptr, 1);
-    EXPECT_EQ(rec.lines[0].y1, rec.lines[0].y2);  // equal values: stubs, not a crossing
+    EXPECT_EQ(rec.lines[0].y1, rec.lines[0].y2); // equal values: stubs, not a crossing
     rec.lines.clear();
     it.DrawSegment(view, rect, rec, &p, &r, nullptr, nullptr, 1);
     EXPECT_NE(rec.lines[0].y1, rec.lines[0].y2);

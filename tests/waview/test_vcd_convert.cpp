@@ -44,13 +44,13 @@ const char kHeader[] =
     "$scope module top $end\n"
     "$var wire 4 ! d [3:0] $end\n"
     "$var wire 1 \" w $end\n"
-    "$var wire 1 \" w2 $end\n"  // duplicate code: changes go to the first row
+    "$var wire 1 \" w2 $end\n" // duplicate code: changes go to the first row
     "$var wire 4 # e[0:3] $end\n"
     "$var wire 3 $ n $end\n"
     "$upscope $end\n"
     "$enddefinitions $end\n";
 
-}  // namespace
+} // namespace
 
 TEST(VcdConvert, TimescaleWideningAndDuplicateCodes) {
     const std::string p = WriteDump("widen", std::string(kHeader) +
@@ -101,25 +101,25 @@ TEST(VcdConvert, TimescaleWideningAndDuplicateCodes) {
 }
 
 TEST(VcdConvert, RealSimulatorForms) {
-    const std::string p = WriteDump(
-        "forms",
-        "$date\n  today\n$end\n$version\n  sim 1.0\n$end\n$comment any text $end\n"
-        "$timescale\n  1ns\n$end\n"
-        "$scope module tb $end\n$comment inside $end\n"
-        "$var reg 8 %! bus[7:0] $end\n"
-        "$var integer 32 (x cnt $end\n"
-        "$var real 64 {} temp $end\n"
-        "$var wire 1 ~ bit [5] $end\n"
-        "$scope task t $end $var event 1 @ ev $end $upscope $end\n"
-        "$upscope $end\n$enddefinitions $end\n"
-        "$comment before $end\n#0\n$dumpvars\nb00001111 %!\nb0 (x\nr0 {}\n0~\n$end\n"
-        "#4294967306\nb11110000 %!\nb1010 (x\nr-2.5e1 {}\nz~\n$dumpoff\nx~\n$end\n"
-        "#4294967310\n$dumpon\n1~\n$end\n");
+    const std::string p =
+        WriteDump("forms",
+                  "$date\n  today\n$end\n$version\n  sim 1.0\n$end\n$comment any text $end\n"
+                  "$timescale\n  1ns\n$end\n"
+                  "$scope module tb $end\n$comment inside $end\n"
+                  "$var reg 8 %! bus[7:0] $end\n"
+                  "$var integer 32 (x cnt $end\n"
+                  "$var real 64 {} temp $end\n"
+                  "$var wire 1 ~ bit [5] $end\n"
+                  "$scope task t $end $var event 1 @ ev $end $upscope $end\n"
+                  "$upscope $end\n$enddefinitions $end\n"
+                  "$comment before $end\n#0\n$dumpvars\nb00001111 %!\nb0 (x\nr0 {}\n0~\n$end\n"
+                  "#4294967306\nb11110000 %!\nb1010 (x\nr-2.5e1 {}\nz~\n$dumpoff\nx~\n$end\n"
+                  "#4294967310\n$dumpon\n1~\n$end\n");
     Waview_VCDConverter conv(p);
     ASSERT_TRUE(conv.Convert()) << (conv.Diagnostics().empty() ? "" : conv.Diagnostics()[0]);
     Waview_FileManager& doc = conv.Document();
     EXPECT_EQ(doc.TimescaleExponent(), -9);
-    EXPECT_EQ(conv.LargestTime(), 4294967310LL);  // beyond 32 bits
+    EXPECT_EQ(conv.LargestTime(), 4294967310LL); // beyond 32 bits
     EXPECT_EQ(TextAt(doc, "bus", 1, 2), " Fh");
     EXPECT_EQ(TextAt(doc, "bus", 4294967307LL, 2), " F0h");
     EXPECT_EQ(TextAt(doc, "cnt", 4294967307LL, 8), " 10d ");
@@ -129,7 +129,7 @@ TEST(VcdConvert, RealSimulatorForms) {
     EXPECT_EQ(TextAt(doc, "ev", 1), " ");
     auto* tb = static_cast<Waview_CompositeHierarchy*>(RowNamed(doc, "tb"));
     ASSERT_NE(tb, nullptr);
-    EXPECT_EQ(tb->children.size(), 5u);  // comments are not items
+    EXPECT_EQ(tb->children.size(), 5u); // comments are not items
     EXPECT_EQ(doc.Row(tb->children[4])->name, "t");
     EXPECT_EQ(doc.Row(tb->children[4])->order, 4);
 }
@@ -182,8 +182,9 @@ TEST(VcdConvert, FailedWalkLeavesNoFile) {
     EXPECT_NE(conv.Diagnostics()[0].find("unknown time unit"), std::string::npos);
     EXPECT_FALSE(fs::exists(wvw + ".part"));
 
-    Waview_VCDConverter big(WriteDump("bigtime", "$timescale 100 fs $end\n$enddefinitions $end\n"
-                                                 "#999999999999999999\n"));
+    Waview_VCDConverter big(WriteDump("bigtime",
+                                      "$timescale 100 fs $end\n$enddefinitions $end\n"
+                                      "#999999999999999999\n"));
     EXPECT_FALSE(big.Convert());
     EXPECT_FALSE(fs::exists(Dir() + "/bigtime.wvw"));
 }
@@ -227,7 +228,7 @@ TEST(VcdConvert, GeneratedDumpsRoundTrip) {
         ASSERT_TRUE(ReadWaveFile(back, conv.WavePath(), nullptr));
         EXPECT_EQ(back.EndTime(), t);
         for (const auto& [when, values] : snapshots) {
-            if (when >= t) continue;  // nothing is in effect after the closing entry
+            if (when >= t) continue; // nothing is in effect after the closing entry
             for (int i = 0; i < nsig; ++i) {
                 if (values[i].empty()) continue;
                 const std::string got = TextAt(back, "v" + std::to_string(i), when + 1, 1);
@@ -264,7 +265,8 @@ int sc_main(int, char*[]) {
     return 0;
 }
 )";
-    const std::string cmd = "cd '" + dir + "' && g++ -std=c++17 -O0 tb.cpp -o tb -lsystemc 2>&1 && ./tb > out.txt 2>&1";
+    const std::string cmd =
+        "cd '" + dir + "' && g++ -std=c++17 -O0 tb.cpp -o tb -lsystemc 2>&1 && ./tb > out.txt 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << "building or running the SystemC program failed";
     Waview_VCDConverter conv(dir + "/trace.vcd");
     ASSERT_TRUE(conv.Convert()) << (conv.Messages().empty() ? "" : conv.Messages()[0].text);

@@ -56,10 +56,10 @@ void Build(Waview_FileManager& doc) {
         r->digital = t == kTypeReal ? 0 : 1;
         static_cast<Waview_CompositeHierarchy*>(doc.Row(0))->children.push_back(r->index);
     }
-    doc.NewSignal(kTypeVerilog);  // never changes
+    doc.NewSignal(kTypeVerilog); // never changes
 }
 
-}  // namespace
+} // namespace
 
 TEST(WaveFile, EmptyDocumentIsTwelveBytes) {
     Waview_FileManager doc;
@@ -88,15 +88,15 @@ TEST(WaveFile, OneSignalBlockLayout) {
     EXPECT_EQ(I32At(b, 16), 1);
     EXPECT_EQ(I32At(b, 20), 7);
     EXPECT_EQ(b.substr(24, 7), "data[7]");
-    EXPECT_EQ(I32At(b, 31 + 8), 1);  // visible
+    EXPECT_EQ(I32At(b, 31 + 8), 1); // visible
     const size_t data = b.size() - 512 - 8;
-    EXPECT_EQ(I32At(b, data), 3);       // last position: sentinel, 0, 10, closing
-    EXPECT_EQ(I32At(b, data + 4), 0);   // last block
+    EXPECT_EQ(I32At(b, data), 3);     // last position: sentinel, 0, 10, closing
+    EXPECT_EQ(I32At(b, data + 4), 0); // last block
     const size_t block = data + 8;
-    EXPECT_EQ(I64At(b, block), -1);     // sentinel
+    EXPECT_EQ(I64At(b, block), -1); // sentinel
     EXPECT_EQ(I64At(b, block + 16), 0);
     EXPECT_EQ(I32At(b, block + 24), 1);
-    EXPECT_EQ(I64At(b, block + 48), 10);  // closing entry
+    EXPECT_EQ(I64At(b, block + 48), 10); // closing entry
     for (int slot = 4; slot < 32; ++slot) {
         EXPECT_EQ(I64At(b, block + slot * 16), -1);
         EXPECT_EQ(I64At(b, block + slot * 16 + 8), 0);
@@ -117,7 +117,7 @@ TEST(WaveFile, ReadWriteReadIsIdentical) {
     EXPECT_EQ(back.EndTime(), 39 * 3);
     EXPECT_EQ(back.Signal(4)->GetTypeCode(), kTypeStdLogic);
     EXPECT_EQ(back.Row(2)->digital, 0);
-    back.Row(1)->SetRadix(kRadixHex);  // radix is not part of the file
+    back.Row(1)->SetRadix(kRadixHex); // radix is not part of the file
     ASSERT_TRUE(WriteWaveFile(back, p2, nullptr));
     EXPECT_EQ(Slurp(p1), Slurp(p2));
     EXPECT_FALSE(fs::exists(p2 + ".part"));
@@ -144,7 +144,7 @@ TEST(WaveFile, RejectsBadFilesWithoutPartialDocument) {
         expectReject(bytes.substr(0, n), "");
     std::string b = bytes;
     int32_t v = 3;
-    std::memcpy(&b[8], &v, 4);  // first type code
+    std::memcpy(&b[8], &v, 4); // first type code
     expectReject(b, "unknown type code 3");
     b = bytes;
     const size_t firstRow = 4 + 4 + 6 * 4 + 4;

@@ -48,7 +48,7 @@ int RunBuild(korl::BuildKind kind, const std::string& projectArg, const std::str
     if (kind == korl::BuildKind::Compile) source = CompileSourcePath(project, sourceArg);
 
     korl::BuildResult result;
-    result.errors = 1;  // a build that never reports its end failed
+    result.errors = 1; // a build that never reports its end failed
     std::string error;
     if (!korlc::RunConsoleBuild(kind, project, source, &result, &error)) return Fail(error);
     return result.errors == 0 ? 0 : 1;
@@ -68,7 +68,8 @@ int BuildHelp(const char* name, const char* what) {
 
 int CmdBuild(int argc, char** argv) {
     if (korlc::wantsHelp(argc, argv))
-        return BuildHelp("build", "Builds the project's simulation executable (Build, F7): only what changed.");
+        return BuildHelp("build",
+                         "Builds the project's simulation executable (Build, F7): only what changed.");
     if (argc != 2) return Fail("usage: korlc build PROJECT.k1");
     return RunBuild(korl::BuildKind::Build, argv[1], {});
 }
@@ -103,4 +104,4 @@ korlc::Registrar buildCmd({"build", "build a project's simulation (Build)", CmdB
 korlc::Registrar rebuildCmd({"rebuild", "rebuild everything (Rebuild All)", CmdRebuild});
 korlc::Registrar compileCmd({"compile", "compile one project source (Compile)", CmdCompile});
 
-}  // namespace
+} // namespace

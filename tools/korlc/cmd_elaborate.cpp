@@ -48,7 +48,8 @@ int Fail(const std::string& message) {
 
 std::string Location(const scparse::SourceLocation& loc) { return loc.file + ":" + std::to_string(loc.line); }
 
-void PrintTree(const std::vector<scparse::BrowserNode>& nodes, scparse::BrowserTree tree, bool jumps, int depth) {
+void PrintTree(const std::vector<scparse::BrowserNode>& nodes, scparse::BrowserTree tree, bool jumps,
+               int depth) {
     for (const auto& node : nodes) {
         std::string line(static_cast<size_t>(depth) * 2, ' ');
         line += node.text + "  [" + scparse::imageName(node.image) + "]";
@@ -73,7 +74,7 @@ void PrintTree(const std::vector<scparse::BrowserNode>& nodes, scparse::BrowserT
 // left the executable.
 bool Build(korl::Project& project, int* status) {
     korl::BuildResult result;
-    result.errors = 1;  // a build that never reports its end failed
+    result.errors = 1; // a build that never reports its end failed
     std::string error;
     if (!korlc::RunConsoleBuild(korl::BuildKind::Elaborate, project, {}, &result, &error)) {
         *status = Fail(error);
@@ -82,7 +83,8 @@ bool Build(korl::Project& project, int* status) {
     *status = 1;
     if (result.errors != 0) return false;
     if (!result.executableExists) {
-        std::fprintf(stderr, "korlc elaborate: no executable %s after the build\n", result.executablePath.c_str());
+        std::fprintf(stderr, "korlc elaborate: no executable %s after the build\n",
+                     result.executablePath.c_str());
         return false;
     }
     return true;
@@ -110,7 +112,8 @@ int CmdElaborate(int argc, char** argv) {
         else
             return Fail("usage: korlc elaborate PROJECT.k1 [--no-build] [--report] [--jumps]");
     }
-    if (projectArg.empty()) return Fail("usage: korlc elaborate PROJECT.k1 [--no-build] [--report] [--jumps]");
+    if (projectArg.empty())
+        return Fail("usage: korlc elaborate PROJECT.k1 [--no-build] [--report] [--jumps]");
 
     std::string projectPath = korl::AbsolutePath(projectArg);
     if (!korl::FileExists(projectPath)) return Fail("cannot open project file " + projectPath);
@@ -151,10 +154,12 @@ int CmdElaborate(int argc, char** argv) {
     std::puts("Design Browser");
     PrintTree(scparse::fillDesignBrowser(model.root), scparse::BrowserTree::Design, jumps, 1);
     std::puts("Source Browser");
-    PrintTree(scparse::fillSourceBrowser(model.modules, model.classes), scparse::BrowserTree::Source, jumps, 1);
+    PrintTree(scparse::fillSourceBrowser(model.modules, model.classes), scparse::BrowserTree::Source, jumps,
+              1);
     return 0;
 }
 
-korlc::Registrar elaborateCmd({"elaborate", "analyse the sources into both browser trees (Elaborate)", CmdElaborate});
+korlc::Registrar elaborateCmd({"elaborate", "analyse the sources into both browser trees (Elaborate)",
+                               CmdElaborate});
 
-}  // namespace
+} // namespace

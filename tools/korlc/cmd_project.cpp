@@ -265,6 +265,7 @@ const korlc::Registrar kAdd({"add", "add existing sources and headers to a proje
 const korlc::Registrar kRemove({"remove", "remove a file from a project", CmdRemove});
 const korlc::Registrar kShow({"show", "print a project's files, includes and options", CmdShow});
 const korlc::Registrar kSet({"set", "set one of the five project options", CmdSet});
-const korlc::Registrar kMakefile({"makefile", "print the makefile Build or Compile would write", CmdMakefile});
+const korlc::Registrar kMakefile({"makefile", "print the makefile Build or Compile would write",
+                                  CmdMakefile});
 
-}  // namespace
+} // namespace

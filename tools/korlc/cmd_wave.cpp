@@ -64,8 +64,8 @@ void PrintTree(Waview_FileManager& doc, int32_t row, int depth, bool values, int
                     text.empty() || text[0] != ' ' ? " " : "", text.c_str());
     } else if (Waview_Signal* s = r->GetSignal()) {
         const int64_t n = s->EntryCount();
-        std::printf("%sscalar %s %s %lld\n", indent.c_str(), r->name.c_str(),
-                    TypeCodeName(s->GetTypeCode()), static_cast<long long>(n > 0 ? n - 1 : 0));
+        std::printf("%sscalar %s %s %lld\n", indent.c_str(), r->name.c_str(), TypeCodeName(s->GetTypeCode()),
+                    static_cast<long long>(n > 0 ? n - 1 : 0));
     } else {
         std::printf("%scomposite %s\n", indent.c_str(), r->name.c_str());
     }
@@ -99,10 +99,14 @@ int Wvw(int argc, char** argv) {
             at = true;
         } else if (std::strcmp(argv[i], "--radix") == 0 && i + 1 < argc) {
             const std::string r = argv[++i];
-            if (r == "b") radix = kRadixBinary;
-            else if (r == "h") radix = kRadixHex;
-            else if (r == "u") radix = kRadixUnsigned;
-            else if (r == "s") radix = kRadixSigned;
+            if (r == "b")
+                radix = kRadixBinary;
+            else if (r == "h")
+                radix = kRadixHex;
+            else if (r == "u")
+                radix = kRadixUnsigned;
+            else if (r == "s")
+                radix = kRadixSigned;
             else {
                 std::fprintf(stderr, "korlc wvw: radix must be b, h, u or s\n");
                 return 2;
@@ -132,4 +136,4 @@ int Wvw(int argc, char** argv) {
 korlc::Registrar regVcd2wvw({"vcd2wvw", "convert a VCD dump into a wave-view file", Vcd2Wvw});
 korlc::Registrar regWvw({"wvw", "list a wave-view file's rows, or their values at a time", Wvw});
 
-}  // namespace
+} // namespace

@@ -11,7 +11,7 @@ using CommandFn = int (*)(int argc, char** argv);
 
 struct Command {
     const char* name;
-    const char* summary;  // one line for `korlc --help`
+    const char* summary; // one line for `korlc --help`
     CommandFn run;
 };
 
@@ -24,4 +24,4 @@ struct Registrar {
 // True when argv holds -h or --help after the subcommand name.
 bool wantsHelp(int argc, char** argv);
 
-}  // namespace korlc
+} // namespace korlc

@@ -41,7 +41,7 @@ void DrainWakePipe() {
     }
 }
 
-}  // namespace
+} // namespace
 
 void PrintPaneText(const std::string& text) {
     std::string out;
@@ -67,4 +67,4 @@ bool RunConsoleBuild(korl::BuildKind kind, korl::Project& project, const std::st
     return true;
 }
 
-}  // namespace korlc
+} // namespace korlc

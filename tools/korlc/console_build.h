@@ -16,4 +16,4 @@ void PrintPaneText(const std::string& text);
 bool RunConsoleBuild(korl::BuildKind kind, korl::Project& project, const std::string& source,
                      korl::BuildResult* result, std::string* error);
 
-}  // namespace korlc
+} // namespace korlc

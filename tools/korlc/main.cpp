@@ -17,12 +17,13 @@ bool wantsHelp(int argc, char** argv) {
     return false;
 }
 
-}  // namespace korlc
+} // namespace korlc
 
 static void usage(FILE* out) {
     auto cmds = korlc::registry();
-    std::sort(cmds.begin(), cmds.end(),
-              [](const korlc::Command& a, const korlc::Command& b) { return std::strcmp(a.name, b.name) < 0; });
+    std::sort(cmds.begin(), cmds.end(), [](const korlc::Command& a, const korlc::Command& b) {
+        return std::strcmp(a.name, b.name) < 0;
+    });
     std::fprintf(out,
                  "usage: korlc COMMAND [ARGS...]\n"
                  "Korl's project, build, analysis and waveform tools without windows.\n\n"

@@ -41,8 +41,7 @@ QPalette BlackPalette() {
     QPalette pal;
     for (auto role : {QPalette::Base, QPalette::Window, QPalette::AlternateBase})
         pal.setColor(role, Qt::black);
-    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
-        pal.setColor(role, kGreen);
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) pal.setColor(role, kGreen);
     pal.setColor(QPalette::Highlight, QColor(0, 96, 0));
     pal.setColor(QPalette::HighlightedText, Qt::white);
     return pal;
@@ -64,9 +63,12 @@ int RowImageIndex(const Waview_Hierarchy& row) {
     Waview_Signal* s = row.GetSignal();
     if (!s) return 0;
     switch (s->GetTypeCode()) {
-        case kTypeInteger: return 1;
-        case kTypeReal: return 2;
-        default: return 0;
+        case kTypeInteger:
+            return 1;
+        case kTypeReal:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -87,7 +89,7 @@ void ForVisibleRows(const Waview_NameView* tree, const QWidget* view, F f) {
     }
 }
 
-}  // namespace
+} // namespace
 
 // --- images ----------------------------------------------------------------
 
@@ -100,20 +102,20 @@ const QPixmap& RowImage(int n) {
             QPainter p(&pm);
             p.setRenderHint(QPainter::Antialiasing, false);
             switch (i) {
-                case 0: {  // a pulse
+                case 0: { // a pulse
                     p.setPen(QPen(kGreen, 1));
                     const QPoint pts[] = {{1, 12}, {5, 12}, {5, 3}, {10, 3}, {10, 12}, {14, 12}};
                     p.drawPolyline(pts, 6);
                     break;
                 }
-                case 1: {  // a bus value
+                case 1: { // a bus value
                     p.setPen(QPen(QColor(255, 128, 128), 1));
                     const QPoint pts[] = {{1, 8}, {4, 3}, {11, 3}, {14, 8}, {11, 13}, {4, 13}, {1, 8}};
                     p.drawPolyline(pts, 7);
                     p.drawLine(7, 6, 7, 10);
                     break;
                 }
-                case 2: {  // a wave
+                case 2: { // a wave
                     p.setPen(QPen(QColor(255, 128, 128), 1));
                     p.setRenderHint(QPainter::Antialiasing, true);
                     QPainterPath path(QPointF(1, 8));
@@ -122,7 +124,7 @@ const QPixmap& RowImage(int n) {
                     p.drawPath(path);
                     break;
                 }
-                default: {  // a bundle of lines
+                default: { // a bundle of lines
                     p.setPen(QPen(QColor(255, 255, 0), 1));
                     const QPoint pts[] = {{1, 8}, {4, 3}, {11, 3}, {14, 8}, {11, 13}, {4, 13}, {1, 8}};
                     p.drawPolyline(pts, 7);
@@ -202,9 +204,7 @@ Waview_Hierarchy* Waview_NameView::RowOf(QTreeWidgetItem* item) const {
     return ok ? frame_->doc.Row(i) : nullptr;
 }
 
-Waview_Hierarchy* Waview_NameView::RowAtY(int y) const {
-    return RowOf(itemAt(QPoint(1, y)));
-}
+Waview_Hierarchy* Waview_NameView::RowAtY(int y) const { return RowOf(itemAt(QPoint(1, y))); }
 
 void Waview_NameView::keyPressEvent(QKeyEvent* e) {
     if (e->key() == Qt::Key_Delete) {
@@ -291,8 +291,8 @@ void Waview_ValueView::mousePressEvent(QMouseEvent* e) {
 bool Waview_ValueView::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
         auto* he = static_cast<QHelpEvent*>(e);
-        const int y = mapTo(window(), he->pos()).y() -
-                      frame_->nameView->viewport()->mapTo(window(), QPoint(0, 0)).y();
+        const int y =
+            mapTo(window(), he->pos()).y() - frame_->nameView->viewport()->mapTo(window(), QPoint(0, 0)).y();
         Waview_Hierarchy* row = frame_->nameView->RowAtY(y);
         QString tip;
         if (row && frame_->cursors.HasActive()) {
@@ -389,13 +389,27 @@ void Waview_ShapeView::OnScroll(int action) {
     int pos = scrollBar->value();
     const int page = max / 10;
     switch (action) {
-        case QAbstractSlider::SliderSingleStepAdd: pos = scrollBar->sliderPosition(); break;
-        case QAbstractSlider::SliderSingleStepSub: pos = scrollBar->sliderPosition(); break;
-        case QAbstractSlider::SliderPageStepAdd: pos = std::min(max, pos + page); break;
-        case QAbstractSlider::SliderPageStepSub: pos = std::max(0, pos - page); break;
-        case QAbstractSlider::SliderToMinimum: pos = 0; break;
-        case QAbstractSlider::SliderToMaximum: pos = max; break;
-        default: pos = scrollBar->sliderPosition(); break;
+        case QAbstractSlider::SliderSingleStepAdd:
+            pos = scrollBar->sliderPosition();
+            break;
+        case QAbstractSlider::SliderSingleStepSub:
+            pos = scrollBar->sliderPosition();
+            break;
+        case QAbstractSlider::SliderPageStepAdd:
+            pos = std::min(max, pos + page);
+            break;
+        case QAbstractSlider::SliderPageStepSub:
+            pos = std::max(0, pos - page);
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            pos = 0;
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            pos = max;
+            break;
+        default:
+            pos = scrollBar->sliderPosition();
+            break;
     }
     pos = std::clamp(pos, 0, max);
     scrollBar->setSliderPosition(pos);
@@ -522,10 +536,10 @@ void Waview_ExtraView::PaintTo(QPainter& p) {
     const int e = frame_->timescaleExponent;
     const int top0 = 2;
     p.setPen(kGreen);
-    p.drawText(QRect(2, top0 + 2, 4000, kLineHeight - 4), Qt::AlignLeft | Qt::AlignVCenter,
-               QString("From:%1 - To:%2")
-                   .arg(QString::fromStdString(TimeLabel(v.start, e)),
-                        QString::fromStdString(TimeLabel(v.end, e))));
+    p.drawText(
+        QRect(2, top0 + 2, 4000, kLineHeight - 4), Qt::AlignLeft | Qt::AlignVCenter,
+        QString("From:%1 - To:%2")
+            .arg(QString::fromStdString(TimeLabel(v.start, e)), QString::fromStdString(TimeLabel(v.end, e))));
     const Waview_Cursors& c = frame_->cursors;
     for (int k = 0; k < c.count; ++k) {
         const int i = c.count - 1 - k;
@@ -565,8 +579,7 @@ void Waview_ExtraView::paintEvent(QPaintEvent*) {
 
 // --- signals dialog ----------------------------------------------------------
 
-Waview_SignalsDlg::Waview_SignalsDlg(Waview_FileManager& doc, QWidget* parent)
-    : QDialog(parent), doc_(doc) {
+Waview_SignalsDlg::Waview_SignalsDlg(Waview_FileManager& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
     setWindowTitle("Signals");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel("Selected signals will be visible.", this));
@@ -667,8 +680,10 @@ const std::vector<int64_t>* Waview_ChildFrame::BusTimes(Waview_Hierarchy& row) {
         // Beyond a few million entries per row, or once the window holds
         // enough of them, the walk over the leaves is used instead.
         const size_t limit = std::min<size_t>(4000000, busBudget_);
-        it = busTimes_.emplace(row.index, CompositeChangeTimes(
-                                              static_cast<Waview_CompositeHierarchy&>(row), limit)).first;
+        it =
+            busTimes_
+                .emplace(row.index, CompositeChangeTimes(static_cast<Waview_CompositeHierarchy&>(row), limit))
+                .first;
         busBudget_ -= std::min(busBudget_, it->second.size());
     }
     return &it->second;
@@ -760,8 +775,9 @@ bool Waview_ChildFrame::Load(QWidget* messageParent) {
     std::string error;
     if (!ReadWaveFile(doc, wavePath.toStdString(), &error)) {
         if (messageParent)
-            QMessageBox::critical(messageParent, "Error",
-                                  QString("Can not read %1\n%2").arg(wavePath, QString::fromStdString(error)));
+            QMessageBox::critical(
+                messageParent, "Error",
+                QString("Can not read %1\n%2").arg(wavePath, QString::fromStdString(error)));
         doc.Clear();
         Refresh();
         return false;
@@ -797,7 +813,7 @@ bool Waview_ChildFrame::Reload(QWidget* messageParent) {
 }
 
 void Waview_ChildFrame::Refresh() {
-    if (!shapeView || !valueView || !extraView) return;  // still being built
+    if (!shapeView || !valueView || !extraView) return; // still being built
     shapeView->update();
     valueView->update();
     extraView->update();
@@ -848,7 +864,7 @@ void Waview_ChildFrame::NextTransition(Waview_Hierarchy* row) {
     const ChangeEntry* e = row->Seek(c);
     int guard = 0;
     while (e && e->time <= c && guard++ < 100000000) e = row->NextTransition(e->time);
-    if (!e) return;  // no later change: the cursor stays
+    if (!e) return; // no later change: the cursor stays
     cursors.times[cursors.active] = e->time;
     RefreshCursorViews();
 }
@@ -992,7 +1008,9 @@ bool Waview_ChildFrame::HandleCommand(int id) {
     const int64_t e = endTime;
     Waview_ViewState& v = shapeView->view;
     switch (id) {
-        case kWaveSave: Save(); return true;
+        case kWaveSave:
+            Save();
+            return true;
         case kWaveSaveAs: {
             const QString path = saveAsHook ? saveAsHook()
                                             : QFileDialog::getSaveFileName(this, "Save As", wavePath,
@@ -1001,27 +1019,50 @@ bool Waview_ChildFrame::HandleCommand(int id) {
             SaveAs(QFileInfo(path).suffix().isEmpty() ? path + ".wvw" : path);
             return true;
         }
-        case kWavePrint: Print(); return true;
-        case kWavePageSetup: PageSetup(); return true;
-        case kWaveZoomIn: if (v.ZoomIn(e)) Refresh(); return true;
-        case kWaveZoomOut: if (v.ZoomOut(e)) Refresh(); return true;
-        case kWaveZoomFull: if (v.ZoomFull(e)) Refresh(); return true;
+        case kWavePrint:
+            Print();
+            return true;
+        case kWavePageSetup:
+            PageSetup();
+            return true;
+        case kWaveZoomIn:
+            if (v.ZoomIn(e)) Refresh();
+            return true;
+        case kWaveZoomOut:
+            if (v.ZoomOut(e)) Refresh();
+            return true;
+        case kWaveZoomFull:
+            if (v.ZoomFull(e)) Refresh();
+            return true;
         case kWaveZoomArea:
             zoomArea = !zoomArea;
             shapeView->bandActive = false;
             shapeView->setCursor(zoomArea ? Qt::CrossCursor : Qt::ArrowCursor);
             shapeView->update();
             return true;
-        case kWaveAddCursor: AddCursor(); return true;
-        case kWaveRemoveCursor: RemoveCursor(); return true;
-        case kWaveNextTransition: NextTransition(shapePopupRow); return true;
-        case kWavePrevTransition: PreviousTransition(shapePopupRow); return true;
-        case kWaveToggleDigital: ToggleDigital(shapePopupRow); return true;
-        case kWaveSignalsDialog: ShowSignalsDialog(); return true;
+        case kWaveAddCursor:
+            AddCursor();
+            return true;
+        case kWaveRemoveCursor:
+            RemoveCursor();
+            return true;
+        case kWaveNextTransition:
+            NextTransition(shapePopupRow);
+            return true;
+        case kWavePrevTransition:
+            PreviousTransition(shapePopupRow);
+            return true;
+        case kWaveToggleDigital:
+            ToggleDigital(shapePopupRow);
+            return true;
+        case kWaveSignalsDialog:
+            ShowSignalsDialog();
+            return true;
         case kWaveReload:
             if (!Reload(parentWidget())) close();
             return true;
-        default: break;
+        default:
+            break;
     }
     if (id >= kWaveRadixBinary && id < kWaveRadixBinary + 4) {
         SetRadix(valuePopupRow, 1 << (id - kWaveRadixBinary));
@@ -1044,15 +1085,26 @@ bool Waview_ChildFrame::CommandState(int id, bool* checked) const {
         case kWaveZoomArea:
             if (checked) *checked = zoomArea;
             return true;
-        case kWaveAddCursor: return cursors.count < kMaxCursors;
-        case kWaveRemoveCursor: return cursors.HasActive();
-        case kWaveSave: case kWaveSaveAs: case kWavePrint: case kWavePageSetup:
-        case kWaveZoomIn: case kWaveZoomOut: case kWaveZoomFull: case kWaveSignalsDialog:
+        case kWaveAddCursor:
+            return cursors.count < kMaxCursors;
+        case kWaveRemoveCursor:
+            return cursors.HasActive();
+        case kWaveSave:
+        case kWaveSaveAs:
+        case kWavePrint:
+        case kWavePageSetup:
+        case kWaveZoomIn:
+        case kWaveZoomOut:
+        case kWaveZoomFull:
+        case kWaveSignalsDialog:
             return true;
-        case kWaveNextTransition: case kWavePrevTransition:
+        case kWaveNextTransition:
+        case kWavePrevTransition:
             return shapePopupRow && cursors.HasActive();
-        case kWaveToggleDigital: return shapePopupRow != nullptr;
-        default: break;
+        case kWaveToggleDigital:
+            return shapePopupRow != nullptr;
+        default:
+            break;
     }
     if (id >= kWaveRadixBinary && id < kWaveRadixBinary + 4) {
         if (checked && valuePopupRow) *checked = valuePopupRow->radix == 1 << (id - kWaveRadixBinary);
@@ -1066,10 +1118,20 @@ bool Waview_ChildFrame::CommandState(int id, bool* checked) const {
 
 bool Waview_ChildFrame::IsWindowCommand(int id) {
     switch (id) {
-        case kWaveSave: case kWaveSaveAs: case kWavePageSetup: case kWavePrint:
-        case kWaveZoomIn: case kWaveZoomOut: case kWaveZoomFull: case kWaveZoomArea:
-        case kWaveAddCursor: case kWaveRemoveCursor: case kWavePrevTransition:
-        case kWaveNextTransition: case kWaveSignalsDialog: case kWaveToggleDigital:
+        case kWaveSave:
+        case kWaveSaveAs:
+        case kWavePageSetup:
+        case kWavePrint:
+        case kWaveZoomIn:
+        case kWaveZoomOut:
+        case kWaveZoomFull:
+        case kWaveZoomArea:
+        case kWaveAddCursor:
+        case kWaveRemoveCursor:
+        case kWavePrevTransition:
+        case kWaveNextTransition:
+        case kWaveSignalsDialog:
+        case kWaveToggleDigital:
             return true;
         default:
             return (id >= kWaveRadixBinary && id < kWaveRadixBinary + 4) ||
@@ -1087,10 +1149,10 @@ int Waview_ChildFrame::CommandFlags(int id) const {
 void Waview_ChildFrame::closeEvent(QCloseEvent* e) {
     if (modified) {
         const QString text = QString("Save changes to %1 ?").arg(wavePath);
-        const int answer = closePromptHook
-                               ? closePromptHook(text)
-                               : QMessageBox::question(this, "Waview", text,
-                                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        const int answer =
+            closePromptHook ? closePromptHook(text)
+                            : QMessageBox::question(this, "Waview", text,
+                                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !Save())) {
             e->ignore();
             return;

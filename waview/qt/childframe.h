@@ -33,11 +33,11 @@ enum Waview_Command : int {
     kWaveZoomArea = 42774,
     kWaveAddCursor = 42775,
     kWaveRemoveCursor = 42776,
-    kWaveRadixBinary = 42798,  // .. 42801: binary, hex, unsigned, signed
+    kWaveRadixBinary = 42798, // .. 42801: binary, hex, unsigned, signed
     kWavePrevTransition = 42810,
     kWaveNextTransition = 42811,
-    kWaveSetBookmark0 = 42820,   // .. 42829
-    kWaveGotoBookmark0 = 42830,  // .. 42839
+    kWaveSetBookmark0 = 42820,  // .. 42829
+    kWaveGotoBookmark0 = 42830, // .. 42839
     kWaveSignalsDialog = 42865,
     kWaveToggleDigital = 42869,
     kWaveReload = 7024,
@@ -48,11 +48,11 @@ class Waview_NameView : public QTreeWidget {
 public:
     explicit Waview_NameView(Waview_ChildFrame* frame);
     Waview_Hierarchy* RowOf(QTreeWidgetItem* item) const;
-    Waview_Hierarchy* RowAtY(int y) const;  // y in viewport coordinates
+    Waview_Hierarchy* RowAtY(int y) const; // y in viewport coordinates
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override;  // the Signals dialog
+    void contextMenuEvent(QContextMenuEvent* e) override; // the Signals dialog
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -106,7 +106,7 @@ private:
     Waview_ChildFrame* frame_;
     QFont font_;
     bool dragging_ = false;
-    double sbUnit_ = 1;  // grid steps per scroll-bar unit (large dumps)
+    double sbUnit_ = 1; // grid steps per scroll-bar unit (large dumps)
 };
 
 class Waview_ExtraView : public QWidget {
@@ -178,7 +178,7 @@ public:
     void Print();
     void PageSetup();
     void RebuildTree();
-    void Refresh();           // repaints the three drawing views
+    void Refresh(); // repaints the three drawing views
     void RefreshCursorViews();
     void RelayoutExtra();
     void ShowShapePopup(const QPoint& globalPos, Waview_Hierarchy* row);
@@ -230,7 +230,7 @@ private:
     QMenu* BuildShapeMenu();
     bool layoutDone_ = false;
     std::unordered_map<int32_t, std::vector<int64_t>> busTimes_;
-    static constexpr size_t kBusTimesBudget = 16000000;  // entries, 128 MB
+    static constexpr size_t kBusTimesBudget = 16000000; // entries, 128 MB
     size_t busBudget_ = kBusTimesBudget;
 };
 

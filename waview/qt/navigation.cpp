@@ -21,11 +21,11 @@ int64_t MulDiv(int64_t a, int64_t mul, int64_t div) {
     return static_cast<int64_t>(p);
 }
 
-}  // namespace
+} // namespace
 
 int64_t Waview_ViewState::X(int64_t t) const {
-    return MulDiv(static_cast<int64_t>(static_cast<uint64_t>(t) - static_cast<uint64_t>(start)),
-                  stepPixels, stepTime);
+    return MulDiv(static_cast<int64_t>(static_cast<uint64_t>(t) - static_cast<uint64_t>(start)), stepPixels,
+                  stepTime);
 }
 
 int64_t Waview_ViewState::CursorX(int64_t t) const {
@@ -137,8 +137,7 @@ int Waview_Cursors::MoveNearest(int64_t t) {
     int best = 0;
     uint64_t bestDist = 0;
     for (int i = 0; i < count; ++i) {
-        const uint64_t d = times[i] > t ? uint64_t(times[i]) - uint64_t(t)
-                                        : uint64_t(t) - uint64_t(times[i]);
+        const uint64_t d = times[i] > t ? uint64_t(times[i]) - uint64_t(t) : uint64_t(t) - uint64_t(times[i]);
         if (i == 0 || d < bestDist) {
             best = i;
             bestDist = d;

@@ -10,9 +10,9 @@ inline constexpr int kMaxCursors = 10;
 struct Waview_ViewState {
     int64_t start = 0;
     int64_t end = 0;
-    int64_t stepTime = 1;  // time units per grid step
+    int64_t stepTime = 1; // time units per grid step
     int32_t stepPixels = 5;
-    double zoom = 1.0;     // exactly 1.0 until the first window change
+    double zoom = 1.0; // exactly 1.0 until the first window change
     int32_t width = 0;
     int32_t height = 0;
 
@@ -40,11 +40,11 @@ struct Waview_ViewState {
 
 struct Waview_Cursors {
     int count = 1;
-    int active = 0;  // -1 with no cursor
+    int active = 0; // -1 with no cursor
     std::array<int64_t, kMaxCursors> times{};
 
-    bool Add(int64_t t);    // false when all ten exist
-    bool Remove();          // removes the active one
+    bool Add(int64_t t); // false when all ten exist
+    bool Remove();       // removes the active one
     // Makes the cursor nearest t active (first on a tie) and moves it to t.
     int MoveNearest(int64_t t);
     bool HasActive() const { return count > 0 && active >= 0 && active < count; }

@@ -35,7 +35,7 @@ void PrintClientArea(QWidget* client, bool showDialog) {
     printer.setDocName(kPrintCaption);
     if (showDialog) {
         QPrintDialog dlg(&printer, client);
-        if (dlg.exec() != QDialog::Accepted) return;  // cancelled: nothing more
+        if (dlg.exec() != QDialog::Accepted) return; // cancelled: nothing more
     } else {
         printer.setPageOrientation(QPageLayout::Portrait);
     }

@@ -107,9 +107,12 @@ Level LevelOf(const LevelMap& m, const ChangeEntry& e) {
 bool IsFlat(const Waview_Signal& s) {
     if (!s.minEntry || !s.maxEntry) return true;
     switch (s.GetTypeCode()) {
-        case kTypeInteger: return uint32_t(s.minEntry->bits) == uint32_t(s.maxEntry->bits);
-        case kTypeReal: return !(s.maxEntry->Real() - s.minEntry->Real() != 0);
-        default: return s.minEntry->State() == s.maxEntry->State();
+        case kTypeInteger:
+            return uint32_t(s.minEntry->bits) == uint32_t(s.maxEntry->bits);
+        case kTypeReal:
+            return !(s.maxEntry->Real() - s.minEntry->Real() != 0);
+        default:
+            return s.minEntry->State() == s.maxEntry->State();
     }
 }
 
@@ -130,7 +133,7 @@ void DrawFlatAnalog(const Waview_Signal& s, const Waview_ViewState& view, const 
     if (x2 > x1) dc.Line(x1, y, x2, y, colour);
 }
 
-}  // namespace
+} // namespace
 
 void Waview_PainterSink::Line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Rgb colour) {
     const int64_t lo = -4, hi = int64_t(width_) + 4;
@@ -162,8 +165,7 @@ void Waview_PainterSink::Line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Rg
     y2 = std::clamp<int64_t>(y2, -100000, 100000);
     if (x1 == x2) {
         const int ya = int(std::min(y1, y2)), yb = int(std::max(y1, y2)), x = int(x1);
-        if (run_.active && run_.colour == colour && run_.y0 == ya && run_.y1 == yb &&
-            x == run_.x1 + 1) {
+        if (run_.active && run_.colour == colour && run_.y0 == ya && run_.y1 == yb && x == run_.x1 + 1) {
             run_.x1 = x;
             return;
         }
@@ -196,8 +198,7 @@ void Waview_PainterSink::FlushRun() {
         return;
     }
     FlushLines();
-    p_.fillRect(QRect(run_.x0, run_.y0, run_.x1 - run_.x0 + 1, run_.y1 - run_.y0 + 1),
-                ToQColor(run_.colour));
+    p_.fillRect(QRect(run_.x0, run_.y0, run_.x1 - run_.x0 + 1, run_.y1 - run_.y0 + 1), ToQColor(run_.colour));
 }
 
 void Waview_PainterSink::Flush() {
@@ -279,7 +280,7 @@ void DrawScalarTrace(const Waview_Signal& s, const Waview_ViewState& view, const
                     colour = l.colour;
                 }
             };
-            const bool rails = digital && !map.state;  // a bus burst: rail to rail
+            const bool rails = digital && !map.state; // a bus burst: rail to rail
             if (prev && !rails) take(*prev);
             // The levels at both ends of the burst, read from neighbouring
             // memory: enough for any signal that toggles, and cheap.
@@ -318,7 +319,7 @@ void CollectLeaves(const Waview_FileManager& doc, const Waview_Hierarchy& row,
         if (Waview_Hierarchy* r = doc.Row(c); r && r != &row) CollectLeaves(doc, *r, out, depth + 1);
 }
 
-}  // namespace
+} // namespace
 
 std::vector<int64_t> CompositeChangeTimes(const Waview_CompositeHierarchy& row, size_t limit) {
     std::vector<int64_t> times;
@@ -338,13 +339,13 @@ std::vector<int64_t> CompositeChangeTimes(const Waview_CompositeHierarchy& row, 
 
 namespace {
 
-void DrawBusFromTimes(const std::vector<int64_t>& times, const Waview_ViewState& view,
-                      const RowRect& rect, SegmentSink& dc) {
+void DrawBusFromTimes(const std::vector<int64_t>& times, const Waview_ViewState& view, const RowRect& rect,
+                      SegmentSink& dc) {
     if (times.empty()) return;
     const Rgb yellow = kBusColour;
     const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
     size_t i = std::lower_bound(times.begin(), times.end(), view.start) - times.begin();
-    if (i > 0) --i;  // the change in effect at start
+    if (i > 0) --i; // the change in effect at start
     int64_t lastBurstX = std::numeric_limits<int64_t>::min();
     while (i < times.size() && times[i] < view.end) {
         const int64_t x = view.X(times[i]);
@@ -373,10 +374,10 @@ void DrawBusFromTimes(const std::vector<int64_t>& times, const Waview_ViewState&
     }
 }
 
-}  // namespace
+} // namespace
 
-void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view,
-                      const RowRect& rect, SegmentSink& dc, const std::vector<int64_t>* times) {
+void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view, const RowRect& rect,
+                      SegmentSink& dc, const std::vector<int64_t>* times) {
     if (times && !times->empty()) {
         DrawBusFromTimes(*times, view, rect, dc);
         return;
@@ -433,8 +434,8 @@ void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewSta
     }
 }
 
-void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const RowRect& rect,
-                  SegmentSink& dc, const std::vector<int64_t>* times) {
+void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const RowRect& rect, SegmentSink& dc,
+                  const std::vector<int64_t>* times) {
     if (row.GetKind() == kRowComposite) {
         DrawCompositeBus(static_cast<const Waview_CompositeHierarchy&>(row), view, rect, dc, times);
     } else if (Waview_Signal* s = row.GetSignal()) {
@@ -442,8 +443,8 @@ void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const Row
     }
 }
 
-void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount,
-                     int32_t exponent, const QFont& font) {
+void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount, int32_t exponent,
+                     const QFont& font) {
     const int yAxis = view.height - (cursorCount + 1) * kLineHeight;
     p.setFont(font);
     const QPen grid(QColor(112, 112, 112), 1), tick(QColor(0, 255, 0), 1);
@@ -476,8 +477,8 @@ void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount,
         p.drawLine(0, yAxis + k * kLineHeight, view.width, yAxis + k * kLineHeight);
 }
 
-void DrawCursors(QPainter& p, const Waview_ViewState& view, const Waview_Cursors& cursors,
-                 int32_t exponent, const QFont& font) {
+void DrawCursors(QPainter& p, const Waview_ViewState& view, const Waview_Cursors& cursors, int32_t exponent,
+                 const QFont& font) {
     p.setFont(font);
     const QFontMetrics fm(font);
     const QColor cyan(0, 255, 255), red(255, 0, 0);

@@ -52,18 +52,17 @@ void DrawScalarTrace(const Waview_Signal& s, const Waview_ViewState& view, const
 // below it and the two rails between changes.
 // With `times` (CompositeChangeTimes of the row) each pixel column costs one
 // binary search instead of one per leaf.
-void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view,
-                      const RowRect& rect, SegmentSink& dc,
-                      const std::vector<int64_t>* times = nullptr);
-void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const RowRect& rect,
-                  SegmentSink& dc, const std::vector<int64_t>* times = nullptr);
+void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view, const RowRect& rect,
+                      SegmentSink& dc, const std::vector<int64_t>* times = nullptr);
+void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const RowRect& rect, SegmentSink& dc,
+                  const std::vector<int64_t>* times = nullptr);
 // Distinct entry times of every leaf below a composite row, ascending; empty
 // when the leaves hold more than `limit` entries together.
 std::vector<int64_t> CompositeChangeTimes(const Waview_CompositeHierarchy& row, size_t limit);
 
 // Grid lines, ticks, axis labels and the cursor-row separators.
-void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount,
-                     int32_t timescaleExponent, const QFont& font);
+void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount, int32_t timescaleExponent,
+                     const QFont& font);
 // Cursors with their labels and the distances between neighbours.
 void DrawCursors(QPainter& p, const Waview_ViewState& view, const Waview_Cursors& cursors,
                  int32_t timescaleExponent, const QFont& font);

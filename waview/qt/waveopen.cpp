@@ -27,7 +27,7 @@ struct ConvertJob {
 
 QString Absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
 
-}  // namespace
+} // namespace
 
 Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent,
                                  const Waview_ConvertOptions& options) {
@@ -65,8 +65,8 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
             job->cancel = true;
             dialog->setLabelText("Cancelling ...");
         }
-        QCoreApplication::processEvents(dialog ? QEventLoop::AllEvents
-                                               : QEventLoop::ExcludeUserInputEvents, 20);
+        QCoreApplication::processEvents(dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents,
+                                        20);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     worker.join();
@@ -152,7 +152,7 @@ bool ParseI64(const QString& s, int64_t& out) {
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 int WaveSnapshot(const QStringList& args, QString* error) {
     QString dump, out;
@@ -200,8 +200,9 @@ int WaveSnapshot(const QStringList& args, QString* error) {
         }
     }
     if (dump.isEmpty() || out.isEmpty())
-        return fail("usage: korl --snapshot FILE.vcd -o PICTURE.png [--window FROM:TO] "
-                    "[--cursor T]... [--size WxH]");
+        return fail(
+            "usage: korl --snapshot FILE.vcd -o PICTURE.png [--window FROM:TO] "
+            "[--cursor T]... [--size WxH]");
 
     Waview_ConvertOptions options;
     options.progressDelayMs = 1 << 30;

@@ -7,15 +7,14 @@
 #include <QString>
 #include <QStringList>
 
-
 class QMdiArea;
 class QProgressDialog;
 class QWidget;
 class Waview_ChildFrame;
 
 struct Waview_ConvertOptions {
-    int progressDelayMs = 500;  // a longer conversion shows a progress dialog
-    bool showMessages = true;   // the converter's boxes; off: only returned
+    int progressDelayMs = 500; // a longer conversion shows a progress dialog
+    bool showMessages = true;  // the converter's boxes; off: only returned
     // Called once the progress dialog is shown (tests cancel through it).
     std::function<void(QProgressDialog&)> onProgressShown;
 };
@@ -30,7 +29,7 @@ struct Waview_ConvertResult {
     bool ok = false;
     bool cancelled = false;
     std::string wavePath;
-    std::vector<Waview_OpenMessage> messages;  // boxes, and why it failed otherwise
+    std::vector<Waview_OpenMessage> messages; // boxes, and why it failed otherwise
 };
 
 // Converts a dump into its wave file on a worker thread while the GUI stays

@@ -39,7 +39,7 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace {
 
-constexpr int kBuildMs = 180000;  // a SystemC build on a busy machine
+constexpr int kBuildMs = 180000; // a SystemC build on a busy machine
 constexpr int kGdbMs = 30000;
 
 // Lines (1-based) the test refers to.
@@ -90,8 +90,9 @@ SC_MODULE(top) {
 };
 )";
 
-const char* kProject = "[ProjectInfo]\nVersion=1.0\nNoOfCppFiles=1\nNoOfHFiles=1\n[Cpps]\nItem0=main.cpp\n[Hs]\n"
-                       "Item0=top.h\n[Extra]\nVCDFilename=dbg\nExtraPrp=\nExtraInc=\nExtraLib=\nExtraLibPath=\n";
+const char* kProject =
+    "[ProjectInfo]\nVersion=1.0\nNoOfCppFiles=1\nNoOfHFiles=1\n[Cpps]\nItem0=main.cpp\n[Hs]\n"
+    "Item0=top.h\n[Extra]\nVCDFilename=dbg\nExtraPrp=\nExtraInc=\nExtraLib=\nExtraLibPath=\n";
 
 void WriteIfChanged(const std::string& path, const std::string& text) {
     std::ifstream in(path);
@@ -115,8 +116,9 @@ QString ProjectFile() {
 // Test processes share the project directory: one debug build at a time.
 struct BuildLock {
     int fd;
-    BuildLock() : fd(::open((std::string(KORL_BINARY_DIR) + "/tests/debugger/qt/dbgproj.lock").c_str(),
-                            O_CREAT | O_RDWR | O_CLOEXEC, 0644)) {
+    BuildLock()
+        : fd(::open((std::string(KORL_BINARY_DIR) + "/tests/debugger/qt/dbgproj.lock").c_str(),
+                    O_CREAT | O_RDWR | O_CLOEXEC, 0644)) {
         if (fd >= 0) ::flock(fd, LOCK_EX);
     }
     ~BuildLock() {
@@ -133,7 +135,10 @@ struct Quiet {
             return QMessageBox::Ok;
         });
         Korl_EditorPrompts ep;
-        ep.askYesNo = [this](QWidget*, const QString& t) { texts << t; return false; };
+        ep.askYesNo = [this](QWidget*, const QString& t) {
+            texts << t;
+            return false;
+        };
         ep.warn = [this](QWidget*, const QString& t) { texts << t; };
         ep.inform = [this](QWidget*, const QString& t) { texts << t; };
         ep.saveFileName = [](QWidget*, const QString&) { return QString(); };
@@ -178,12 +183,13 @@ struct Window {
         const QString k1 = ProjectFile();
         dir = QFileInfo(k1).absolutePath();
         frame.LoadProject(k1);
-        for (auto pane : {Korl_MainFrame::Examine1Pane, Korl_MainFrame::StackPane}) frame.PaneDock(pane)->show();
+        for (auto pane : {Korl_MainFrame::Examine1Pane, Korl_MainFrame::StackPane})
+            frame.PaneDock(pane)->show();
     }
     QString Main() const { return dir + "/main.cpp"; }
 };
 
-}  // namespace
+} // namespace
 
 TEST(DebugWindow, BreakWatchStackStepAndEnd) {
     Window w;
@@ -231,7 +237,8 @@ TEST(DebugWindow, BreakWatchStackStepAndEnd) {
     WAIT_EQ(Value(examine, 3), QString("No symbol in current context"), kGdbMs);
     EXPECT_EQ(Value(examine, 4), QString());
     WAIT_TRUE(!w.debugger->SimContextLabel()->text().isEmpty(), kGdbMs);
-    EXPECT_TRUE(w.debugger->SimContextLabel()->text().contains("delta")) << w.debugger->SimContextLabel()->text().toStdString();
+    EXPECT_TRUE(w.debugger->SimContextLabel()->text().contains("delta"))
+        << w.debugger->SimContextLabel()->text().toStdString();
 
     // The Stack pane lists the method and, deeper, sc_main; a jump opens the file there.
     Korl_StackWindow* stack = w.debugger->Stack();
@@ -350,7 +357,8 @@ TEST(DebugWindow, StackLineOpensItsSource) {
     const QString k1 = ProjectFile();
     frame.LoadProject(k1);
     Korl_StackWindow* stack = debugger->Stack();
-    stack->SetStackText("0: " + QFileInfo(k1).absolutePath().toStdString() + "/main.cpp line=5\r\n1: libsystemc-2.3.4.so\r\n");
+    stack->SetStackText("0: " + QFileInfo(k1).absolutePath().toStdString() +
+                        "/main.cpp line=5\r\n1: libsystemc-2.3.4.so\r\n");
     // A library frame has no line: nothing opens.
     stack->setTextCursor(QTextCursor(stack->document()->findBlockByNumber(1)));
     QTest::keyClick(stack, Qt::Key_Return);

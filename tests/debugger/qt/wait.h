@@ -17,12 +17,12 @@ bool WaitFor(F&& condition, int ms) {
     }
     return true;
 }
-}  // namespace korl_test
+} // namespace korl_test
 
 #define WAIT_TRUE(cond, ms) ASSERT_TRUE(korl_test::WaitFor([&] { return bool(cond); }, ms)) << #cond
-#define WAIT_EQ(a, b, ms)                                                    \
-    do {                                                                     \
+#define WAIT_EQ(a, b, ms)                                                           \
+    do {                                                                            \
         const bool korlWaitOk = korl_test::WaitFor([&] { return (a) == (b); }, ms); \
-        ASSERT_EQ(a, b);                                                     \
-        (void)korlWaitOk;                                                    \
+        ASSERT_EQ(a, b);                                                            \
+        (void)korlWaitOk;                                                           \
     } while (0)

@@ -51,9 +51,7 @@ QStringList Names(QTreeWidgetItem* folder) {
 struct OpenProject {
     QTemporaryDir dir;
     Project project;
-    OpenProject() {
-        project.NewProject(dir.filePath("design").toStdString() + ".k1");
-    }
+    OpenProject() { project.NewProject(dir.filePath("design").toStdString() + ".k1"); }
     QString Path(const QString& name) const { return dir.filePath(name); }
 };
 
@@ -114,7 +112,7 @@ TEST(Workspace, OpenAndContextMenu) {
     EXPECT_EQ(open[0][0].toString(), p.Path("top.cpp"));
     EXPECT_EQ(open[0][1].toString(), "top.cpp");
     tree.OpenNode(tree.HeaderFolder()->child(0));
-    EXPECT_EQ(open[1][1].toString(), other.filePath("far.h"));  // outside: the full path
+    EXPECT_EQ(open[1][1].toString(), other.filePath("far.h")); // outside: the full path
 
     QMenu* menu = tree.ContextMenuFor(tree.HeaderFolder()->child(0));
     ASSERT_NE(menu, nullptr);
@@ -132,7 +130,9 @@ TEST(Workspace, AddExistingSkipsDuplicatesAndOtherExtensions) {
     OpenProject p;
     Korl_WorkspaceWindow tree(p.project);
     for (const char* n : {"x.cpp", "X.CPP", "y.hpp", "z.txt"}) Touch(p.Path(n));
-    answers.results << FileDialogResult{true, {p.Path("x.cpp"), p.Path("X.CPP"), p.Path("y.hpp"), p.Path("z.txt")}, 0}
+    answers.results << FileDialogResult{true,
+                                        {p.Path("x.cpp"), p.Path("X.CPP"), p.Path("y.hpp"), p.Path("z.txt")},
+                                        0}
                     << FileDialogResult{true, {p.Path("x.cpp")}, 0};
     ASSERT_TRUE(AddExistingFilesDialog(nullptr, p.project));
     ASSERT_TRUE(AddExistingFilesDialog(nullptr, p.project));
@@ -152,7 +152,8 @@ TEST(Workspace, AddNewFileCompletesTheNameByFilter) {
     Answers answers;
     OpenProject p;
     Korl_WorkspaceWindow tree(p.project);
-    answers.results << FileDialogResult{true, {p.Path("top")}, 1} << FileDialogResult{true, {p.Path("odd.hpp")}, 0};
+    answers.results << FileDialogResult{true, {p.Path("top")}, 1}
+                    << FileDialogResult{true, {p.Path("odd.hpp")}, 0};
     auto r = AddNewFileDialog(nullptr, p.project);
     ASSERT_TRUE(r.has_value());
     EXPECT_EQ(QString::fromStdString(r->path), p.Path("top.h"));
@@ -177,7 +178,7 @@ TEST(Workspace, NewProjectAppendsTheExtensionAndClosePromptAsks) {
     EXPECT_EQ(answers.requests[0].filters[0].description, "Project Files (*.k1)");
 
     project.SetExtraIncludes("inc");
-    EXPECT_TRUE(project.Close(PromptButtons::YesNo));  // answered No: closed without saving
+    EXPECT_TRUE(project.Close(PromptButtons::YesNo)); // answered No: closed without saving
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages[0], "design has been modified. Save it?");
     EXPECT_EQ(tree.topLevelItemCount(), 0);

@@ -112,10 +112,11 @@ const char* kDesignTree =
     "    written [5]\n"
     "    remaining [5]\n"
     "    \"prod [7]\n      clk [2]\n      out [10]\n      level [3]\n      run [6]\n"
-    "    \"cons [7]\n      clk [2]\n      in [10]\n      sum_out [11]\n      sum [5]\n      take [6]\n      watch [6]\n"
+    "    \"cons [7]\n      clk [2]\n      in [10]\n      sum_out [11]\n      sum [5]\n      take [6]\n      "
+    "watch [6]\n"
     "    \"fifo [7]\n";
 
-}  // namespace
+} // namespace
 
 TEST(browser_panes, ElaborateFromMenuBuildsFillsTreesAndJumps) {
     Fixture fx;
@@ -140,16 +141,19 @@ TEST(browser_panes, ElaborateFromMenuBuildsFillsTreesAndJumps) {
     EXPECT_FALSE(fx.frame.PaneDock(Korl_MainFrame::DesignBrowserPane)->visibleRegion().isEmpty());
 
     const QString sbTree = Dump(sb);
-    EXPECT_TRUE(sbTree.startsWith("sc_main [0]\n  clk [12]\n  sum [5]\n  design [14]\n  trace [9]\ntop [7]\n"))
+    EXPECT_TRUE(
+        sbTree.startsWith("sc_main [0]\n  clk [12]\n  sum [5]\n  design [14]\n  trace [9]\ntop [7]\n"))
         << sbTree.toStdString();
-    EXPECT_TRUE(sbTree.contains("consumer [7]\n  clk [2]\n  in [10]\n  sum_out [11]\n  sum [5]\n  take [6]\n  watch [6]\n"));
+    EXPECT_TRUE(sbTree.contains(
+        "consumer [7]\n  clk [2]\n  in [10]\n  sum_out [11]\n  sum [5]\n  take [6]\n  watch [6]\n"));
     EXPECT_TRUE(sbTree.endsWith("word_if [13]\n  put [8]\n  get [8]\n  used [8]\n")) << sbTree.toStdString();
     EXPECT_FALSE(sb->topLevelItem(0)->isExpanded());
     EXPECT_EQ(sb->topLevelItem(0)->toolTip(0), QStringLiteral("sc_main \u2014 main.cpp:6"));
 
     // The menu per tree and image, on every node of both trees.
     const QList<int> none;
-    for (Korl_BrowserTreeWindow* tree : {static_cast<Korl_BrowserTreeWindow*>(db), static_cast<Korl_BrowserTreeWindow*>(sb)}) {
+    for (Korl_BrowserTreeWindow* tree :
+         {static_cast<Korl_BrowserTreeWindow*>(db), static_cast<Korl_BrowserTreeWindow*>(sb)}) {
         for (QTreeWidgetItemIterator it(tree); *it; ++it) {
             const int image = Korl_BrowserTreeWindow::ItemImage(*it);
             QList<int> expected = none;
@@ -200,7 +204,8 @@ TEST(browser_panes, UnreadableFileKeepsPreviousTreesAndJumps) {
     EXPECT_FALSE(fx.ElaborateNow());
     ASSERT_EQ(done.size(), 1);
     EXPECT_FALSE(done.first().first().toBool());
-    EXPECT_TRUE(fx.frame.ConsoleWindow()->toPlainText().contains("Error in Elaboration\nPlease contact vendor\n"))
+    EXPECT_TRUE(
+        fx.frame.ConsoleWindow()->toPlainText().contains("Error in Elaboration\nPlease contact vendor\n"))
         << fx.frame.ConsoleWindow()->toPlainText().toStdString();
     EXPECT_EQ(Dump(db) + Dump(fx.browsers->SourceBrowser()), before);
 
@@ -223,7 +228,8 @@ TEST(browser_panes, HeaderOnlyIncludedBySourceAndProcessWithoutBody) {
                         "        SC_METHOD(poll);\n"
                         "    }\n"
                         "};\n");
-    korltest::WriteFile(fx.dir.filePath("main.cpp"), "#include \"extra.h\"\nint sc_main(int, char**) { return 0; }\n");
+    korltest::WriteFile(fx.dir.filePath("main.cpp"),
+                        "#include \"extra.h\"\nint sc_main(int, char**) { return 0; }\n");
     ASSERT_TRUE(fx.ElaborateNow());
     Korl_SourceBrowserWindow* sb = fx.browsers->SourceBrowser();
     QTreeWidgetItem* poll = Find(sb, "extra/poll");

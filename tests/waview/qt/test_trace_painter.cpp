@@ -48,21 +48,21 @@ Waview_ViewState View(int64_t start, int64_t stepTime, int stepPixels, int width
     return v;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TracePainter, MergedColumnsMatchPlainSegmentsWhenEveryChangeHasItsPixels) {
     Doc d(10, 200);
     const RowRect rect{4, 24};
     for (int64_t start : {0, 35}) {
-        const Waview_ViewState v = View(start, 2, 1);  // 5 px between changes
+        const Waview_ViewState v = View(start, 2, 1); // 5 px between changes
         for (Waview_Signal* s : {d.bit, d.nine, d.integer, d.real}) {
             for (int digital : {1, 0}) {
                 const QImage merged =
                     Paint([&](SegmentSink& dc) { DrawScalarTrace(*s, v, rect, dc, digital); });
-                const QImage plain = Paint(
-                    [&](SegmentSink& dc) { s->DrawTrace(ToSegmentView(v), rect, dc, digital); });
-                EXPECT_TRUE(merged == plain) << "type " << s->GetTypeCode() << " digital "
-                                             << digital << " start " << start;
+                const QImage plain =
+                    Paint([&](SegmentSink& dc) { s->DrawTrace(ToSegmentView(v), rect, dc, digital); });
+                EXPECT_TRUE(merged == plain)
+                    << "type " << s->GetTypeCode() << " digital " << digital << " start " << start;
             }
         }
     }
@@ -71,7 +71,7 @@ TEST(TracePainter, MergedColumnsMatchPlainSegmentsWhenEveryChangeHasItsPixels) {
 TEST(TracePainter, DenseColumnsDrawTheLevelsTheyHold) {
     Doc d(1, 100000);
     const RowRect rect{4, 24};
-    const Waview_ViewState v = View(0, 1000, 1);  // a thousand changes per column
+    const Waview_ViewState v = View(0, 1000, 1); // a thousand changes per column
     const QImage img = Paint([&](SegmentSink& dc) { DrawScalarTrace(*d.bit, v, rect, dc, 1); });
     // Every column holding both levels shows its full height.
     for (int x : {10, 50, 99}) {
@@ -89,8 +89,7 @@ TEST(TracePainter, FlatAnalogIsAMidLine) {
     s->AppendInteger(100, 7);
     s->ComputeMinMax();
     const RowRect rect{0, 20};
-    const QImage img =
-        Paint([&](SegmentSink& dc) { DrawScalarTrace(*s, View(0, 1, 2), rect, dc, 0); });
+    const QImage img = Paint([&](SegmentSink& dc) { DrawScalarTrace(*s, View(0, 1, 2), rect, dc, 0); });
     EXPECT_EQ(img.pixelColor(50, 10), QColor(255, 128, 128));
 }
 
@@ -112,9 +111,9 @@ TEST(TracePainter, CompositeBusCrossesAtEveryLeafChange) {
     const Waview_ViewState v = View(0, 1, 2);
     const QImage img = Paint([&](SegmentSink& dc) { DrawCompositeBus(*bus, v, rect, dc); });
     const QColor yellow(255, 255, 0), black(Qt::black);
-    EXPECT_EQ(img.pixelColor(40, 10), yellow);   // change at 20
-    EXPECT_EQ(img.pixelColor(100, 10), yellow);  // change at 50
-    EXPECT_EQ(img.pixelColor(70, 10), black);    // between: rails only
+    EXPECT_EQ(img.pixelColor(40, 10), yellow);  // change at 20
+    EXPECT_EQ(img.pixelColor(100, 10), yellow); // change at 50
+    EXPECT_EQ(img.pixelColor(70, 10), black);   // between: rails only
     EXPECT_EQ(img.pixelColor(70, 2), yellow);
     EXPECT_EQ(img.pixelColor(70, 18), yellow);
 }

@@ -96,58 +96,58 @@ protected:
 
 QRect RowRectIn(Waview_ChildFrame* w, Waview_Hierarchy* row) {
     const QRect r = w->nameView->visualItemRect(static_cast<QTreeWidgetItem*>(row->treeItem));
-    const int dy = w->nameView->viewport()->mapTo(w, QPoint(0, 0)).y() -
-                   w->shapeView->mapTo(w, QPoint(0, 0)).y();
+    const int dy =
+        w->nameView->viewport()->mapTo(w, QPoint(0, 0)).y() - w->shapeView->mapTo(w, QPoint(0, 0)).y();
     return r.translated(0, dy);
 }
 
-}  // namespace
+} // namespace
 
 TEST(WaveNavigation, ScaleSelectionAndWindowRules) {
     Waview_ViewState v;
     v.width = 1000;
     v.start = 0;
     v.end = 100;
-    v.SelectScale();  // nothing zoomed yet: one time unit per step
+    v.SelectScale(); // nothing zoomed yet: one time unit per step
     EXPECT_EQ(v.stepTime, 1);
     EXPECT_EQ(v.stepPixels, 10);
 
     ASSERT_TRUE(v.SetWindow(0, 1000, 1000));
-    EXPECT_EQ(v.stepTime, 5);  // 5 px: raw 5, exact
+    EXPECT_EQ(v.stepTime, 5); // 5 px: raw 5, exact
     EXPECT_EQ(v.stepPixels, 5);
     EXPECT_EQ(v.end, 1000);
 
     ASSERT_TRUE(v.SetWindow(600, 900, 1000));
-    EXPECT_EQ(v.stepTime, 5);  // 11 px: raw 3.3 -> 5 has the smallest error
+    EXPECT_EQ(v.stepTime, 5); // 11 px: raw 3.3 -> 5 has the smallest error
     EXPECT_EQ(v.stepPixels, 11);
     EXPECT_EQ(v.start, 600);
     EXPECT_EQ(v.end, 600 + 90 * 5);
 
-    ASSERT_TRUE(v.ZoomOut(1000));  // [600, 1500] clamps to the end
+    ASSERT_TRUE(v.ZoomOut(1000)); // [600, 1500] clamps to the end
     EXPECT_EQ(v.start, 600);
     EXPECT_EQ(v.end, 1000);
     EXPECT_EQ(v.stepTime, 2);
 
-    EXPECT_FALSE(v.SetWindow(1000, 1200, 1000));  // starts at the end
-    EXPECT_FALSE(v.SetWindow(500, 500, 1000));    // empty
-    EXPECT_FALSE(v.SetWindow(500, 400, 1000));    // reversed
+    EXPECT_FALSE(v.SetWindow(1000, 1200, 1000)); // starts at the end
+    EXPECT_FALSE(v.SetWindow(500, 500, 1000));   // empty
+    EXPECT_FALSE(v.SetWindow(500, 400, 1000));   // reversed
 
     ASSERT_TRUE(v.SetWindow(7, 9, 1000));
     Waview_ViewState one = v;
     one.start = 5;
     one.end = 6;
-    EXPECT_FALSE(one.ZoomIn(1000));  // span 1 halves to nothing
+    EXPECT_FALSE(one.ZoomIn(1000)); // span 1 halves to nothing
     EXPECT_EQ(one.start, 5);
     EXPECT_EQ(one.end, 6);
 
-    Waview_ViewState tiny;  // narrower than a grid step, nothing to show
+    Waview_ViewState tiny; // narrower than a grid step, nothing to show
     tiny.width = 3;
     EXPECT_TRUE(tiny.SetWindow(0, 1, 1));
     EXPECT_GE(tiny.stepTime, 1);
 }
 
 TEST(WaveNavigation, CursorRules) {
-    Waview_Cursors c;  // one cursor at 0
+    Waview_Cursors c; // one cursor at 0
     for (int i = 1; i < kMaxCursors; ++i) EXPECT_TRUE(c.Add(i * 10));
     EXPECT_EQ(c.active, 9);
     EXPECT_FALSE(c.Add(500));
@@ -156,12 +156,12 @@ TEST(WaveNavigation, CursorRules) {
     // Nearest wins; on equal distance the first.
     EXPECT_EQ(c.MoveNearest(24), 2);
     EXPECT_EQ(c.times[2], 24);
-    EXPECT_EQ(c.MoveNearest(35), 3);  // 30 and 40 are equally near
+    EXPECT_EQ(c.MoveNearest(35), 3); // 30 and 40 are equally near
 
     // Removing moves later ones down and activates the previous one.
     c.active = 0;
     EXPECT_TRUE(c.Remove());
-    EXPECT_EQ(c.active, 8);  // the first removed: the last becomes active
+    EXPECT_EQ(c.active, 8); // the first removed: the last becomes active
     EXPECT_EQ(c.times[0], 10);
 
     Waview_Cursors only;
@@ -212,7 +212,7 @@ TEST_F(WaveWindowTest, BookmarkRestoresTheSnappedWindow) {
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(w->SetWindow(13, 61));
     const int64_t s = w->shapeView->view.start, e = w->shapeView->view.end;
-    EXPECT_EQ(s % w->shapeView->view.stepTime, 0);  // snapped down to a step
+    EXPECT_EQ(s % w->shapeView->view.stepTime, 0); // snapped down to a step
     w->HandleCommand(kWaveSetBookmark0 + 3);
     w->HandleCommand(kWaveZoomFull);
     EXPECT_NE(w->shapeView->view.start + w->shapeView->view.end, s + e);
@@ -223,7 +223,7 @@ TEST_F(WaveWindowTest, BookmarkRestoresTheSnappedWindow) {
     EXPECT_EQ(w->shapeView->view.end, expect.end);
     EXPECT_EQ(w->shapeView->view.stepTime, expect.stepTime);
     EXPECT_LE(w->shapeView->view.start, s);
-    w->HandleCommand(kWaveGotoBookmark0 + 4);  // unset: nothing happens
+    w->HandleCommand(kWaveGotoBookmark0 + 4); // unset: nothing happens
     EXPECT_EQ(w->shapeView->view.start, expect.start);
     bool checked = true;
     EXPECT_FALSE(w->CommandState(kWaveGotoBookmark0 + 4, &checked));
@@ -235,7 +235,7 @@ TEST_F(WaveWindowTest, BookmarkRestoresTheSnappedWindow) {
                               Q_ARG(int, int(kWaveGotoBookmark0 + 4)));
     EXPECT_EQ(flags, 0);
     QMetaObject::invokeMethod(w, "CommandFlags", Qt::DirectConnection, Q_RETURN_ARG(int, flags),
-                              Q_ARG(int, 57634));  // Edit Copy is not the window's
+                              Q_ARG(int, 57634)); // Edit Copy is not the window's
     EXPECT_EQ(flags, -1);
     bool done = false;
     QMetaObject::invokeMethod(w, "OnCommand", Qt::DirectConnection, Q_RETURN_ARG(bool, done),
@@ -251,24 +251,24 @@ TEST_F(WaveWindowTest, TransitionsMoveTheActiveCursor) {
     Waview_Hierarchy* data = RowNamed(w, "data");
     ASSERT_TRUE(clk && data);
     w->cursors.times[0] = 12;
-    w->shapePopupRow = clk;  // the popup command acts on the row under the pointer
+    w->shapePopupRow = clk; // the popup command acts on the row under the pointer
     w->HandleCommand(kWaveNextTransition);
     EXPECT_EQ(w->cursors.times[0], 15);
     w->NextTransition(data);
     EXPECT_EQ(w->cursors.times[0], 20);
     w->PreviousTransition(clk);
     EXPECT_EQ(w->cursors.times[0], 15);
-    w->PreviousTransition(data);  // the bus's latest change before 15
+    w->PreviousTransition(data); // the bus's latest change before 15
     EXPECT_EQ(w->cursors.times[0], 10);
 
-    w->cursors.times[0] = 100;  // no later change: the cursor stays
+    w->cursors.times[0] = 100; // no later change: the cursor stays
     w->NextTransition(clk);
     EXPECT_EQ(w->cursors.times[0], 100);
-    w->cursors.times[0] = 0;  // nothing before the first change
+    w->cursors.times[0] = 0; // nothing before the first change
     w->PreviousTransition(clk);
     EXPECT_EQ(w->cursors.times[0], 0);
 
-    w->RemoveCursor();  // without a cursor nothing moves
+    w->RemoveCursor(); // without a cursor nothing moves
     w->NextTransition(clk);
     EXPECT_EQ(w->cursors.count, 0);
 }
@@ -280,7 +280,7 @@ TEST_F(WaveWindowTest, ValueTextAtTheCursorInEveryRadix) {
     Waview_Hierarchy* n = RowNamed(w, "n");
     Waview_Hierarchy* v = RowNamed(w, "v");
     ASSERT_TRUE(data && n && v);
-    w->cursors.times[0] = 55;  // data = 5 (0101), n = 5, v = 2.5
+    w->cursors.times[0] = 55; // data = 5 (0101), n = 5, v = 2.5
     std::string text;
     const std::pair<int, const char*> bus[] = {
         {kRadixBinary, " 0101b"}, {kRadixHex, " 5h"}, {kRadixUnsigned, " 5u "}, {kRadixSigned, " 5d "}};
@@ -338,7 +338,7 @@ TEST_F(WaveWindowTest, SignalsDialogFlipsVisibleRows) {
     Waview_Hierarchy* clk = RowNamed(w, "clk");
     ASSERT_TRUE(clk && clk->treeItem);
     Waview_SignalsDlg dlg(w->doc, w);
-    EXPECT_FALSE(dlg.Apply());  // unchanged boxes change nothing
+    EXPECT_FALSE(dlg.Apply()); // unchanged boxes change nothing
     QTreeWidgetItem* item = nullptr;
     for (QTreeWidgetItemIterator it(dlg.tree); *it; ++it)
         if ((*it)->text(0) == "clk") item = *it;
@@ -356,7 +356,7 @@ TEST_F(WaveWindowTest, RenameSurvivesSaveAndReopen) {
     ASSERT_NE(w, nullptr);
     Waview_Hierarchy* clk = RowNamed(w, "clk");
     auto* item = static_cast<QTreeWidgetItem*>(clk->treeItem);
-    item->setText(0, "clock");  // what a confirmed F2 edit does
+    item->setText(0, "clock"); // what a confirmed F2 edit does
     EXPECT_TRUE(w->modified);
     EXPECT_EQ(w->windowTitle(), "rename.vcd *");
     ASSERT_TRUE(w->HandleCommand(kWaveSave));
@@ -384,11 +384,11 @@ TEST_F(WaveWindowTest, ClosePromptAnswers) {
         return answer;
     };
     w->RenameRow(RowNamed(w, "clk"), "a_much_longer_name_for_clk");
-    EXPECT_FALSE(w->close());  // Cancel keeps it
+    EXPECT_FALSE(w->close()); // Cancel keeps it
     EXPECT_EQ(asked, "Save changes to " + w->wavePath + " ?");
     EXPECT_EQ(area->subWindowList().size(), 1);
 
-    answer = QMessageBox::No;  // closes without writing
+    answer = QMessageBox::No; // closes without writing
     EXPECT_TRUE(w->close());
     QApplication::processEvents();
     EXPECT_EQ(fs::file_size(wave), before);
@@ -396,7 +396,7 @@ TEST_F(WaveWindowTest, ClosePromptAnswers) {
     Waview_ChildFrame* again = Open("close.vcd");
     ASSERT_NE(again, nullptr);
     again->RenameRow(RowNamed(again, "clk"), "a_much_longer_name_for_clk");
-    answer = QMessageBox::Yes;  // saves, then closes
+    answer = QMessageBox::Yes; // saves, then closes
     EXPECT_TRUE(again->close());
     EXPECT_GT(fs::file_size(wave), before);
 }
@@ -442,10 +442,10 @@ TEST_F(WaveWindowTest, SnapshotWritesThePicture) {
     const fs::path png = TempDir() / "snap.png";
     fs::remove(png);
     QString error;
-    const int rc = WaveSnapshot({"--snapshot", QString::fromStdString(vcd.string()), "-o",
-                                 QString::fromStdString(png.string()), "--window", "0:60",
-                                 "--cursor", "20", "--cursor", "45", "--size", "900x420"},
-                                &error);
+    const int rc = WaveSnapshot(
+        {"--snapshot", QString::fromStdString(vcd.string()), "-o", QString::fromStdString(png.string()),
+         "--window", "0:60", "--cursor", "20", "--cursor", "45", "--size", "900x420"},
+        &error);
     EXPECT_EQ(rc, 0) << error.toStdString();
     const QImage img(QString::fromStdString(png.string()));
     EXPECT_EQ(img.size(), QSize(900, 420));
@@ -466,13 +466,12 @@ TEST_F(WaveWindowTest, MouseZoomAreaWheelAndCursorDrag) {
                      Qt::KeyboardModifiers mods = Qt::NoModifier) {
         const QPointF pos(x, 30);
         QMouseEvent e(type, pos, sv->mapToGlobal(pos),
-                      type == QEvent::MouseButtonRelease ? Qt::LeftButton : Qt::LeftButton, buttons,
-                      mods);
+                      type == QEvent::MouseButtonRelease ? Qt::LeftButton : Qt::LeftButton, buttons, mods);
         QApplication::sendEvent(sv, &e);
     };
     ASSERT_TRUE(w->SetWindow(0, 100));
     // A press moves the nearest cursor there; dragging keeps moving it.
-    w->AddCursor();  // a second cursor at the middle
+    w->AddCursor(); // a second cursor at the middle
     w->cursors.times[1] = 90;
     const int64_t t20 = sv->view.TimeAt(sv->view.X(20)), t70 = sv->view.TimeAt(sv->view.X(70));
     mouse(QEvent::MouseButtonPress, int(sv->view.X(20)), Qt::LeftButton);
@@ -500,8 +499,8 @@ TEST_F(WaveWindowTest, MouseZoomAreaWheelAndCursorDrag) {
     mouse(QEvent::MouseButtonRelease, x1, Qt::NoButton);
     EXPECT_LE(sv->view.start, 40);
     EXPECT_GT(sv->view.start, 30);
-    EXPECT_EQ(sv->view.stepTime, 1);  // finest grid: one time unit per step
-    EXPECT_EQ(w->cursors.times[0], t70);  // zoom-area presses leave cursors alone
+    EXPECT_EQ(sv->view.stepTime, 1);     // finest grid: one time unit per step
+    EXPECT_EQ(w->cursors.times[0], t70); // zoom-area presses leave cursors alone
 
     // The wheel: backward zooms in, forward out.
     auto wheel = [&](int dy) {
@@ -530,6 +529,6 @@ TEST_F(WaveWindowTest, ValueColumnEmptyWithoutCursor) {
     EXPECT_GT(greenPixels(), 0);
     w->HandleCommand(kWaveRemoveCursor);
     EXPECT_EQ(w->cursors.count, 0);
-    EXPECT_EQ(greenPixels(), 0);  // cells only
+    EXPECT_EQ(greenPixels(), 0); // cells only
     EXPECT_FALSE(w->CommandState(kWaveRemoveCursor));
 }
