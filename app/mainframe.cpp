@@ -759,7 +759,10 @@ void Korl_MainFrame::AfterProjectOpened() {
 }
 
 void Korl_MainFrame::LoadProject(const QString& path) {
-    project_.Load(S(QFileInfo(path).absoluteFilePath()));
+    if (!project_.Load(S(QFileInfo(path).absoluteFilePath()))) {
+        ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
     AfterProjectOpened();
 }
 
@@ -911,6 +914,7 @@ void Korl_MainFrame::StartBuild(BuildKind kind) {
     docks_[CompilePane]->show();
     docks_[CompilePane]->raise();
     std::string error;
+    runner_->SetJobs(static_cast<unsigned>(Korl_ProjectPropertySheet::BuildJobsSetting()));
     if (!runner_->Start(kind, project_, tools_, source, &error)) {
         ShowMessage(this, Q(error), QMessageBox::Ok, QMessageBox::Critical);
         UpdateCommandUI();

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "scparse/sc_lexer.h"
 
 namespace scparse {
@@ -45,6 +47,14 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
     for (const auto& path : files) {
         auto lexer = std::make_unique<SC_Lexer>(model, reportPath.c_str());
         const std::string openPath = isAbsolute(path) || projectDir.empty() ? path : projectDir + path;
+        // A FIFO would block the scan for ever and a device never end.
+        struct stat st;
+        if (::stat(openPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            result.skipped.push_back(openPath +
+                                     (S_ISDIR(st.st_mode) ? " is a directory" : " is not a regular file") +
+                                     ", skipped");
+            continue;
+        }
         FILE* in = std::fopen(openPath.c_str(), "r");
         if (!in) {
             lexer.reset();

@@ -240,6 +240,7 @@ bool Korl_Browsers::Elaborate() {
         return false;
     }
 
+    for (const std::string& skipped : result.skipped) frame_.AppendConsoleLine(Q(skipped));
     design_->Fill(model_->root, dir);
     source_->Fill(model_->modules, model_->classes, dir);
     if (QDockWidget* dock = frame_.PaneDock(Korl_MainFrame::DesignBrowserPane)) {
