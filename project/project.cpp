@@ -1,6 +1,8 @@
 #include "project/project.h"
 
 #include "project/ini.h"
+#include "base/atomic_file.h"
+#include "base/short_name.h"
 #include "project/paths.h"
 #include "project/toollayout.h"
 
@@ -202,9 +204,8 @@ std::string Project::FileText() const {
 
 bool Project::Save() {
     if (!modified_ || !IsOpen()) return true;
-    std::string error;
-    if (!WriteFileAtomically(FilePath(), FileText(), &error)) {
-        lastError_ = error;
+    if (auto saved = WriteFileAtomically(FilePath(), FileText()); !saved) {
+        lastError_ = saved.error().message;
         return false;
     }
     lastError_.clear();
@@ -291,7 +292,7 @@ std::optional<ProjectItem> Project::RemoveItem(ItemTag tag) {
 }
 
 std::string Project::DisplayTitle(const ProjectItem& item) const {
-    return item.directory == directory_ ? item.name : item.FullPath();
+    return ProjectShortName(item.FullPath(), directory_);
 }
 
 bool Project::IsProjectSource(const std::string& path) const {
