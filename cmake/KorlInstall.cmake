@@ -2,6 +2,9 @@
 # icons, manual pages and bash completion; `cpack -G DEB` makes a Debian package.
 # Included once at the end of the top-level CMakeLists.txt, after every target.
 include(GNUInstallDirs)
+# One component, so a test can install it into a private prefix without
+# overwriting the install_manifest.txt of a real installation.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME korl)
 
 set(KORL_DIST_DIR ${PROJECT_SOURCE_DIR}/dist)
 
@@ -84,6 +87,7 @@ set(CPACK_PACKAGE_DESCRIPTION
     "dump the simulation writes. korlc runs the same tools without windows.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_GENERATOR DEB)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};korl;/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(KORL_PACKAGE_MAINTAINER "Korl developers <korl@localhost>"

@@ -56,7 +56,8 @@ std::string Version() { return KORL_PROJECT_VERSION; }
 // Width and height from a PNG's header, or 0x0 when it is no PNG.
 std::pair<int, int> PngSize(const fs::path& p) {
     const std::string d = ReadFile(p);
-    if (d.size() < 24 || d.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || d.compare(12, 4, "IHDR") != 0) return {0, 0};
+    if (d.size() < 24 || d.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || d.compare(12, 4, "IHDR") != 0)
+        return {0, 0};
     auto be = [&](size_t at) {
         return int((unsigned char)d[at]) << 24 | int((unsigned char)d[at + 1]) << 16 |
                int((unsigned char)d[at + 2]) << 8 | int((unsigned char)d[at + 3]);
@@ -72,7 +73,8 @@ std::map<std::string, std::string> DesktopEntry(const fs::path& p) {
     while (std::getline(in, line)) {
         if (!line.empty() && line[0] == '[') group = line;
         const size_t eq = line.find('=');
-        if (group == "[Desktop Entry]" && eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
+        if (group == "[Desktop Entry]" && eq != std::string::npos)
+            keys[line.substr(0, eq)] = line.substr(eq + 1);
     }
     return keys;
 }
@@ -95,12 +97,12 @@ const std::vector<int> kIconSizes = {16, 22, 24, 32, 48, 64, 128, 256};
 class Installed : public ::testing::Test {
 protected:
     void SetUp() override {
-        prefix_ = fs::temp_directory_path() /
-                  ("korl_install_" + std::to_string(::getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        prefix_ =
+            fs::temp_directory_path() / ("korl_install_" + std::to_string(::getpid()) + "_" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(prefix_);
-        const Result r =
-            Shell(Quote(KORL_CMAKE_COMMAND) + " --install " + Quote(KORL_BINARY_DIR) + " --prefix " + Quote(prefix_));
+        const Result r = Shell(Quote(KORL_CMAKE_COMMAND) + " --install " + Quote(KORL_BINARY_DIR) +
+                               " --component korl --prefix " + Quote(prefix_));
         ASSERT_EQ(r.status, 0) << r.out;
     }
     void TearDown() override { fs::remove_all(prefix_); }
@@ -112,8 +114,8 @@ protected:
         std::string array;
         for (const std::string& w : words) array += " " + Quote(w);
         const std::string script = "source " + Quote(Path("share/bash-completion/completions/korlc")) +
-                                   "; COMP_WORDS=(" + array + "); COMP_CWORD=" +
-                                   std::to_string(words.size() - 1) +
+                                   "; COMP_WORDS=(" + array +
+                                   "); COMP_CWORD=" + std::to_string(words.size() - 1) +
                                    "; _korlc; printf '%s\\n' \"${COMPREPLY[@]}\"";
         const Result r = Shell("cd " + Quote(dir) + " && bash -c " + Quote(script));
         std::set<std::string> names;
@@ -136,9 +138,9 @@ TEST_F(Installed, EveryFileInPlaceAndBothProgramsRun) {
         EXPECT_EQ(r.status, 0) << p;
         EXPECT_EQ(r.out, "Korl " + Version() + "\n") << p;
     }
-    for (const char* file : {"share/applications/korl.desktop", "share/mime/packages/korl.xml",
-                             "share/man/man1/korl.1", "share/man/man1/korlc.1",
-                             "share/bash-completion/completions/korlc"})
+    for (const char* file :
+         {"share/applications/korl.desktop", "share/mime/packages/korl.xml", "share/man/man1/korl.1",
+          "share/man/man1/korlc.1", "share/bash-completion/completions/korlc"})
         EXPECT_TRUE(fs::is_regular_file(Path(file))) << file;
     for (const std::string& name : kIconNames) {
         EXPECT_TRUE(fs::is_regular_file(Path("share/icons/hicolor/scalable/" + name + ".svg"))) << name;
@@ -164,7 +166,8 @@ TEST_F(Installed, ManualPagesRenderCleanAndListEveryKorlcCommand) {
         EXPECT_EQ(r.out, "") << page;
         EXPECT_NE(ReadFile(Path(page)).find("Korl " + Version()), std::string::npos) << page;
     }
-    const Result text = Shell("MANWIDTH=80 groff -man -Tascii -P-cbou " + Quote(Path("share/man/man1/korlc.1")));
+    const Result text =
+        Shell("MANWIDTH=80 groff -man -Tascii -P-cbou " + Quote(Path("share/man/man1/korlc.1")));
     ASSERT_EQ(text.status, 0);
     const Result commands = Shell(Quote(Path("bin/korlc")) + " --help");
     std::smatch m;
@@ -198,7 +201,8 @@ TEST_F(Installed, DesktopEntryValidAndOpensTheDeclaredFileTypes) {
     const std::string text = ReadFile(xml);
     std::set<std::string> declared;
     std::smatch m;
-    for (std::string rest = text; std::regex_search(rest, m, std::regex("<mime-type type=\"([^\"]+)\"")); rest = m.suffix())
+    for (std::string rest = text; std::regex_search(rest, m, std::regex("<mime-type type=\"([^\"]+)\""));
+         rest = m.suffix())
         declared.insert(m[1]);
     EXPECT_EQ(declared, (std::set<std::string>{"application/x-korl-project", "application/x-korl-wave-view",
                                                "application/vnd.gtkwave-vcd"}));
@@ -243,8 +247,8 @@ TEST(DebianPackage, DependsOnTheRuntimeAndHoldsTheInstalledTree) {
     if (!Have("dpkg-deb")) GTEST_SKIP() << "dpkg-deb not installed";
     const fs::path dir = fs::temp_directory_path() / ("korl_deb_" + std::to_string(::getpid()));
     fs::remove_all(dir);
-    const Result pack = Shell("cd " + Quote(KORL_BINARY_DIR) + " && " + Quote(KORL_CPACK_COMMAND) + " -G DEB -B " +
-                           Quote(dir) + " --config CPackConfig.cmake");
+    const Result pack = Shell("cd " + Quote(KORL_BINARY_DIR) + " && " + Quote(KORL_CPACK_COMMAND) +
+                              " -G DEB -B " + Quote(dir) + " --config CPackConfig.cmake");
     ASSERT_EQ(pack.status, 0) << pack.out;
     fs::path deb;
     for (const auto& e : fs::directory_iterator(dir))
@@ -262,16 +266,17 @@ TEST(DebianPackage, DependsOnTheRuntimeAndHoldsTheInstalledTree) {
     for (std::string rest = m[1].str(); std::regex_search(rest, m, std::regex("([a-z0-9.+-]+)[^,]*(, )?"));
          rest = m.suffix())
         depends.insert(m[1]);
-    for (const char* p : {"libqt6widgets6", "libqt6printsupport6", "libqscintilla2-qt6-15", "make", "g++", "gdb",
-                          "libsystemc-dev", "pkg-config"})
+    for (const char* p : {"libqt6widgets6", "libqt6printsupport6", "libqscintilla2-qt6-15", "make", "g++",
+                          "gdb", "libsystemc-dev", "pkg-config"})
         EXPECT_TRUE(depends.count(p)) << p << " missing from Depends";
 
     const Result contents = Shell("dpkg-deb --contents " + Quote(deb));
     ASSERT_EQ(contents.status, 0) << contents.out;
-    for (const char* f : {"./usr/bin/korl\n", "./usr/bin/korlc\n", "./usr/share/applications/korl.desktop\n",
-                          "./usr/share/mime/packages/korl.xml\n", "./usr/share/icons/hicolor/scalable/apps/korl.svg\n",
-                          "./usr/share/icons/hicolor/48x48/apps/korl.png\n", "./usr/share/man/man1/korl.1\n",
-                          "./usr/share/man/man1/korlc.1\n", "./usr/share/bash-completion/completions/korlc\n"})
+    for (const char* f :
+         {"./usr/bin/korl\n", "./usr/bin/korlc\n", "./usr/share/applications/korl.desktop\n",
+          "./usr/share/mime/packages/korl.xml\n", "./usr/share/icons/hicolor/scalable/apps/korl.svg\n",
+          "./usr/share/icons/hicolor/48x48/apps/korl.png\n", "./usr/share/man/man1/korl.1\n",
+          "./usr/share/man/man1/korlc.1\n", "./usr/share/bash-completion/completions/korlc\n"})
         EXPECT_NE(contents.out.find(f), std::string::npos) << f;
     // The desktop's caches are built on the user's machine by dpkg, never shipped.
     EXPECT_EQ(contents.out.find("/share/mime/globs"), std::string::npos);
