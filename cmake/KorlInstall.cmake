@@ -31,19 +31,23 @@ if(TARGET korlc)
   # korlc's page lists the commands the built program has: written at install
   # time from its help texts.
   install(CODE "
-    set(page \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/korlc.1\")
-    message(STATUS \"Installing: \${page}\")
+    set(korl_mandir \"${CMAKE_INSTALL_MANDIR}\")
+    if(NOT IS_ABSOLUTE \"\${korl_mandir}\")
+      set(korl_mandir \"\${CMAKE_INSTALL_PREFIX}/\${korl_mandir}\")
+    endif()
+    set(korl_page \"\$ENV{DESTDIR}\${korl_mandir}/man1/korlc.1\")
+    message(STATUS \"Installing: \${korl_page}\")
     execute_process(COMMAND \"${CMAKE_COMMAND}\"
                             \"-DKORLC=$<TARGET_FILE:korlc>\"
                             \"-DTEMPLATE=${KORL_DIST_DIR}/man/korlc.1.in\"
-                            \"-DOUTPUT=\${page}\"
+                            \"-DOUTPUT=\${korl_page}\"
                             \"-DKORL_VERSION=${PROJECT_VERSION}\"
                             -P \"${PROJECT_SOURCE_DIR}/cmake/KorlManPage.cmake\"
-                    RESULT_VARIABLE rc)
-    if(NOT rc EQUAL 0)
+                    RESULT_VARIABLE korl_rc)
+    if(NOT korl_rc EQUAL 0)
       message(FATAL_ERROR \"korlc.1 could not be written\")
     endif()
-    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${page}\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${korl_page}\")
   ")
 endif()
 
@@ -52,16 +56,20 @@ endif()
 # at once; the Debian package leaves that to dpkg's triggers.
 if(TARGET korl)
   install(CODE "
+    set(korl_datadir \"${CMAKE_INSTALL_DATADIR}\")
+    if(NOT IS_ABSOLUTE \"\${korl_datadir}\")
+      set(korl_datadir \"\${CMAKE_INSTALL_PREFIX}/\${korl_datadir}\")
+    endif()
     if(\"\$ENV{DESTDIR}\" STREQUAL \"\")
       find_program(KORL_UPDATE_MIME update-mime-database)
       find_program(KORL_UPDATE_DESKTOP update-desktop-database)
       if(KORL_UPDATE_MIME)
-        execute_process(COMMAND \"\${KORL_UPDATE_MIME}\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/mime\"
+        execute_process(COMMAND \"\${KORL_UPDATE_MIME}\" \"\${korl_datadir}/mime\"
                         OUTPUT_QUIET ERROR_QUIET)
       endif()
       if(KORL_UPDATE_DESKTOP)
         execute_process(COMMAND \"\${KORL_UPDATE_DESKTOP}\" -q
-                                \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\"
+                                \"\${korl_datadir}/applications\"
                         OUTPUT_QUIET ERROR_QUIET)
       endif()
     endif()
