@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "korl_version.h"
+
 namespace korlc {
 
 std::vector<Command>& registry() {
@@ -36,6 +38,10 @@ int main(int argc, char** argv) {
     if (argc < 2 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
         usage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Korl %s\n", KORL_VERSION);
+        return 0;
     }
     for (const auto& c : korlc::registry())
         if (std::strcmp(c.name, argv[1]) == 0) return c.run(argc - 1, argv + 1);

@@ -1,0 +1,50 @@
+# cmake -DKORLC=PROGRAM -DTEMPLATE=korlc.1.in -DOUTPUT=korlc.1 -DKORL_VERSION=V -P KorlManPage.cmake
+#
+# Writes korlc's manual page with one section per command, taken from the
+# program's own help texts, so the page lists exactly the commands it has.
+foreach(var KORLC TEMPLATE OUTPUT KORL_VERSION)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "KorlManPage: ${var} not given")
+  endif()
+endforeach()
+
+# Help text as roff: backslashes and minus signs escaped, no line may start
+# with a control character.
+function(korl_roff_text out text)
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REPLACE "-" "\\-" text "${text}")
+  string(REGEX REPLACE "\n([.'])" "\n\\\\&\\1" text "\n${text}")
+  string(SUBSTRING "${text}" 1 -1 text)
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+execute_process(COMMAND "${KORLC}" --help OUTPUT_VARIABLE overview RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "KorlManPage: '${KORLC} --help' failed (${rc})")
+endif()
+string(REGEX MATCHALL "\n  [a-z0-9][a-z0-9-]* " names "${overview}")
+if(NOT names)
+  message(FATAL_ERROR "KorlManPage: no commands in '${KORLC} --help'")
+endif()
+
+set(sections "")
+foreach(entry IN LISTS names)
+  string(STRIP "${entry}" name)
+  string(REGEX MATCH "\n  ${name} +([^\n]*)" _ "${overview}")
+  set(summary "${CMAKE_MATCH_1}")
+  string(SUBSTRING "${summary}" 0 1 first)
+  string(SUBSTRING "${summary}" 1 -1 rest)
+  string(TOUPPER "${first}" first)
+  set(summary "${first}${rest}")
+  execute_process(COMMAND "${KORLC}" ${name} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "KorlManPage: '${KORLC} ${name} --help' failed (${rc})")
+  endif()
+  string(STRIP "${help}" help)
+  korl_roff_text(title "${name}")
+  korl_roff_text(summary "${summary}")
+  korl_roff_text(help "${help}")
+  string(APPEND sections ".SS ${title}\n${summary}.\n.PP\n.RS 4\n.nf\n${help}\n.fi\n.RE\n")
+endforeach()
+string(STRIP "${sections}" KORLC_COMMANDS)
+configure_file("${TEMPLATE}" "${OUTPUT}" @ONLY)
