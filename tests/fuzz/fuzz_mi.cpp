@@ -45,7 +45,8 @@ struct Replay : MiMachine::Listener {
 
     void Show(std::string_view t) override { shown += t.size(); }
     void Reply() override {
-        if (requestState == STATE_EVALUAE_EXPRESSION && values.size() < 64) values.push_back(machine.valueText);
+        if (requestState == STATE_EVALUAE_EXPRESSION && values.size() < 64)
+            values.push_back(machine.valueText);
         if (requestState == STATE_STACK_LIST) {
             const std::string& stack = machine.stackText;
             for (size_t at = 0, end; at < stack.size() && at < 1 << 16; at = end + 1) {
