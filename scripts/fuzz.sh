@@ -63,10 +63,12 @@ findings=0
 for t in "${TARGETS[@]}"; do
     log="$OUT/$t.log"
     before=$(ls "$OUT/findings" | wc -l)
+    dict=()
+    [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="tests/fuzz/$t.dict")
     # Leak checks stay on; a slow input (10 s) or 2 GB of memory is a finding too.
     ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$OUT/$t" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$t")" \
-        -print_final_stats=1 -artifact_prefix="$OUT/findings/$t-" \
+        -print_final_stats=1 -artifact_prefix="$OUT/findings/$t-" "${dict[@]}" \
         "$OUT/corpus/$t" "$OUT/seeds/$t" >"$log" 2>&1
     rc=$?
     after=$(ls "$OUT/findings" | wc -l)

@@ -56,12 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What Save would write loads as the same project (same directory, so
     // relative paths resolve alike).
     const std::string written = project.FileText();
-    const std::string again = ScratchDir() + "again.k1";
-    if (FILE* f = std::fopen(again.c_str(), "wb")) {
+    const std::string copy = ScratchDir() + "again.k1";
+    if (FILE* f = std::fopen(copy.c_str(), "wb")) {
         std::fwrite(written.data(), 1, written.size(), f);
         std::fclose(f);
         korl::Project back;
-        back.Load(again);
+        back.Load(copy);
         Check(back.FileText() == written);
     }
     return 0;

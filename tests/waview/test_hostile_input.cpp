@@ -141,8 +141,9 @@ TEST(HostileVcd, NestingLimitNamesTheLine) {
 
 TEST(HostileVcd, LongNamesKeepTheirBitIndex) {
     const std::string longName(5000, 'n');
-    Converted c("longname", "$scope module top $end\n$var wire 2 ! " + longName +
-                                " $end\n$var wire 1 \" " + longName + " [7] $end\n"
+    Converted c("longname", "$scope module top $end\n$var wire 2 ! " + longName + " $end\n$var wire 1 \" " +
+                                longName +
+                                " [7] $end\n"
                                 "$upscope $end\n$enddefinitions $end\n#0\nb10 !\n1\"\n#5\n");
     ASSERT_TRUE(c.ok) << c.Box();
     Waview_FileManager back;
@@ -174,7 +175,8 @@ TEST(HostileVcd, UnknownTimeUnitAndZeroWidthAreErrors) {
         Converted zero("zero", std::string("$scope module m $end\n$var wire ") + width +
                                    " ! w $end\n$upscope $end\n$enddefinitions $end\n#0\n1!\n");
         EXPECT_FALSE(zero.ok) << width;
-        EXPECT_EQ(zero.Box().rfind("Parse failed\nExpecting variable size of at least 1", 0), 0u) << zero.Box();
+        EXPECT_EQ(zero.Box().rfind("Parse failed\nExpecting variable size of at least 1", 0), 0u)
+            << zero.Box();
         EXPECT_NE(zero.Box().find("in line: 2 "), std::string::npos);
     }
 }
