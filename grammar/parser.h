@@ -57,6 +57,7 @@ const char* VcdSymbolName(int32_t sym);
 
 enum ParserMessageCode : int32_t {
     kPgInternalError = 1001,
+    kPgMaxStackExceeded = 1004,
     kPgParseFailed = 1005,
     kPgEofExpected = 1006,
     kPgParseAborted = 1099,

@@ -2,6 +2,8 @@
 // either all at once or as the converter walks them.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 
 #include "grammar/parser_impl.h"
 
@@ -189,7 +191,12 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
                 Error(kPgParseFailed, "time coefficient (1, 10 or 100)", line);
                 return false;
             }
-            if (n == s.size()) {
+            // Only the units of the standard (and K, M, G seconds); "7 parsecs"
+            // is not 7 ps.
+            static constexpr std::string_view kUnits[] = {"s",  "ms", "us", "ns", "ps",
+                                                          "fs", "Ks", "Ms", "Gs"};
+            const std::string_view unit = std::string_view(s).substr(n);
+            if (std::find(std::begin(kUnits), std::end(kUnits), unit) == std::end(kUnits)) {
                 Error(kPgParseFailed, "time unit (s, ms, us, ns, ps, fs)", line);
                 return false;
             }
@@ -211,7 +218,7 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
             ident = t;
             if (!UntilEnd(nullptr, "$scope")) return false;
             if (static_cast<int32_t>(scopes.size()) >= scopeDepthLimit) {
-                Error(1004, "$upscope (scopes nest too deeply)", line);
+                Error(kPgMaxStackExceeded, "$upscope (scopes nest too deeply)", line);
                 return false;
             }
             const int32_t cmd = NewNode(kSymScopeCommand, parentFor());
@@ -235,6 +242,10 @@ bool ParserInterface::Impl::ParseDeclarations(int32_t declList) {
             }
             if (!AllDigits(part[1])) {
                 Error(kPgParseFailed, "decimal number (variable size)", line);
+                return false;
+            }
+            if (part[1].find_first_not_of('0') == std::string::npos) {
+                Error(kPgParseFailed, "variable size of at least 1", line);
                 return false;
             }
             std::string rest;

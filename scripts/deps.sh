@@ -5,7 +5,8 @@ PKGS=(cmake g++ make ninja-build pkg-config gdb
       qt6-base-dev libqscintilla2-qt6-dev libgl-dev
       libsystemc-dev libgtest-dev libgmock-dev libbenchmark-dev
       xvfb xauth clang-format
-      desktop-file-utils shared-mime-info libxml2-utils groff-base)
+      desktop-file-utils shared-mime-info libxml2-utils groff-base
+      clang libclang-rt-14-dev)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,63 +1,87 @@
 #!/usr/bin/env bash
-# Builds the VCD-parser and wave-view-reader fuzz targets with clang's
-# libFuzzer (plus ASan/UBSan) and runs each for a bounded time.
-#   scripts/fuzz.sh [SECONDS_PER_TARGET=20]
-set -euo pipefail
+# Builds one libFuzzer target per parser (clang, with AddressSanitizer and
+# UBSan) in build-fuzz/ and runs each for a bounded time on seeds taken from
+# the tests' data and the examples.
+#   scripts/fuzz.sh [SECONDS_PER_TARGET=20] [TARGET...]
+# Prints one line per target and ends with "N targets, M findings"; exits
+# non-zero on any finding. The input of a finding is kept in
+# build-fuzz/findings/ (run the target on that file to reproduce it).
+set -uo pipefail
 cd "$(dirname "$0")/.."
 SECS=${1:-20}
-CXX=${CLANGXX:-clang++}
+shift || true
 OUT=build-fuzz
-mkdir -p "$OUT/corpus_vcd" "$OUT/corpus_wvw"
-FLAGS=(-std=c++20 -O1 -g -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
-LIBS=(grammar/*.cpp waview/*.cpp)
+ALL=(fuzz_vcd fuzz_wvw fuzz_project fuzz_scparse fuzz_mi fuzz_classify)
+if [ $# -gt 0 ]; then TARGETS=("$@"); else TARGETS=("${ALL[@]}"); fi
+CXX=${CLANGXX:-$(command -v clang++ || command -v clang++-14 || true)}
+if [ -z "$CXX" ]; then
+    echo "fuzz: clang++ is not installed" >&2
+    exit 2
+fi
 
-"$CXX" "${FLAGS[@]}" tests/grammar/fuzz_vcd_parse.cpp "${LIBS[@]}" -o "$OUT/fuzz_vcd_parse"
-"$CXX" "${FLAGS[@]}" tests/waview/fuzz_wvw_read.cpp "${LIBS[@]}" -o "$OUT/fuzz_wvw_read"
+mkdir -p "$OUT"
+if ! cmake -S . -B "$OUT" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$CXX" \
+        -DKORL_FUZZ=ON >"$OUT/configure.log" 2>&1; then
+    cat "$OUT/configure.log" >&2
+    echo "fuzz: configuring $OUT failed" >&2
+    exit 2
+fi
+if ! cmake --build "$OUT" -j"${KORL_JOBS:-2}" --target "${TARGETS[@]}" >"$OUT/build.log" 2>&1; then
+    tail -40 "$OUT/build.log" >&2
+    echo "fuzz: building the targets failed (log in $OUT/build.log)" >&2
+    exit 2
+fi
 
-# Seeds: a dump using most of the syntax, and a small valid wave-view file.
-cat > "$OUT/corpus_vcd/seed1.vcd" <<'VCD'
-$date x $end
-$timescale 10 ps $end
-$scope module top $end
-$var wire 1 ! clk $end
-$var wire 4 " d [3:0] $end
-$var integer 32 # n $end
-$var real 64 $ r $end
-$scope task t $end
-$var reg 2 % q[1:0] $end
-$upscope $end
-$upscope $end
-$enddefinitions $end
-#0
-$dumpvars
-0!
-bx "
-b0 #
-r0.5 $
-b1 %
-$end
-#5
-1!
-b101 "
-$comment c $end
-#4294967306
-z!
-VCD
-python3 - "$OUT/corpus_wvw/seed1.wvw" <<'PY'
-import struct, sys
-b = struct.pack('<ii', -9, 2) + struct.pack('<ii', 8, 1)
-rows = struct.pack('<i', 3)
-rows += struct.pack('<iI', 2, 3) + b'top' + struct.pack('<iiiiii', 0, 0, 1, 1, 1, 2) + struct.pack('<ii', 1, 2)
-rows += struct.pack('<iI', 1, 1) + b'a' + struct.pack('<iiiii', 1, 0, 1, 1, 0)
-rows += struct.pack('<iI', 1, 1) + b'n' + struct.pack('<iiiii', 1, 1, 1, 1, 1)
-def data(entries):
-    out = struct.pack('<ii', len(entries) - 1, 0)
-    for t, v in entries + [(-1, 0)] * (32 - len(entries)):
-        out += struct.pack('<qq', t, v)
-    return out
-sig = data([(-1, 0), (0, 1), (10, 3), (20, 3)]) + data([(-1, 0), (5, 42), (20, 42)])
-open(sys.argv[1], 'wb').write(b + rows + sig)
-PY
+# Seeds of each target, gathered afresh (the learnt corpus under
+# $OUT/corpus/ is kept between runs).
+seed() { # target, files...
+    local dir="$OUT/seeds/$1"
+    shift
+    for f in "$@"; do
+        [ -f "$f" ] && cp "$f" "$dir/$(echo "$f" | tr '/ ' '__')"
+    done
+}
+rm -rf "$OUT/seeds"
+for t in "${ALL[@]}"; do mkdir -p "$OUT/seeds/$t" "$OUT/corpus/$t"; done
+mkdir -p "$OUT/findings"
+seed fuzz_vcd tests/fuzz/seeds/vcd/*
+seed fuzz_wvw tests/fuzz/seeds/wvw/*
+seed fuzz_project tests/fuzz/seeds/project/* examples/*/*.k1
+seed fuzz_scparse tests/fuzz/seeds/scparse/* examples/*/*.cpp examples/*/*.h tests/debugger/data/src/*.cpp
+seed fuzz_mi tests/fuzz/seeds/mi/* tests/debugger/data/*.txt
+seed fuzz_classify tests/fuzz/seeds/classify/*
 
-"$OUT/fuzz_vcd_parse" -max_total_time="$SECS" -max_len=4096 -print_final_stats=1 "$OUT/corpus_vcd" 2>&1 | tail -5
-"$OUT/fuzz_wvw_read" -max_total_time="$SECS" -max_len=4096 -print_final_stats=1 "$OUT/corpus_wvw" 2>&1 | tail -5
+max_len() {
+    case $1 in
+        fuzz_mi | fuzz_wvw) echo 65536 ;;
+        fuzz_classify | fuzz_project) echo 8192 ;;
+        *) echo 16384 ;;
+    esac
+}
+
+findings=0
+for t in "${TARGETS[@]}"; do
+    log="$OUT/$t.log"
+    before=$(ls "$OUT/findings" | wc -l)
+    dict=()
+    [ -f "tests/fuzz/$t.dict" ] && dict=(-dict="tests/fuzz/$t.dict")
+    # Leak checks stay on; a slow input (10 s) or 2 GB of memory is a finding too.
+    ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        "$OUT/$t" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$t")" \
+        -print_final_stats=1 -artifact_prefix="$OUT/findings/$t-" "${dict[@]}" \
+        "$OUT/corpus/$t" "$OUT/seeds/$t" >"$log" 2>&1
+    rc=$?
+    after=$(ls "$OUT/findings" | wc -l)
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    if [ "$rc" -ne 0 ] || [ "$after" -gt "$before" ]; then
+        findings=$((findings + 1))
+        what=$(grep -m1 -E '^==[0-9]+==ERROR|runtime error|^==[0-9]+== ERROR|deadly signal|Test unit written' "$log" |
+            head -1)
+        input=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -1)
+        echo "$t: FINDING ${what:-exit code $rc}; input ${input:-none}; log $log"
+    else
+        echo "$t: ${runs:-0} runs in ${SECS} s, no finding"
+    fi
+done
+echo "${#TARGETS[@]} targets, $findings findings"
+[ "$findings" -eq 0 ]

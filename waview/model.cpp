@@ -419,7 +419,8 @@ std::string& Waview_CompositeHierarchy::ValueTextAt(std::string& out, int64_t t)
     std::string text, child;
     for (int32_t c : children)
         if (Waview_Hierarchy* r = owner->Row(c)) text += r->ValueTextAt(child, t);
-    if (GetDepth() == level + 1) {
+    // 64-bit: a level read from a file may be anything an int holds.
+    if (int64_t{GetDepth()} == int64_t{level} + 1) {
         char buf[48];
         switch (radix) {
             case kRadixBinary:

@@ -47,8 +47,12 @@ bool ParseDecimal(std::string_view s, int64_t& out) {
     return true;
 }
 
-std::string Cut(std::string s) {
-    if (s.size() > kMaxRowName) s.resize(kMaxRowName);
+// A row name of at most kMaxRowName bytes. The suffix (a bit index) is kept
+// and the base cut instead, so the bits of a long-named bus stay apart.
+std::string Cut(std::string_view base, std::string_view suffix = {}) {
+    if (suffix.size() > kMaxRowName) suffix = suffix.substr(0, kMaxRowName);
+    std::string s(base.substr(0, std::min(base.size(), kMaxRowName - suffix.size())));
+    s += suffix;
     return s;
 }
 
@@ -73,7 +77,9 @@ void Waview_VCDConverter::ReportParserMessages() {
     for (int i = 0; i < n; ++i) {
         std::string text = parser_->GetMessageDescription(i);
         const int code = parser_->GetMessageCode(i);
-        if (code == kPgParseFailed || code == kPgEofExpected)
+        // The nesting limit names its line too: without it a deep dump
+        // gives no clue where to look.
+        if (code == kPgParseFailed || code == kPgEofExpected || code == kPgMaxStackExceeded)
             text += "\nExpecting " + parser_->GetMessageProperty(i, "Expecting") +
                     "\nin line: " + parser_->GetMessageProperty(i, "LineNumber") + " of " + dumpPath_;
         messages_.push_back({"Parser Error", text});
@@ -165,8 +171,11 @@ bool Waview_VCDConverter::Timescale(uint64_t node) {
     if (!ParseDecimal(p.NodeTextView(coeff), c) || c <= 0 || c > INT32_MAX)
         return Fail("bad time coefficient '" + p.GetNodeText(coeff) + "'");
     static const char kUnits[] = "GMKsmunpf";
+    // The whole unit must be one of s, ms … fs, Ks, Ms, Gs: its first letter
+    // alone would take "parsecs" for picoseconds.
     const char* at = unit.empty() ? nullptr : std::strchr(kUnits, unit[0]);
-    if (!at) return Fail("unknown time unit '" + unit + "'");
+    const bool whole = at && (unit == "s" || (unit.size() == 2 && unit[1] == 's' && unit[0] != 's'));
+    if (!whole) return Fail("unknown time unit '" + unit + "'");
     coefficient_ = c;
     doc_->SetTimescaleExponent(static_cast<int32_t>((3 - (at - kUnits)) * 3));
     return true;
@@ -212,7 +221,7 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
         second = p.GetNodeText(p.GetChildNode(range, 1));
     }
     int64_t size = 0;
-    if (!ParseDecimal(sizeText, size) || size < 0) return Fail("bad size of " + name), -1;
+    if (!ParseDecimal(sizeText, size) || size < 1) return Fail("bad size of " + name), -1;
 
     int32_t typeCode = 0;
     if (type == "integer")
@@ -226,7 +235,7 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
         Waview_ScalarHierarchy* row = doc_->NewScalarRow();
         row->level = level;
         row->order = order;
-        row->name = Cut(range ? name + "[" + first + "]" : name);
+        row->name = range ? Cut(name, "[" + first + "]") : Cut(name);
         row->signalIndex = s->index;
         AddTarget(code, Target{row->index, s, 0, 0});
         return row->index;
@@ -255,7 +264,7 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
         Waview_ScalarHierarchy* row = doc_->NewScalarRow();
         row->level = level + 1;
         row->order = static_cast<int32_t>(i);
-        row->name = Cut(name + "[" + std::to_string(bit) + "]");
+        row->name = Cut(name, "[" + std::to_string(bit) + "]");
         row->signalIndex = s->index;
         children.push_back(row->index);
         busBits_.push_back(s);

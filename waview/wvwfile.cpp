@@ -3,11 +3,17 @@
 #include "base/atomic_file.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
 
 constexpr int32_t kMaxTreeDepth = 10000;
+
+// The exponents import gives (s … fs, and K, M, G seconds). Anything else in
+// the first field means the file is not a wave-view file at all.
+bool KnownTimescale(int32_t e) { return e >= -15 && e <= 9 && e % 3 == 0; }
 
 bool Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
@@ -93,10 +99,17 @@ bool ReadWaveFile(Waview_FileManager& doc, const std::string& path, std::string*
         doc.Clear();
         return Fail(error, path + ": " + why);
     };
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return reject("is a directory, not a wave-view file");
     if (!doc.OpenForReading(path)) return reject("cannot open the file");
     const char* kShort = "the file ends early";
     int32_t ts = 0, n = 0, m = 0;
-    if (!doc.Read(&ts, 4)) return reject(kShort);
+    if (!doc.Read(&ts, 4)) {
+        const bool empty = std::filesystem::file_size(path, ec) == 0 && !ec;
+        return reject(empty ? "is empty, not a wave-view file" : "not a wave-view file (too short)");
+    }
+    if (!KnownTimescale(ts))
+        return reject("not a wave-view file (its time unit field holds " + std::to_string(ts) + ")");
     doc.SetTimescaleExponent(ts);
     if (!doc.Read(&n, 4)) return reject(kShort);
     if (n < 0) return reject("negative signal count");
@@ -124,6 +137,14 @@ bool ReadWaveFile(Waview_FileManager& doc, const std::string& path, std::string*
         std::string why;
         if (!row->LoadRow(doc, &why))
             return reject(why.empty() ? std::string(kShort) : "row " + std::to_string(i) + ": " + why);
+        // Levels feed depth arithmetic and orders the name tree: both stay
+        // within what import can produce.
+        if (row->level < 0 || row->level > kMaxTreeDepth)
+            return reject("row " + std::to_string(i) + " has the level " + std::to_string(row->level) +
+                          " outside 0 to " + std::to_string(kMaxTreeDepth));
+        if (row->order < 0 || row->order >= m)
+            return reject("row " + std::to_string(i) + " has the order " + std::to_string(row->order) +
+                          " outside 0 to " + std::to_string(m - 1));
     }
     std::string why;
     if (!CheckTree(doc, &why)) return reject(why);

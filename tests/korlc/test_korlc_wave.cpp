@@ -90,10 +90,16 @@ TEST(KorlcWave, ErrorsGoToStandardErrorWithTitles) {
     std::ofstream(junk) << "abc";
     out = RunKorlc("wvw " + junk, &st);
     EXPECT_EQ(st, 1);
-    EXPECT_EQ(out, "Waview: " + junk + ": the file ends early\n");
+    EXPECT_EQ(out, "Waview: " + junk + ": not a wave-view file (too short)\n");
 
     out = RunKorlc("wvw " + junk + " --radix q", &st);
     EXPECT_EQ(st, 2);
+    // Times outside 0 … INT64_MAX are refused, not saturated.
+    for (const char* at : {"-1", "99999999999999999999"}) {
+        out = RunKorlc("wvw " + junk + " --at " + at, &st);
+        EXPECT_EQ(st, 2) << at;
+        EXPECT_EQ(out, std::string("korlc wvw: time '") + at + "' is outside 0 to 9223372036854775807\n");
+    }
     EXPECT_EQ(RunKorlc("vcd2wvw --help", &st).rfind("usage: korlc vcd2wvw", 0), 0u);
     EXPECT_EQ(RunKorlc("wvw --help", &st).rfind("usage: korlc wvw", 0), 0u);
 }

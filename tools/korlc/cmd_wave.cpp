@@ -1,4 +1,6 @@
 // korlc vcd2wvw / wvw: VCD conversion and wave-view file listing.
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -91,9 +93,16 @@ int Wvw(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--at") == 0 && i + 1 < argc) {
             char* end = nullptr;
+            errno = 0;
             time = std::strtoll(argv[++i], &end, 10);
             if (!*argv[i] || *end) {
                 std::fprintf(stderr, "korlc wvw: bad time '%s'\n", argv[i]);
+                return 2;
+            }
+            // strtoll saturates silently; times before 0 hold no value.
+            if (errno == ERANGE || time < 0) {
+                std::fprintf(stderr, "korlc wvw: time '%s' is outside 0 to %lld\n", argv[i],
+                             static_cast<long long>(INT64_MAX));
                 return 2;
             }
             at = true;

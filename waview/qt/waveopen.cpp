@@ -180,6 +180,7 @@ int WaveSnapshot(const QStringList& args, QString* error) {
             const int colon = value(v) ? v.indexOf(':') : -1;
             if (colon < 0 || !ParseI64(v.left(colon), from) || !ParseI64(v.mid(colon + 1), to))
                 return fail("--window takes FROM:TO");
+            if (from < 0 || to <= from) return fail("--window takes FROM:TO with 0 <= FROM < TO, not " + v);
             haveWindow = true;
         } else if (a == "--cursor") {
             int64_t t = 0;
@@ -231,7 +232,11 @@ int WaveSnapshot(const QStringList& args, QString* error) {
         if (error) *error = "Can not read " + w->wavePath;
         return 1;
     }
-    if (haveWindow) w->SetWindow(from, to);
+    if (haveWindow && !w->SetWindow(from, to))
+        return fail(QString("--window %1:%2 starts at or after the end of the dump (%3)")
+                        .arg(from)
+                        .arg(to)
+                        .arg(w->endTime));
     if (!cursorTimes.empty()) {
         w->cursors.count = 0;
         for (int64_t t : cursorTimes) w->cursors.Add(t);

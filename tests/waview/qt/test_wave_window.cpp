@@ -450,6 +450,17 @@ TEST_F(WaveWindowTest, SnapshotWritesThePicture) {
     const QImage img(QString::fromStdString(png.string()));
     EXPECT_EQ(img.size(), QSize(900, 420));
 
+    // Empty, reversed or negative windows, and one past the dump's end, are refused.
+    for (const char* window : {"", ":", "5:", "5:1", "5:5", "-3:10", "99999:100000"}) {
+        error.clear();
+        EXPECT_EQ(WaveSnapshot({"--snapshot", QString::fromStdString(vcd.string()), "-o",
+                                QString::fromStdString(png.string()), "--window", window},
+                               &error),
+                  2)
+            << window;
+        EXPECT_TRUE(error.startsWith("--window")) << error.toStdString();
+    }
+
     const fs::path bad = WriteFile("snapbad.vcd", "$timescale 1ns $end\n$scope module t $end\n#zz\n");
     EXPECT_EQ(WaveSnapshot({"--snapshot", QString::fromStdString(bad.string()), "-o",
                             QString::fromStdString(png.string())},

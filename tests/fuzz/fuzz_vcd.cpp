@@ -1,11 +1,13 @@
 // libFuzzer target: VCD text through the parser (whole tree and streaming)
-// and the converter. Built by scripts/fuzz.sh with clang.
+// and the whole importer into the wave document. A wave file the importer
+// writes must read back with the same rows and signals.
 #include <cstdint>
 #include <string>
 #include <unistd.h>
 
 #include "grammar/parser.h"
 #include "waview/vcd_converter.h"
+#include "waview/wvwfile.h"
 
 namespace {
 
@@ -44,6 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             doc.Row(i)->ValueTextAt(s, conv.LargestTime() / 2);
             doc.Row(i)->GetDepth();
         }
+        Waview_FileManager back;
+        std::string error;
+        if (!ReadWaveFile(back, out, &error) || back.RowCount() != doc.RowCount() ||
+            back.SignalCount() != doc.SignalCount())
+            __builtin_trap();
         unlink(out.c_str());
     }
     return 0;
