@@ -5,6 +5,7 @@
 // next/check pairs). The rule actions live in a derived class.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <unordered_set>
 
 namespace yl {
@@ -33,6 +34,7 @@ public:
     virtual int yywrap();
     virtual void yytextoverflow();
     virtual void yyunputoverflow();
+    // Keeps the message for the caller (error()); nothing is printed.
     virtual void yyerror(const char* text);
     virtual int yyaction(int action) = 0;
 
@@ -61,8 +63,8 @@ public:
     unsigned char yytextgrow = 1;
     unsigned char yyunputgrow = 1;
     FILE* yyin;
-    FILE* yyout;
-    FILE* yyerr;
+    FILE* yyout = nullptr; // default echo; null = no echo
+    FILE* yyerr = nullptr; // unused: messages are kept (error())
     char* yytext = nullptr;
     int yyleng = 0;
     int yylineno = 1;
@@ -80,11 +82,45 @@ public:
     // linear; switching it off only serves to check that it changes nothing.
     void setDeadEndMemo(bool on) { yydeadendmemo_ = on; }
 
+    // A buffer that could not grow stops the scan: yylex returns -1 and
+    // error() tells why. The scanner is unusable until yycreate.
+    bool failed() const { return yyfailed_; }
+    const std::string& error() const { return yyerror_; }
+
 protected:
-    // Grow the text (and state) buffer; ends the process when it cannot.
-    void yygrowtext();
-    void yygrowunput();
+    // Grow the text (and state) buffer; false (and the scan failed) when it cannot.
+    bool yygrowtext();
+    bool yygrowunput();
     void freeGrown();
+
+    // Reads the next byte of yyin through a block buffer, joining lines
+    // ended by a backslash as the preprocessor does; the joined newlines
+    // are counted when the next character is delivered.
+    int readSpliced();
+    // True when at least n unread bytes are buffered (fewer only at end).
+    bool ensure(size_t n) { return inlen_ - inpos_ >= n || refill(n); }
+    bool refill(size_t n);
+    int input() {
+        int ch;
+        if (yyunputindex > 0) {
+            ch = yyunputbufptr[--yyunputindex];
+        } else if (inpos_ < inlen_ && inbuf_[inpos_] != '\\' && splicedLines_ == 0) {
+            ch = inbuf_[inpos_++];
+        } else {
+            ch = readSpliced();
+        }
+        if (ch == '\n') ++yylineno;
+        if (ch >= 0) ++yypos_;
+        return ch;
+    }
+
+    bool yyfailed_ = false;
+    std::string yyerror_;
+    int splicedLines_ = 0;
+    unsigned char inbuf_[1 << 16];
+    size_t inpos_ = 0;
+    size_t inlen_ = 0;
+    bool ineof_ = false;
 
     // Absolute input position (characters delivered minus characters pushed
     // back), used to remember scan positions that are known to lead nowhere.
