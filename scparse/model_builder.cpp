@@ -18,7 +18,8 @@ void ModelBuilder::beginClass(const std::string& name, int line) {
     model_.classes.push_back(class_);
 }
 
-std::shared_ptr<SignalItem> ModelBuilder::signal(const std::string& name, const std::string& label, int line) {
+std::shared_ptr<SignalItem> ModelBuilder::signal(const std::string& name, const std::string& label,
+                                                 int line) {
     auto s = make<SignalItem>(name, label, line);
     if (module_) module_->signals.push_back(s);
     return s;
@@ -39,15 +40,17 @@ std::shared_ptr<PortItem> ModelBuilder::port(const std::string& name, int direct
     return p;
 }
 
-std::shared_ptr<ExportItem> ModelBuilder::exportItem(const std::string& name, const std::string& type, int line) {
+std::shared_ptr<ExportItem> ModelBuilder::exportItem(const std::string& name, const std::string& type,
+                                                     int line) {
     auto e = make<ExportItem>(name, "", line);
     e->interfaceType = type;
     if (module_) module_->exports.push_back(e);
     return e;
 }
 
-std::shared_ptr<ObjectItem> ModelBuilder::object(const std::string& name, const std::string& type, bool pointer,
-                                                 const std::string& arraySize, int line, bool toClass) {
+std::shared_ptr<ObjectItem> ModelBuilder::object(const std::string& name, const std::string& type,
+                                                 bool pointer, const std::string& arraySize, int line,
+                                                 bool toClass) {
     auto o = make<ObjectItem>(name, "", line);
     o->type = type;
     o->pointer = pointer;

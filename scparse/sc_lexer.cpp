@@ -9,10 +9,26 @@
 using namespace sc_rules;
 using scparse::Text250;
 
+namespace {
+
+// Rules whose action does nothing: the engine skips their matches itself.
+struct QuietRules {
+    unsigned char quiet[kRuleCount + 1] = {};
+    QuietRules() {
+        for (int r = 0; r <= kRuleCount; ++r) quiet[r] = kRuleAction[r] == Action::Nothing;
+    }
+};
+const QuietRules kQuiet;
+
+} // namespace
+
 SC_Lexer::SC_Lexer(DesignModel& model, ReportSink report) : build_(model), report_(std::move(report)) {
+    yyquiet = kQuiet.quiet;
+    yyquietmax = kRuleCount + 1;
     yystateaction = kStates;
     yytransitionaction = kTransitions;
     yytransitionmax = kTransitionCount;
+    yystatecount = kStateCount;
 }
 
 SC_Lexer::~SC_Lexer() = default;
@@ -346,7 +362,7 @@ void SC_Lexer::runAction(int rule, Action action) {
             if (--angleDepth_ == 0) BEGIN(TOP_DECL);
             break;
         case Action::TopDeclTargsChar:
-            topText_.append(yytext[0]);
+            topText_.append(yytext, yyleng);
             if (yytext[0] == '<') ++angleDepth_;
             if (yytext[0] == ';') BEGIN(TOP_DECL);
             break;
@@ -532,7 +548,7 @@ void SC_Lexer::runAction(int rule, Action action) {
             if (--angleDepth_ == 0) enter();
             break;
         case Action::PortTypeChar:
-            portTypeText_.append(yytext[0]);
+            portTypeText_.append(yytext, yyleng);
             if (yytext[0] == '<') ++angleDepth_;
             break;
         case Action::PortDecl:
@@ -607,7 +623,7 @@ void SC_Lexer::runAction(int rule, Action action) {
             if (--angleDepth_ == 0) BEGIN(MODULE_MEMBER);
             break;
         case Action::ModMemberTargsChar:
-            decl_.text.append(yytext[0]);
+            decl_.text.append(yytext, yyleng);
             if (yytext[0] == '<') ++angleDepth_;
             break;
         case Action::ModFuncDecl:
@@ -765,7 +781,7 @@ void SC_Lexer::runAction(int rule, Action action) {
             break;
         case Action::NewArgsChar:
             if (yytext[0] == '(') ++argsDepth_;
-            if (!newArgsDone_) newArgs_.append(yytext[0]);
+            if (!newArgsDone_) newArgs_.append(yytext, yyleng);
             break;
         case Action::NewArgsComma:
             if (argsDepth_ == 1)
@@ -890,7 +906,7 @@ void SC_Lexer::runAction(int rule, Action action) {
             if (--angleDepth_ == 0) BEGIN(CLASS_MEMBER);
             break;
         case Action::ClsMemberTargsChar:
-            decl_.text.append(yytext[0]);
+            decl_.text.append(yytext, yyleng);
             if (yytext[0] == '<') ++angleDepth_;
             break;
         case Action::ClsFuncDecl:
@@ -957,7 +973,7 @@ void SC_Lexer::runAction(int rule, Action action) {
             if (--angleDepth_ == 0) BEGIN(MAIN_STMT);
             break;
         case Action::MainStmtTargsChar:
-            decl_.text.append(yytext[0]);
+            decl_.text.append(yytext, yyleng);
             if (yytext[0] == '<') ++angleDepth_;
             break;
         case Action::MainStmtAssign:

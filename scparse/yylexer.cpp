@@ -1,9 +1,13 @@
 #include "scparse/yylexer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace yl {
 
@@ -205,7 +209,30 @@ bool yylexer::yygrowunput() {
     return true;
 }
 
+const int16_t* yyflexer::denseTable() {
+    // One expansion per table set, shared by every scanner of the process;
+    // it never changes once built.
+    static std::mutex lock;
+    static std::map<const yystate_t*, std::vector<int16_t>> tables;
+    std::lock_guard<std::mutex> guard(lock);
+    std::vector<int16_t>& dense = tables[yystateaction];
+    if (dense.empty()) {
+        const int states = yystatecount;
+        dense.assign(static_cast<size_t>(states) * 257, 0);
+        for (int s = 1; s < states; ++s) {
+            int16_t* row = dense.data() + static_cast<size_t>(s) * 257;
+            for (int ch = 0; ch < 256; ++ch) {
+                const int next = nextState(s, ch);
+                row[ch] = static_cast<int16_t>(next != 0 && hasTransitions(next) ? next : -next);
+            }
+            row[256] = 0;
+        }
+    }
+    return dense.data();
+}
+
 int yyflexer::yylex() {
+    if (!dense_ && yystatecount > 0) dense_ = denseTable();
     for (;;) {
         const int entry = yystart + 1 + (yyeol ? 1 : 0);
         if (!yymoreflg) {
@@ -237,9 +264,17 @@ int yyflexer::yylex() {
                 states = yystatebuf;
             }
             text[length] = static_cast<char>(ch);
-            state = nextState(state, ch);
-            states[length++] = state;
-            if (state == 0 || !hasTransitions(state)) break;
+            if (dense_) {
+                // Negative: a state without transitions (the match ends there).
+                const int next = dense_[static_cast<size_t>(state) * 257 + static_cast<unsigned>(ch)];
+                state = next < 0 ? -next : next;
+                states[length++] = state;
+                if (next <= 0) break;
+            } else {
+                state = nextState(state, ch);
+                states[length++] = state;
+                if (state == 0 || !hasTransitions(state)) break;
+            }
             if (yypos_ <= yydeadendmax_ && yydeadends_.count(deadEndKey(yypos_, state))) break;
         }
         yyleng = length;
@@ -268,10 +303,12 @@ int yyflexer::yylex() {
                 yyoutput(ch);
                 continue;
             }
-            yytext[yyleng] = '\0';
             yyeol = yytext[yyleng - 1] == '\n';
+            const int action = yystateaction[yystatebuf[last]].action;
+            if (action < yyquietmax && yyquiet[action]) continue;
+            yytext[yyleng] = '\0';
             yyrejectflg = 0;
-            int result = yyaction(yystateaction[yystatebuf[last]].action);
+            int result = yyaction(action);
             if (yyfailed_) return -1;
             if (yyreturnflg) return result;
             continue;

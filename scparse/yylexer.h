@@ -73,6 +73,11 @@ public:
     const yystate_t* yystateaction = nullptr;
     const yytransition_t* yytransitionaction = nullptr;
     int yytransitionmax = 0;
+    int yystatecount = 0; // rows of yystateaction; 0 = unknown (no dense table)
+    // Per action number: nonzero when the action does nothing, so the
+    // scanning loop need not call yyaction at all (null: always call).
+    const unsigned char* yyquiet = nullptr;
+    int yyquietmax = 0;
     const int* yybackup = nullptr; // trailing context: unused by these rules
     const int* yymatch = nullptr;  // several actions per state: unused by these rules
 
@@ -150,6 +155,12 @@ protected:
     bool hasTransitions(int state) const {
         return yystateaction[state].def != 0 || yystateaction[state].base != 0;
     }
+
+    // The compressed tables expanded to one row of 256 next states per
+    // state (a dead end is stored as 0), built once per table set: the hot
+    // loop then costs one load per character. Built on the first yylex.
+    const int16_t* denseTable();
+    const int16_t* dense_ = nullptr;
 };
 
 } // namespace yl

@@ -343,7 +343,7 @@ TEST(ScLexerRobustness, LongLinesStayLinearAndExact) {
     std::string longLine(50000, 'x');
     std::string src = "SC_MODULE(m) {\n bool operator " + longLine + "\n + (int);\n sc_in<bool> a;\n};\n" +
                       std::string(30000, '#');
-    EXPECT_EQ(scanWith(src, true), "m:\nport in a @4\nfunction operator +  @3\n");
+    EXPECT_EQ(scanWith(src, true), "m:\nport in a @4\nfunction operator+  @3\n");
 }
 
 TEST(ScLexerRobustness, RandomInputGivesTheSameModelWithAndWithoutMemo) {

@@ -37,7 +37,7 @@ enum class Category { Module, Port, Channel, Process, Other };
 
 Category categoryOfKind(const std::string& kind) {
     if (kind == "sc_module") return Category::Module;
-    static const char* const ports[] = {"sc_in",   "sc_out",     "sc_inout",    "sc_port",
+    static const char* const ports[] = {"sc_in",     "sc_out",     "sc_inout",   "sc_port",
                                         "sc_export", "sc_fifo_in", "sc_fifo_out"};
     for (const char* p : ports)
         if (kind.rfind(p, 0) == 0) return Category::Port;
@@ -144,7 +144,8 @@ std::vector<Expected> expectedOf(const ModuleRecord& m) {
                     continue;
                 }
                 for (long long i = 0; i < item->arrayCount; ++i)
-                    out.push_back({item->name + "[" + std::to_string(i) + "]", c, false, false, false, nullptr});
+                    out.push_back(
+                        {item->name + "[" + std::to_string(i) + "]", c, false, false, false, nullptr});
                 continue;
             }
             out.push_back({displayName(*item), c, !item->label.empty(), false, false, nullptr});
@@ -157,8 +158,8 @@ std::vector<Expected> expectedOf(const ModuleRecord& m) {
     for (const auto& p : m.processes)
         out.push_back({p->name, Category::Process, true, p->conditional || p->inLoop, p->inLoop, nullptr});
     for (const auto& c : m.children) {
-        Expected e{displayName(*c), Category::Module, !c->label.empty() && !c->nameExpression, c->conditional,
-                   c->inLoop, c.get()};
+        Expected e{displayName(*c), Category::Module, !c->label.empty() && !c->nameExpression,
+                   c->conditional,  c->inLoop,        c.get()};
         e.runtimeName = c->nameExpression;
         out.push_back(e);
     }
@@ -211,8 +212,8 @@ void compare(const ModuleRecord& m, const std::string& scope, const std::vector<
             }
         if (!found) {
             if (!e.optional)
-                errors.push_back("invented " + std::string(categoryName(e.category)) + " " + full(scope, e.leaf) +
-                                 " (unnamed)");
+                errors.push_back("invented " + std::string(categoryName(e.category)) + " " +
+                                 full(scope, e.leaf) + " (unnamed)");
             continue;
         }
         found->claimed = true;
@@ -233,8 +234,9 @@ void compare(const ModuleRecord& m, const std::string& scope, const std::vector<
         }
     }
     for (RuntimeObject* o : pool)
-        if (!o->claimed) errors.push_back("missed " + std::string(categoryName(o->category)) + " " + o->name + " (" +
-                                          o->kind + ")");
+        if (!o->claimed)
+            errors.push_back("missed " + std::string(categoryName(o->category)) + " " + o->name + " (" +
+                             o->kind + ")");
 }
 
 std::string readAll(FILE* p) {
@@ -259,8 +261,8 @@ std::string run(const std::string& cmd, int* status) {
 
 std::vector<std::string> designProjects() {
     std::vector<std::string> projects;
-    for (const std::string root : {std::string(KORL_SOURCE_DIR) + "/examples", std::string(KORL_SOURCE_DIR) +
-                                                                                   "/tests/scparse/designs"}) {
+    for (const std::string root : {std::string(KORL_SOURCE_DIR) + "/examples",
+                                   std::string(KORL_SOURCE_DIR) + "/tests/scparse/designs"}) {
         DIR* d = ::opendir(root.c_str());
         if (!d) continue;
         std::vector<std::string> dirs;
@@ -333,14 +335,16 @@ TEST_P(GroundTruth, DesignModelMatchesTheHierarchySystemCReports) {
     compare(*model.root, "", runtime.top, errors);
     std::string all;
     for (const auto& e : errors) all += "  " + e + "\n";
-    EXPECT_TRUE(errors.empty()) << errors.size() << " difference(s) from SystemC's hierarchy of " << projectPath
-                                << ":\n"
+    EXPECT_TRUE(errors.empty()) << errors.size() << " difference(s) from SystemC's hierarchy of "
+                                << projectPath << ":\n"
                                 << all << "SystemC reported:\n"
                                 << out.substr(out.find("--- hierarchy ---"));
     run("rm -rf '" + scratch + "'", &status);
 }
 
 INSTANTIATE_TEST_SUITE_P(Designs, GroundTruth, ::testing::ValuesIn(designProjects()),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return testName(info.param); });
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return testName(info.param);
+                         });
 
 } // namespace

@@ -2,8 +2,8 @@
 // when asked for, a spare cell under a condition.
 #include "cells.h"
 
-row::row(sc_module_name name, bool checked) : sc_module(name), clk("clk"), first("first"), last("last"),
-                                              pulse("pulse"), spare(nullptr) {
+row::row(sc_module_name name, bool checked)
+    : sc_module(name), clk("clk"), first("first"), last("last"), pulse("pulse"), spare(nullptr) {
     for (int i = 0; i < CELL_COUNT; ++i) {
         std::string n = "cell_" + std::to_string(i);
         cells[i] = new cell(n.c_str());

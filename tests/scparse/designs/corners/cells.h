@@ -9,8 +9,8 @@
 #include <string>
 
 #define CELL_COUNT 3
-#define LOG(text) \
-    do { \
+#define LOG(text)                  \
+    do {                           \
         std::printf("%s\n", text); \
     } while (0)
 

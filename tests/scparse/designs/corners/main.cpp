@@ -4,7 +4,8 @@
 #include "cells.h"
 
 int sc_main(int argc, char* argv[]) {
-    std::printf("/* starting */\n"); std::printf("//\n");
+    std::printf("/* starting */\n");
+    std::printf("//\n");
     sc_clock fast("fast", 2, SC_NS), slow("slow", sc_time(8, SC_NS));
     sc_signal<int> a("A"), b, c("C", 0);
     sc_signal<int> spare[2];
