@@ -152,3 +152,49 @@ TEST(BrowserMenus, CommandsPerTreeAndImage) {
     for (int image : {kImageMain, kImageModule, kImagePort, kImageExport, kImageClock})
         EXPECT_TRUE(contextCommands(BrowserTree::Source, image).empty());
 }
+
+TEST(DesignBrowserNames, SystemCNamesArraysAndStaticLimitsInTextAndToolTip) {
+    DesignModel model;
+    sctest::scan(model,
+                 "#define LANES 2\n"
+                 "SC_MODULE(leaf) { sc_in<bool> a, b[LANES], c[n]; void p(); void q();\n"
+                 "  SC_CTOR(leaf) : a(\"A_PORT\") { SC_METHOD(p); if (fast) SC_METHOD(q); } };\n"
+                 "SC_MODULE(top) { leaf* cells[4]; leaf one;\n"
+                 "  SC_CTOR(top) : one(\"ONE\") {\n"
+                 "    for (int i = 0; i < 4; ++i) cells[i] = new leaf(names[i]); } };\n"
+                 "int sc_main(int, char**) { sc_clock clk(\"CLK\", 10, SC_NS); top t(\"T\"); return 0; }\n");
+    model.build();
+    auto tree = fillDesignBrowser(model.root);
+    ASSERT_EQ(tree.size(), 1u);
+    const BrowserNode& root = tree[0];
+    ASSERT_EQ(root.children.size(), 2u);
+    EXPECT_EQ(root.children[0].text, "CLK");
+    EXPECT_EQ(root.children[0].image, kImageClock);
+    EXPECT_EQ(nodeToolTip(root.children[0]), "clock \u2014 C++ name clk \u2014 t.cpp:7");
+    const BrowserNode& t = root.children[1];
+    EXPECT_EQ(t.text, "T");
+    ASSERT_EQ(t.children.size(), 2u);
+    const BrowserNode& one = t.children[0];
+    EXPECT_EQ(one.text, "ONE");
+    EXPECT_EQ(nodeToolTip(one), "module \u2014 C++ name one (leaf) \u2014 t.cpp:2");
+    const BrowserNode& loop = t.children[1];
+    EXPECT_EQ(loop.text, "names[i]");
+    EXPECT_EQ(nodeToolTip(loop),
+              "module \u2014 C++ name cells (leaf) \u2014 t.cpp:2 \u2014 created in a loop: one node "
+              "stands for every run-time copy \u2014 named at run time by this expression");
+
+    // Ports: the SystemC name, an array of constant size with its elements,
+    // an array whose size is no constant of the source; the processes.
+    ASSERT_EQ(one.children.size(), 5u);
+    EXPECT_EQ(one.children[0].text, "A_PORT");
+    EXPECT_EQ(one.children[1].text, "b[2]");
+    ASSERT_EQ(one.children[1].children.size(), 2u);
+    EXPECT_EQ(one.children[1].children[1].text, "b[1]");
+    EXPECT_EQ(one.children[1].children[1].element, 1);
+    EXPECT_EQ(one.children[2].text, "c[n]");
+    EXPECT_TRUE(one.children[2].children.empty());
+    EXPECT_NE(nodeToolTip(one.children[2]).find("array size n not known before run time"), std::string::npos);
+    EXPECT_EQ(one.children[3].text, "p");
+    EXPECT_EQ(nodeToolTip(one.children[3]).find("condition"), std::string::npos);
+    EXPECT_NE(nodeToolTip(one.children[4]).find("registered under a condition"), std::string::npos);
+}
