@@ -7,7 +7,32 @@ std::string moduleTypeName(const std::string& type) {
     return lt == std::string::npos ? type : type.substr(0, lt);
 }
 
+std::string channelTypeName(const std::string& type) {
+    static const char* const kChannels[] = {
+        "sc_signal", "sc_signal_resolved", "sc_signal_rv", "sc_buffer",     "sc_fifo",
+        "sc_clock",  "sc_mutex",           "sc_semaphore", "sc_event_queue"};
+    std::string base = moduleTypeName(type);
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    if (base.rfind("sc_core::", 0) == 0) base.erase(0, 9);
+    if (base.rfind("::", 0) == 0) base.erase(0, 2);
+    for (const char* c : kChannels)
+        if (base == c) return base;
+    return {};
+}
+
+long long DesignModel::arrayLength(const DesignItem& item) const {
+    const std::string& n = item.arraySize;
+    if (n.empty()) return -1;
+    if (n.find_first_not_of("0123456789") == std::string::npos) {
+        if (n.size() > 9) return -1;
+        return std::stoll(n);
+    }
+    auto it = constants.find(n);
+    return it == constants.end() ? -1 : it->second;
+}
+
 void DesignModel::clear() {
+    constants.clear();
     modules.clear();
     moduleIndex_.clear();
     memberImpls.clear();
@@ -43,7 +68,9 @@ void takeInstanceLabels(ModuleRecord& m, std::vector<std::shared_ptr<Item>>& ite
     for (auto& item : items) {
         auto inst = findByName(m.instances, item->name);
         if (inst == m.instances.end()) continue;
-        item->label = (*inst)->label;
+        // A channel's first argument that is no string ("sc_fifo<int> f(4)")
+        // is no name.
+        if (!(*inst)->nameExpression) item->label = (*inst)->label;
         m.instances.erase(inst);
     }
 }
@@ -101,12 +128,41 @@ void resolveModules(DesignModel& model, TakeIndex<DeferredProcessItem>& deferred
         while (auto p = deferredProcs.take(m.name)) m.processes.push_back(p);
         while (auto i = deferredInsts.take(m.name)) m.instances.push_back(i);
 
-        // A name string given to a signal, port or export in the initialiser
-        // list is its label, not a sub-module.
+        // Member objects of a primitive channel type (sc_fifo, sc_buffer,
+        // resolved signals) are channels like the signals.
+        for (auto it = m.objects.begin(); it != m.objects.end();) {
+            const std::string channel = channelTypeName((*it)->type);
+            if (channel.empty() || (*it)->pointer) {
+                ++it;
+                continue;
+            }
+            std::shared_ptr<DesignItem> as;
+            if (channel == "sc_clock") {
+                auto c = std::make_shared<ClockItem>((*it)->name, (*it)->label);
+                m.clocks.push_back(c);
+                as = c;
+            } else {
+                auto s = std::make_shared<SignalItem>((*it)->name, (*it)->label);
+                if (channel != "sc_signal") s->channel = channel;
+                m.signals.push_back(s);
+                as = s;
+            }
+            as->line = (*it)->line;
+            as->file = (*it)->file;
+            as->arraySize = (*it)->arraySize;
+            it = m.objects.erase(it);
+        }
+
+        // A name string given to a signal, port, export or clock in the
+        // initialiser list is its label, not a sub-module.
         takeInstanceLabels(m, m.signals);
         takeInstanceLabels(m, m.ports);
         takeInstanceLabels(m, m.exports);
+        takeInstanceLabels(m, m.clocks);
 
+        // Several instances may share one member (an array of pointers), so
+        // the objects are taken only once every instance is placed.
+        std::vector<std::shared_ptr<ObjectItem>> used;
         for (auto it = m.instances.begin(); it != m.instances.end();) {
             InstanceItem& inst = **it;
             auto obj = findByName(m.objects, inst.name);
@@ -123,9 +179,18 @@ void resolveModules(DesignModel& model, TakeIndex<DeferredProcessItem>& deferred
             inst.file = (*obj)->file;
             inst.implLine = type->line;
             inst.implFile = type->file;
-            m.objects.erase(obj);
+            if (std::find(used.begin(), used.end(), *obj) == used.end()) used.push_back(*obj);
             ++it;
         }
+        for (const auto& o : used) m.objects.erase(std::find(m.objects.begin(), m.objects.end(), o));
+
+        auto count = [&](auto& items) {
+            for (auto& item : items) item->arrayCount = model.arrayLength(*item);
+        };
+        count(m.signals);
+        count(m.ports);
+        count(m.exports);
+        count(m.clocks);
 
         for (auto& fn : m.functions) {
             auto impl = impls.take(m.name + '\0' + fn->name);
@@ -185,6 +250,10 @@ void DesignModel::expand(ModuleRecord& node, std::vector<const ModuleRecord*>& p
         child->siteFile = inst->siteFile;
         child->implLine = inst->implLine;
         child->implFile = inst->implFile;
+        child->instanceName = inst->name;
+        child->nameExpression = inst->nameExpression;
+        child->inLoop = inst->inLoop;
+        child->conditional = inst->conditional;
         node.children.push_back(child);
         ++nodes;
         // A module that contains itself is shown once more, unexpanded.

@@ -30,14 +30,22 @@ struct DesignItem {
     virtual DesignKind kind() const = 0;
 
     std::string name;
-    std::string label; // SystemC name string or display label, often empty
+    std::string label; // the name SystemC gives the object, when the source gives one
     int line = 0;      // 1-based
     std::string file;
+    std::string arraySize;     // declarator size as written ("4", "N"); empty when not an array
+    long long arrayCount = -1; // its value when it is a constant of the source (set by build)
 };
+
+// What a browser shows: the SystemC name, or the C++ name without one.
+inline const std::string& displayName(const DesignItem& item) {
+    return item.label.empty() ? item.name : item.label;
+}
 
 struct SignalItem : DesignItem {
     using DesignItem::DesignItem;
     DesignKind kind() const override { return DesignKind::Signal; }
+    std::string channel; // primitive channel class ("sc_fifo"); empty for sc_signal
 };
 
 struct ClockItem : DesignItem {
@@ -81,6 +89,10 @@ struct LocatedItem : DesignItem {
     std::string siteFile;
     int implLine = 0;
     std::string implFile;
+    // What static analysis cannot count: created or registered inside a
+    // loop (once per iteration at run time) or under a condition.
+    bool inLoop = false;
+    bool conditional = false;
 };
 
 struct ProcessItem : LocatedItem {
@@ -92,6 +104,7 @@ struct InstanceItem : LocatedItem {
     using LocatedItem::LocatedItem;
     DesignKind kind() const override { return DesignKind::Instance; }
     std::string moduleType;
+    bool nameExpression = false; // the label is the expression that makes the name at run time
 };
 
 struct FunctionItem : LocatedItem {
@@ -135,6 +148,8 @@ struct ModuleRecord : LocatedItem {
     std::vector<std::shared_ptr<ClockItem>> clocks;
     std::string path; // never set by scanning or building
     bool main = false;
+    std::string instanceName;    // elaborated sub-module: the C++ name of its instance
+    bool nameExpression = false; // its label is the expression that makes the name at run time
 };
 
 class DesignModel {
@@ -154,6 +169,13 @@ public:
     std::vector<std::shared_ptr<DeferredProcessItem>> deferredProcesses;
     std::vector<std::shared_ptr<DeferredInstanceItem>> deferredInstances;
     std::vector<std::shared_ptr<ClassRecord>> classes;
+    // Integer constants of the sources (#define, const, enum values) by name,
+    // for array sizes written as names.
+    std::unordered_map<std::string, long long> constants;
+
+    // The element count of an array declarator when it is a constant of
+    // the source; -1 otherwise.
+    long long arrayLength(const DesignItem& item) const;
 
     // Bounds of the elaborated tree: a module that contains itself, or a
     // design that multiplies out, stops growing here.
@@ -168,3 +190,7 @@ private:
 
 // The module type named by a declaration type: the type cut at its first "<".
 std::string moduleTypeName(const std::string& type);
+
+// The primitive channel a declaration type names ("sc_fifo" for
+// "sc_fifo<int>"), or "" when it names none.
+std::string channelTypeName(const std::string& type);

@@ -31,22 +31,17 @@ namespace {
 
 bool isAbsolute(const std::string& path) { return !path.empty() && (path[0] == '/' || path[0] == '\\'); }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 } // namespace
 
 ElaborationResult runElaboration(DesignModel& model, const std::vector<std::string>& files,
                                  const std::string& projectDir, const ElaborationOptions& options) {
     ElaborationResult result;
     model.clear();
-    const std::string reportPath = projectDir + kReportFileName;
     for (const auto& path : files) {
-        auto lexer = std::make_unique<SC_Lexer>(model, reportPath.c_str());
+        std::string report;
+        ReportSink sink;
+        if (options.onReport) sink = [&report](std::string_view text) { report.append(text); };
+        auto lexer = std::make_unique<SC_Lexer>(model, sink);
         const std::string openPath = isAbsolute(path) || projectDir.empty() ? path : projectDir + path;
         // A FIFO would block the scan for ever and a device never end.
         struct stat st;
@@ -58,8 +53,6 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
         }
         FILE* in = std::fopen(openPath.c_str(), "r");
         if (!in) {
-            lexer.reset();
-            std::remove(reportPath.c_str()); // our scratch file; never leave it behind
             result.failedFile = path;
             result.consoleText = kElaborationError;
             return result;
@@ -68,12 +61,12 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
         if (lexer->yycreate()) {
             lexer->setFileName(path.c_str());
             lexer->yylex();
+            if (lexer->failed()) result.messages.push_back(path + ": " + lexer->error());
+            for (const auto& m : lexer->messages()) result.messages.push_back(path + ": " + m);
         }
         std::fclose(in);
-        lexer.reset(); // closes the report
-        if (options.onReport) options.onReport(path, readFile(reportPath));
+        if (options.onReport) options.onReport(path, report);
     }
-    std::remove(reportPath.c_str());
     model.build();
     result.completed = true;
     return result;
@@ -115,17 +108,70 @@ void addPorts(BrowserNode& parent, const std::vector<std::shared_ptr<PortItem>>&
     }
 }
 
+// Elements shown below an array node; a longer array shows this many.
+constexpr long long kMaxArrayElements = 1024;
+
+// A node under its SystemC name; an array of constant size N is one node
+// "name[N]" with a child per element.
+BrowserNode namedNode(const std::shared_ptr<DesignItem>& item, int image) {
+    const std::string& name = displayName(*item);
+    BrowserNode node{name, image, item, false, {}};
+    if (item->arraySize.empty()) return node;
+    const long long n = item->arrayCount;
+    node.text = name + "[" + (n >= 0 ? std::to_string(n) : item->arraySize) + "]";
+    for (long long i = 0; i < n && i < kMaxArrayElements; ++i) {
+        BrowserNode element{name + "[" + std::to_string(i) + "]", image, item, false, {}};
+        element.element = static_cast<int>(i);
+        node.children.push_back(std::move(element));
+    }
+    return node;
+}
+
+template <class List>
+void addNamed(BrowserNode& parent, const List& items, int image) {
+    for (const auto& item : items) parent.children.push_back(namedNode(item, image));
+}
+
 BrowserNode designNode(const std::shared_ptr<ModuleRecord>& m) {
     BrowserNode node{m->label, m->main ? kImageMain : kImageModule, m, true, {}};
-    addPorts(node, m->ports);
-    addItems(node, m->exports, kImageExport);
-    addItems(node, m->signals, kImageSignal);
-    addItems(node, m->processes, kImageProcess);
+    if (node.text.empty()) node.text = m->instanceName.empty() ? m->name : m->instanceName;
+    for (const auto& port : m->ports) {
+        int image = portImage(port->direction);
+        if (image >= 0) node.children.push_back(namedNode(port, image));
+    }
+    addNamed(node, m->exports, kImageExport);
+    addNamed(node, m->signals, kImageSignal);
+    addNamed(node, m->clocks, kImageClock);
+    addNamed(node, m->processes, kImageProcess);
     for (const auto& child : m->children) node.children.push_back(designNode(child));
     return node;
 }
 
 } // namespace
+
+std::string nodeToolTip(const BrowserNode& node) {
+    std::string tip = imageName(node.image);
+    if (!node.record) return tip;
+    const DesignItem& r = *node.record;
+    std::string cppName = r.name;
+    if (const auto* m = dynamic_cast<const ModuleRecord*>(&r); m && !m->main && !m->instanceName.empty())
+        cppName = m->instanceName + " (" + m->name + ")";
+    if (node.element >= 0) cppName += "[" + std::to_string(node.element) + "]";
+    if (cppName != node.text) tip += " \u2014 C++ name " + cppName;
+    tip += r.file.empty() || r.line <= 0 ? std::string(" \u2014 location unknown")
+                                         : " \u2014 " + r.file + ":" + std::to_string(r.line);
+    if (const auto* l = dynamic_cast<const LocatedItem*>(&r)) {
+        if (l->inLoop)
+            tip += " \u2014 created in a loop: one node stands for every run-time copy";
+        else if (l->conditional)
+            tip += " \u2014 registered under a condition: may not exist at run time";
+    }
+    if (const auto* m = dynamic_cast<const ModuleRecord*>(&r); m && m->nameExpression)
+        tip += " \u2014 named at run time by this expression";
+    if (!r.arraySize.empty() && r.arrayCount < 0 && node.element < 0)
+        tip += " \u2014 array size " + r.arraySize + " not known before run time";
+    return tip;
+}
 
 std::vector<BrowserNode> fillDesignBrowser(const std::shared_ptr<ModuleRecord>& root) {
     std::vector<BrowserNode> tree;

@@ -24,7 +24,6 @@ struct ElabSource {
 std::vector<std::string> elaborationFileList(const std::vector<ElabSource>& sources,
                                              const std::string& projectDir);
 
-inline constexpr const char* kReportFileName = "output.out";
 inline constexpr const char* kElaborationError = "Error in Elaboration\r\nPlease contact vendor";
 
 struct ElaborationResult {
@@ -34,17 +33,20 @@ struct ElaborationResult {
     // Files skipped because they are no regular file (a FIFO, a device, a
     // directory), each with a message naming it; the scan went on without them.
     std::vector<std::string> skipped;
+    // Files scanned only in part ("big.cpp: lexer text buffer overflow (...)")
+    // or with a warning ("x.h: unexpected eof in comment").
+    std::vector<std::string> messages;
 };
 
 struct ElaborationOptions {
-    // Called after each file with its report lines (for diagnostics; reading
-    // the report back costs time, so leave it empty otherwise).
+    // Called after each file with its report lines (a debugging aid that
+    // costs time; leave it empty otherwise). Nothing is written to disk.
     std::function<void(const std::string& path, const std::string& report)> onReport;
 };
 
 // Clears the model, scans each file (relative paths from projectDir) with
-// its own scanner, deletes projectDir + "output.out" and builds the model.
-// Stops without building at the first file that cannot be opened.
+// its own scanner and builds the model. Stops without building at the
+// first file that cannot be opened.
 ElaborationResult runElaboration(DesignModel& model, const std::vector<std::string>& files,
                                  const std::string& projectDir, const ElaborationOptions& options = {});
 
@@ -77,7 +79,13 @@ struct BrowserNode {
     std::shared_ptr<DesignItem> record; // the record the node shows
     bool expanded = false;
     std::vector<BrowserNode> children;
+    int element = -1; // an element of an array record: its index
 };
+
+// The node's tool-tip: its kind, the C++ name behind the SystemC name, the
+// declaration, and what static analysis could not count (created in a
+// loop, registered under a condition).
+std::string nodeToolTip(const BrowserNode& node);
 
 // The Design Browser: the elaborated tree below root (empty without root),
 // every module node expanded.

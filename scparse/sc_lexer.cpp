@@ -1,197 +1,271 @@
 #include "scparse/sc_lexer.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 #include "scparse/sc_rules.h"
 
 using namespace sc_rules;
+using scparse::Text250;
 
 namespace {
-// Marker left in the comment return slot by a constructor call in sc_main.
-constexpr int kCtorCallMarker = 154;
+
+// Rules whose action does nothing: the engine skips their matches itself.
+struct QuietRules {
+    unsigned char quiet[kRuleCount + 1] = {};
+    QuietRules() {
+        for (int r = 0; r <= kRuleCount; ++r) quiet[r] = kRuleAction[r] == Action::Nothing;
+    }
+};
+const QuietRules kQuiet;
+
 } // namespace
 
-SC_Lexer::SC_Lexer(DesignModel& model, const char* reportPath) : model_(model) {
+SC_Lexer::SC_Lexer(DesignModel& model, ReportSink report) : build_(model), report_(std::move(report)) {
+    yyquiet = kQuiet.quiet;
+    yyquietmax = kRuleCount + 1;
     yystateaction = kStates;
     yytransitionaction = kTransitions;
     yytransitionmax = kTransitionCount;
-    if (reportPath) report_ = std::fopen(reportPath, "w");
+    yystatecount = kStateCount;
 }
 
-SC_Lexer::~SC_Lexer() {
-    if (report_) std::fclose(report_);
-}
+SC_Lexer::~SC_Lexer() = default;
 
 void SC_Lexer::yyoutput(int) {}
 
-void SC_Lexer::setFileName(const char* path) { fileName.set(path); }
+void SC_Lexer::setFileName(const char* path) {
+    // Paths are kept whole: a cut path would jump to the wrong file.
+    build_.setFile(path);
+}
 
 void SC_Lexer::report(const char* format, ...) {
     if (!report_) return;
+    char buf[1024];
     va_list args;
     va_start(args, format);
-    std::vfprintf(report_, format, args);
+    int n = std::vsnprintf(buf, sizeof buf, format, args);
     va_end(args);
+    if (n < 0) return;
+    report_(
+        std::string_view(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1));
 }
 
-template <class T>
-std::shared_ptr<T> SC_Lexer::record(const char* name, const char* label) {
-    auto r = std::make_shared<T>(name, label);
-    r->line = yylineno;
-    r->file = fileName.str();
-    return r;
-}
+// ---- literals ----
 
-bool SC_Lexer::split(Text250& text, Text250& name) {
-    const char* space = std::strrchr(text.s, ' ');
-    if (!space) return false;
-    int at = static_cast<int>(space - text.s);
-    name.set(space + 1, text.n - at - 1);
-    text.s[at] = '\0';
-    text.n = at;
-    return true;
-}
-
-void SC_Lexer::recordProcess(const char* kind) {
-    report("%s : %s : %d \n", kind, yytext, yylineno);
-    if (deferredFlag) {
-        auto p = record<DeferredProcessItem>(yytext, "");
-        p->ownerClass = ownerClassName.str();
-        model_.deferredProcesses.push_back(p);
-    } else {
-        auto p = record<ProcessItem>(yytext, "");
-        if (currentModule) currentModule->processes.push_back(p);
+void SC_Lexer::skipString(char quote) {
+    std::string text;
+    for (;;) {
+        int ch = input();
+        if (ch < 0 || ch == '\n') return; // unterminated: the line ends it
+        if (ch == quote) break;
+        if (ch == '\\') {
+            int next = input();
+            if (next < 0) return;
+            if (next == '\n') continue;
+            if (quote == '"') text += '\\', text += static_cast<char>(next);
+            continue;
+        }
+        if (quote == '"' && text.size() < 250) text += static_cast<char>(ch);
     }
-    BEGIN(CTOR_BODY);
+    if (quote == '"') quotedText(text);
 }
 
-void SC_Lexer::recordInstance(const char* name, const char* label) {
-    if (deferredFlag) {
-        auto i = record<DeferredInstanceItem>(name, label);
-        i->ownerClass = ownerClassName.str();
-        model_.deferredInstances.push_back(i);
-    } else {
-        auto i = record<InstanceItem>(name, label);
-        if (currentModule) currentModule->instances.push_back(i);
+void SC_Lexer::skipRawString() {
+    // R"delim( ... )delim"
+    std::string delim;
+    for (;;) {
+        int ch = input();
+        if (ch < 0) return;
+        if (ch == '(') break;
+        if (delim.size() >= 16 || ch == ')' || ch == '\\' || ch == ' ' || ch == '\n' || ch == '"') return;
+        delim += static_cast<char>(ch);
     }
-}
-
-void SC_Lexer::memberImpl(const char* name) {
-    auto m = std::make_shared<MemberImplItem>(name, name);
-    m->implLine = yylineno;
-    m->implFile = fileName.str();
-    const char* space = std::strrchr(topText.s, ' ');
-    m->ownerClass = space ? std::string(space + 1) : topText.str();
-    model_.memberImpls.push_back(m);
-}
-
-void SC_Lexer::clearModuleMember() {
-    moduleMemberText.clear();
-    moduleMemberName.clear();
-    pointerFlag = 0;
-    arraySize.clear();
-    moduleArrayFlag = 0;
-}
-
-void SC_Lexer::clearClassMember() {
-    classMemberText.clear();
-    classMemberName.clear();
-    pointerFlag = 0;
-    arraySize.clear();
-    classArrayFlag = 0;
-}
-
-// Module and class members are declared alike; `kind` names them in the report.
-void SC_Lexer::memberDeclare(const char* kind, Text250& text, Text250& name, unsigned char& arrayFlag,
-                             std::vector<std::shared_ptr<ObjectItem>>* objects, bool semicolon) {
-    if (!split(text, name)) {
-        name.set(text.s, text.n);
-        text.clear();
-    }
-    if (semicolon && pointerFlag)
-        report("%s item %s is declared as %s pointer at %d\n", kind, name.s, text.s, yylineno);
-    else
-        report("%s item %s is declared as %s at %d\n", kind, name.s, text.s, yylineno);
-    auto o = record<ObjectItem>(name.s, "");
-    o->type = text.str();
-    o->pointer = pointerFlag != 0;
-    if (objects) objects->push_back(o);
-    if (arrayFlag) report("above %s item is an array of size %s\n", kind, arraySize.s);
-    if (!semicolon) {
-        name.clear();
-        arraySize.clear();
-        arrayFlag = 0;
+    const std::string close = ")" + delim + "\"";
+    size_t matched = 0;
+    for (;;) {
+        int ch = input();
+        if (ch < 0) return;
+        if (ch == close[matched]) {
+            if (++matched == close.size()) return;
+        } else {
+            matched = ch == ')' ? 1 : 0;
+        }
     }
 }
 
-void SC_Lexer::modMemberDeclare(bool semicolon) {
-    memberDeclare("module", moduleMemberText, moduleMemberName, moduleArrayFlag,
-                  currentModule ? &currentModule->objects : nullptr, semicolon);
+// A string that the quoted-name rules did not take (it holds characters
+// other than identifier characters) still names an object where a name
+// is expected.
+void SC_Lexer::quotedText(const std::string& text) {
+    switch (yystart) {
+        case CTOR_INIT_ARGS:
+        case ITEM_ARGS: {
+            std::string quoted = "\"" + text + "\"";
+            const int saved = yyleng;
+            // Reuse the actions of the quoted-name rules on the whole text.
+            char* savedText = yytext;
+            std::vector<char> buf(quoted.begin(), quoted.end());
+            buf.push_back('\0');
+            yytext = buf.data();
+            yyleng = static_cast<int>(quoted.size());
+            const Action a = yystart == CTOR_INIT_ARGS ? Action::CtorInitName : Action::ItemLabel;
+            runAction(0, a);
+            yytext = savedText;
+            yyleng = saved;
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+// ---- loops and conditions in constructor and sc_main bodies ----
+
+int& SC_Lexer::bodyDepthOf(int condition) { return condition == MAIN_BODY ? mainDepth_ : ctorDepth_; }
+
+void SC_Lexer::pushControl(bool loop) {
+    if (controls_.size() < 256) controls_.push_back({loop, false, 0});
+    updateContext();
+}
+
+void SC_Lexer::openBlock(int depth) {
+    // The "{" after a loop or condition head is its body; with nested heads
+    // ("for (...) if (...) {") it is the body of all of them.
+    for (auto it = controls_.rbegin(); it != controls_.rend() && !it->block; ++it) {
+        it->block = true;
+        it->depth = depth;
+    }
+}
+
+void SC_Lexer::closeBlock(int depth) {
+    while (!controls_.empty() && controls_.back().block && controls_.back().depth > depth)
+        controls_.pop_back();
+    updateContext();
+}
+
+void SC_Lexer::endStatement() {
+    while (!controls_.empty() && !controls_.back().block) controls_.pop_back();
+    updateContext();
+}
+
+void SC_Lexer::updateContext() {
+    bool loop = false;
+    for (const auto& c : controls_) loop = loop || c.loop;
+    build_.setContext(loop, !controls_.empty() && !loop);
+}
+
+// ---- declarations ----
+
+// A module member declarator ends at ";" or ",".
+void SC_Lexer::declareModuleMember(bool semicolon) {
+    decl_.splitOrName();
+    const bool pointer = semicolon && decl_.pointer;
+    report(pointer ? "module item %s is declared as %s pointer at %d\n"
+                   : "module item %s is declared as %s at %d\n",
+           decl_.name.s, decl_.text.s, line());
+    build_.object(decl_.name.str(), decl_.text.str(), decl_.pointer, decl_.arraySize.str(), line(), false);
+    if (decl_.array) report("above module item is an array of size %s\n", decl_.arraySize.s);
     if (semicolon) {
-        clearModuleMember();
+        decl_.clear();
         BEGIN(MODULE_BODY);
+    } else {
+        decl_.nextDeclarator();
     }
 }
 
-void SC_Lexer::clsMemberDeclare(bool semicolon) {
-    memberDeclare("class", classMemberText, classMemberName, classArrayFlag,
-                  currentClass ? &currentClass->objects : nullptr, semicolon);
+void SC_Lexer::declareClassMember(bool semicolon) {
+    decl_.splitOrName();
+    const bool pointer = semicolon && decl_.pointer;
+    report(pointer ? "class item %s is declared as %s pointer at %d\n"
+                   : "class item %s is declared as %s at %d\n",
+           decl_.name.s, decl_.text.s, line());
+    build_.object(decl_.name.str(), decl_.text.str(), decl_.pointer, decl_.arraySize.str(), line(), true);
+    if (decl_.array) report("above class item is an array of size %s\n", decl_.arraySize.s);
     if (semicolon) {
-        clearClassMember();
+        decl_.clear();
         BEGIN(CLASS_BODY);
+    } else {
+        decl_.nextDeclarator();
     }
 }
 
-void SC_Lexer::clsFunction(bool body) {
-    const char* format = ctorFlag   ? "Constructor %s is declared as %s at %d\n"
-                         : dtorFlag ? "Destructor %s is declared as %s at %d\n"
-                                    : "Function %s is declared as %s at %d\n";
-    report(format, classMemberName.s, classMemberText.s, yylineno);
-    std::string name = (dtorFlag ? "~" : "") + classMemberName.str();
-    auto f = record<FunctionItem>(name.c_str(), name.c_str());
-    f->returnType = classMemberText.str();
-    f->implLine = yylineno;
-    f->implFile = fileName.str();
-    if (currentClass) currentClass->functions.push_back(f);
-    classMemberText.clear();
-    classMemberName.clear();
-    pointerFlag = ctorFlag = dtorFlag = 0;
+void SC_Lexer::classFunction(bool body) {
+    const char* format = ctorFlag_   ? "Constructor %s is declared as %s at %d\n"
+                         : dtorFlag_ ? "Destructor %s is declared as %s at %d\n"
+                                     : "Function %s is declared as %s at %d\n";
+    report(format, decl_.name.s, decl_.text.s, line());
+    std::string name = (dtorFlag_ ? "~" : "") + decl_.name.str();
+    build_.function(name, decl_.text.str(), line(), true, true);
+    decl_.clear();
+    ctorFlag_ = dtorFlag_ = false;
     BEGIN(body ? CLASS_FUNC_BODY : CLASS_BODY);
 }
 
-void SC_Lexer::operatorRecord(Text250& memberText, std::shared_ptr<FunctionItem>* out) {
+std::shared_ptr<FunctionItem> SC_Lexer::operatorFunction(const Text250& memberText, bool toClass) {
     int cut = yyleng;
     while (cut > 0 && yytext[cut - 1] != '(') --cut;
     if (cut > 0) --cut;
     yytext[cut] = '\0';
-    report("operator %s is overloaded as %s at %d\n", yytext, memberText.s, yylineno);
-    std::string name = std::string("operator") + yytext;
-    auto f = record<FunctionItem>(name.c_str(), name.c_str());
-    f->returnType = memberText.str();
-    f->implLine = yylineno;
-    f->implFile = fileName.str();
-    *out = f;
+    report("operator %s is overloaded as %s at %d\n", yytext, memberText.s, line());
+    return build_.function(std::string("operator") + yytext, memberText.str(), line(), true, toClass);
 }
 
-void SC_Lexer::classRecordOpen() {
-    auto c = std::make_shared<ClassRecord>(className.s, "");
-    c->line = classBeginLine;
-    c->file = fileName.str();
-    model_.classes.push_back(c);
-    currentClass = c;
+void SC_Lexer::declareMainObject() {
+    report(
+        decl_.pointer ? "object %s is declared as %s pointer at %d\n" : "object %s is declared as %s at %d\n",
+        decl_.name.s, decl_.text.s, line());
+    build_.object(decl_.name.str(), decl_.text.str(), decl_.pointer, decl_.arraySize.str(), line(), false);
 }
 
-void SC_Lexer::mainObjectDeclare() {
-    if (pointerFlag)
-        report("object %s is declared as %s pointer at %d\n", mainObjectName.s, mainStmtText.s, yylineno);
-    else
-        report("object %s is declared as %s at %d\n", mainObjectName.s, mainStmtText.s, yylineno);
-    auto o = record<ObjectItem>(mainObjectName.s, "");
-    o->type = mainStmtText.str();
-    o->pointer = pointerFlag != 0;
-    if (currentModule) currentModule->objects.push_back(o);
+// The name argument of "new T(...)" or of "T name(...)" in sc_main: a
+// quoted name, or the expression that makes the name at run time
+// (*expression set).
+static std::string nameArgument(const std::string& text, bool* expression) {
+    *expression = false;
+    size_t b = text.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    size_t e = text.find_last_not_of(" \t\r\n");
+    std::string arg = text.substr(b, e - b + 1);
+    if (arg.size() >= 2 && arg.front() == '"' && arg.back() == '"' && arg.find('"', 1) == arg.size() - 1)
+        return arg.substr(1, arg.size() - 2);
+    *expression = true;
+    std::string out;
+    bool space = false;
+    for (char c : arg) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            space = true;
+            continue;
+        }
+        if (space && !out.empty()) out += ' ';
+        space = false;
+        out += c;
+    }
+    return out;
 }
+
+void SC_Lexer::recordNew() {
+    bool expression = false;
+    const std::string label = nameArgument(newArgs_.str(), &expression);
+    if (newInMain_) {
+        recordMainInstance(label.c_str(), expression);
+        return;
+    }
+    report("object %s of type %s is instantiated as %s\n", ctorObjectName_.s, ctorTypeName_.s, label.c_str());
+    build_.instance(ctorObjectName_.str(), label, line())->nameExpression = expression;
+}
+
+void SC_Lexer::recordMainInstance(const char* label, bool expression) {
+    report("object %s is instantiated as %s at %d\n", decl_.name.s, label, line());
+    build_.instance(decl_.name.str(), label, line())->nameExpression = expression;
+    if (ctorCall_) {
+        declareMainObject();
+        ctorCall_ = false;
+    }
+}
+
+// ---- actions ----
 
 int SC_Lexer::yyaction(int rule) {
     // Most matches are single skipped characters: keep their path short.
@@ -207,7 +281,7 @@ int SC_Lexer::yyaction(int rule) {
 }
 
 void SC_Lexer::runAction(int rule, Action action) {
-    const int target = kRuleTarget[rule];
+    const int target = rule > 0 ? kRuleTarget[rule] : -1;
     const int line = yylineno;
     auto enter = [&] {
         if (target >= 0) BEGIN(target);
@@ -220,215 +294,239 @@ void SC_Lexer::runAction(int rule, Action action) {
             enter();
             break;
 
+        // ---- literals and constants ----
+        case Action::StringLiteral:
+            skipString('"');
+            break;
+        case Action::CharLiteral:
+            skipString('\'');
+            break;
+        case Action::RawString:
+            skipRawString();
+            break;
+        case Action::DefineConstant: {
+            // "#define NAME 123"
+            const char* p = yytext + 1;
+            while (*p == ' ' || *p == '\t') ++p;
+            p += 6;
+            while (*p == ' ' || *p == '\t') ++p;
+            const char* name = p;
+            while (*p && *p != ' ' && *p != '\t') ++p;
+            std::string n(name, static_cast<size_t>(p - name));
+            while (*p == ' ' || *p == '\t') ++p;
+            if (std::strlen(p) < 12) build_.constant(n, std::atoll(p));
+            break;
+        }
+        case Action::TopConstant:
+        case Action::MemberConstant: {
+            const Text250& text = action == Action::TopConstant ? topText_ : decl_.text;
+            const char* space = std::strrchr(text.s, ' ');
+            const char* name = space ? space + 1 : text.s;
+            const char* digits = yytext + 1;
+            while (*digits == ' ' || *digits == '\t') ++digits;
+            if (std::strlen(digits) < 12) build_.constant(name, std::atoll(digits));
+            break;
+        }
+
         // ---- top level ----
         case Action::MainBegin:
             report("\nmain body\n");
-            currentModule = model_.findOrAddModule("sc_main");
-            currentModule->line = line;
-            currentModule->file = fileName.str();
-            currentModule->main = true;
+            build_.beginMain(line);
+            controls_.clear();
+            updateContext();
             BEGIN(MAIN_PARAMS);
             break;
         case Action::TopWord:
-            topText.set(yytext, yyleng);
-            if (topText.equals("void")) voidFlag = 1;
+            topText_.set(yytext, yyleng);
+            if (topText_.equals("void")) voidFlag_ = true;
             BEGIN(TOP_DECL);
             break;
         case Action::AngleOpen:
-            ++angleDepth;
+            ++angleDepth_;
             enter();
             break;
         case Action::AngleClose:
-            if (--angleDepth == 0) enter();
+            if (--angleDepth_ == 0) enter();
             break;
         case Action::TopDeclWord:
-            topText.append(' ');
-            topText.append(yytext, yyleng);
+            topText_.append(' ');
+            topText_.append(yytext, yyleng);
             break;
         case Action::TopDeclAngle:
-            topText.append('<');
-            ++angleDepth;
+            topText_.append('<');
+            ++angleDepth_;
             BEGIN(TOP_DECL_TARGS);
             break;
         case Action::TopDeclTargsClose:
-            topText.append('>');
-            if (--angleDepth == 0) BEGIN(TOP_DECL);
+            topText_.append('>');
+            if (--angleDepth_ == 0) BEGIN(TOP_DECL);
             break;
         case Action::TopDeclTargsChar:
-            topText.append(yytext[0]);
-            if (yytext[0] == '<') ++angleDepth;
+            topText_.append(yytext, yyleng);
+            if (yytext[0] == '<') ++angleDepth_;
             if (yytext[0] == ';') BEGIN(TOP_DECL);
             break;
         case Action::FuncDepthOpen:
-            ++funcDepth;
+            ++funcDepth_;
             enter();
             break;
         case Action::FuncDepthClose:
-            if (--funcDepth == 0) enter();
+            if (--funcDepth_ == 0) enter();
             break;
         case Action::TopDeclBodyClose:
-            if (--funcDepth == 0) {
-                topText.clear();
+            if (--funcDepth_ == 0) {
+                topText_.clear();
                 BEGIN(INITIAL);
             }
             break;
         case Action::QualifiedName:
-            if (topText.equals(yytext)) {
-                ownerClassName.set(yytext, yyleng);
+            if (topText_.equals(yytext)) {
+                ownerClassName_.set(yytext, yyleng);
                 BEGIN(CTOR_IMPL);
             } else {
-                report(voidFlag ? "Process %s is declared as %s at %d\n"
-                                : "Function %s is declared as %s at %d\n",
-                       yytext, topText.s, line);
-                memberImpl(yytext);
+                report(voidFlag_ ? "Process %s is declared as %s at %d\n"
+                                 : "Function %s is declared as %s at %d\n",
+                       yytext, topText_.s, line);
+                const char* space = std::strrchr(topText_.s, ' ');
+                build_.memberImpl(yytext, space ? std::string(space + 1) : topText_.str(), line);
                 BEGIN(MEMBER_IMPL_TAIL);
             }
             break;
         case Action::QualifiedTilde:
-            dtorFlag = 1;
+            dtorFlag_ = true;
             BEGIN(DTOR_IMPL_NAME);
             break;
         case Action::DtorImplName: {
             report("Destructor %s is implemented at %d\n", yytext, line);
-            std::string name = std::string("~") + yytext;
-            memberImpl(name.c_str());
+            const char* space = std::strrchr(topText_.s, ' ');
+            build_.memberImpl(std::string("~") + yytext, space ? std::string(space + 1) : topText_.str(),
+                              line);
             BEGIN(DTOR_IMPL_TAIL);
             break;
         }
         case Action::MemberImplBodyClose:
-            if (--funcDepth == 0) {
-                topText.clear();
-                voidFlag = 0;
-                if (dtorFlag) {
+            if (--funcDepth_ == 0) {
+                topText_.clear();
+                voidFlag_ = false;
+                if (dtorFlag_) {
                     report("destructor ends here : %d\n", line);
-                    dtorFlag = 0;
+                    dtorFlag_ = false;
                 }
                 BEGIN(INITIAL);
             }
             break;
         case Action::CtorImplParams:
-            report("class constructor %s is implemented at %d\n", ownerClassName.s, line);
-            deferredFlag = 1;
+            report("class constructor %s is implemented at %d\n", ownerClassName_.s, line);
+            build_.beginDeferred(ownerClassName_.str());
+            controls_.clear();
+            updateContext();
             BEGIN(CTOR_HEAD);
             break;
 
         // ---- classes, structs and module heads ----
         case Action::ModuleName:
             report("\ncurrent module is : %s \n", yytext);
-            moduleName.set(yytext, yyleng);
-            currentModule = model_.findOrAddModule(yytext);
-            currentModule->line = line;
-            currentModule->file = fileName.str();
+            moduleName_.set(yytext, yyleng);
+            build_.beginModule(yytext, line);
             BEGIN(MODULE_OPEN);
             break;
         case Action::ModuleOpen:
             report("begins at : %d \n", line);
-            ++bodyDepth;
+            ++bodyDepth_;
             BEGIN(MODULE_BODY);
             break;
         case Action::ClassName:
-            className.set(yytext, yyleng);
-            classBeginLine = line;
+            className_.set(yytext, yyleng);
+            classBeginLine_ = line;
             report("\nclass or struct %s begins at %d\n", yytext, line);
             BEGIN(CLASS_HEAD);
             break;
         case Action::ClassForward:
-            report("class or struct %s ends at : %d \n", className.s, line);
+            report("class or struct %s ends at : %d \n", className_.s, line);
             BEGIN(INITIAL);
             break;
         case Action::ClassHeadOpen:
-            ++bodyDepth;
-            report("class or struct %s begins at %d\n", className.s, line);
-            classKind = 4;
-            classRecordOpen();
+            ++bodyDepth_;
+            report("class or struct %s begins at %d\n", className_.s, line);
+            build_.beginClass(className_.str(), classBeginLine_);
             BEGIN(CLASS_BODY);
             break;
         case Action::BaseModule:
         case Action::BaseChannel:
-            if (action == Action::BaseModule) {
-                report("current module is : %s \n", className.s);
-                classKind = 1;
-            } else {
-                report("current channel is : %s \n", className.s);
-                classKind = 2;
-            }
-            currentModule = model_.findOrAddModule(className.s);
-            currentModule->line = classBeginLine;
-            currentModule->file = fileName.str();
+            report(action == Action::BaseModule ? "current module is : %s \n" : "current channel is : %s \n",
+                   className_.s);
+            build_.beginModule(className_.str(), classBeginLine_);
             BEGIN(MODULE_CLASS_OPEN);
             break;
         case Action::BaseInterface:
-            report("current interface is : %s \n", className.s);
-            classKind = 3;
+            report("current interface is : %s \n", className_.s);
             break;
         case Action::ClassBasesOpen:
-            ++bodyDepth;
-            classRecordOpen();
+            ++bodyDepth_;
+            build_.beginClass(className_.str(), classBeginLine_);
             BEGIN(CLASS_BODY);
             break;
         case Action::BodyDepthOpen:
-            ++bodyDepth;
+            ++bodyDepth_;
             enter();
             break;
 
         // ---- module bodies ----
         case Action::ModuleBodyClose:
-            if (--bodyDepth == 0) {
+            if (--bodyDepth_ == 0) {
                 report("ends at : %d \n", line);
-                moduleName.clear();
-                className.clear();
-                classKind = 0;
-                currentModule = nullptr;
+                moduleName_.clear();
+                className_.clear();
+                build_.endModule();
                 BEGIN(INITIAL);
             }
             break;
         case Action::ArrayKind:
-            arrayKind = target == SIGNAL_DECL  ? 0
-                        : target == IN_DECL    ? 1
-                        : target == OUT_DECL   ? 2
-                        : target == INOUT_DECL ? 3
-                        : target == PORT_DECL  ? 4
-                                               : 5;
+            arrayKind_ = target == SIGNAL_DECL  ? 0
+                         : target == IN_DECL    ? 1
+                         : target == OUT_DECL   ? 2
+                         : target == INOUT_DECL ? 3
+                         : target == PORT_DECL  ? 4
+                                                : 5;
+            lastDeclared_ = nullptr;
             enter();
             break;
         case Action::CtorBegin:
             report("Constructor begins at : %d\n", line);
+            controls_.clear();
+            updateContext();
             BEGIN(CTOR_HEAD);
             break;
         case Action::ModuleMemberStart:
-            moduleMemberText.set(yytext, yyleng);
-            arrayKind = 6;
+            decl_.start(yytext, yyleng);
+            arrayKind_ = 6;
             BEGIN(MODULE_MEMBER);
             break;
         case Action::ModuleDtorBegin:
             report("destructor begins at : %d\n", line);
             BEGIN(MODULE_DTOR_HEAD);
             break;
-        case Action::ModuleClock: {
-            report("module %s clock %s is declared at %d\n", className.s, yytext, line);
-            auto c = record<ClockItem>(yytext, "");
-            if (currentModule) currentModule->clocks.push_back(c);
+        case Action::ModuleClock:
+            report("module %s clock %s is declared at %d\n", className_.s, yytext, line);
+            lastDeclared_ = build_.clock(yytext, "", line);
             BEGIN(MODULE_CLOCK_TAIL);
             break;
-        }
         case Action::DtorDepthOpen:
-            ++dtorDepth;
+            ++dtorDepth_;
             enter();
             break;
         case Action::DtorBodyClose:
-            if (--dtorDepth == 0) {
+            if (--dtorDepth_ == 0) {
                 report("destructor ends at : %d\n", line);
                 enter();
             }
             break;
 
         // ---- ports, signals, exports ----
-        case Action::SignalDecl: {
+        case Action::SignalDecl:
             report("sc_signal : %s : %d \n", yytext, line);
-            auto s = record<SignalItem>(yytext, "");
-            if (currentModule) currentModule->signals.push_back(s);
+            lastDeclared_ = build_.signal(yytext, "", line);
             break;
-        }
         case Action::InDecl:
         case Action::OutDecl:
         case Action::InoutDecl: {
@@ -437,124 +535,117 @@ void SC_Lexer::runAction(int rule, Action action) {
                    : direction == 2 ? "sc_out : %s : %d \n"
                                     : "sc_inout : %s : %d \n",
                    yytext, line);
-            auto p = record<PortItem>(yytext, "");
-            p->direction = direction;
-            if (currentModule) currentModule->ports.push_back(p);
+            lastDeclared_ = build_.port(yytext, direction, "", line);
             break;
         }
         case Action::PortTypeOpen:
-            portTypeText.append('<');
-            ++angleDepth;
+            portTypeText_.append('<');
+            ++angleDepth_;
             enter();
             break;
         case Action::PortTypeClose:
-            portTypeText.append('>');
-            if (--angleDepth == 0) enter();
+            portTypeText_.append('>');
+            if (--angleDepth_ == 0) enter();
             break;
         case Action::PortTypeChar:
-            portTypeText.append(yytext[0]);
-            if (yytext[0] == '<') ++angleDepth;
+            portTypeText_.append(yytext, yyleng);
+            if (yytext[0] == '<') ++angleDepth_;
             break;
-        case Action::PortDecl: {
-            report("sc_port of type %s : %s : %d \n", portTypeText.s, yytext, line);
-            auto p = record<PortItem>(yytext, "");
-            p->direction = 0;
-            p->interfaceType = portTypeText.str();
-            if (currentModule) currentModule->ports.push_back(p);
-            portTypeText.clear();
+        case Action::PortDecl:
+            report("sc_port of type %s : %s : %d \n", portTypeText_.s, yytext, line);
+            lastDeclared_ = build_.port(yytext, 0, portTypeText_.str(), line);
+            portTypeText_.clear();
             break;
-        }
-        case Action::ExportDecl: {
-            report("sc_export of type %s : %s : %d \n", portTypeText.s, yytext, line);
-            auto e = record<ExportItem>(yytext, "");
-            e->interfaceType = portTypeText.str();
-            if (currentModule) currentModule->exports.push_back(e);
-            portTypeText.clear();
+        case Action::ExportDecl:
+            report("sc_export of type %s : %s : %d \n", portTypeText_.s, yytext, line);
+            lastDeclared_ = build_.exportItem(yytext, portTypeText_.str(), line);
+            portTypeText_.clear();
             break;
-        }
         case Action::ArraySize:
-            if (moduleArrayFlag)
-                arraySize.set(yytext, yyleng);
-            else
-                report("above item is an array of size %s\n", yytext);
+            // The size may be an expression: its words are kept apart, so
+            // only a single number or name reads as a constant.
+            if (!decl_.arraySize.empty()) decl_.arraySize.append(' ');
+            decl_.arraySize.append(yytext, yyleng);
+            if (arrayKind_ < 6 && !decl_.array) report("above item is an array of size %s\n", yytext);
+            if (arrayKind_ < 6 || arrayKind_ == 7) {
+                if (lastDeclared_) lastDeclared_->arraySize = decl_.arraySize.str();
+            }
             break;
         case Action::ArraySizeClose: {
-            static const int back[] = {SIGNAL_DECL, IN_DECL,     OUT_DECL,     INOUT_DECL,
-                                       PORT_DECL,   EXPORT_DECL, MODULE_MEMBER};
-            BEGIN(arrayKind >= 0 && arrayKind <= 6 ? back[arrayKind] : MODULE_MEMBER);
+            static const int back[] = {SIGNAL_DECL, IN_DECL,       OUT_DECL,         INOUT_DECL, PORT_DECL,
+                                       EXPORT_DECL, MODULE_MEMBER, MAIN_SIGNAL_NAME, MAIN_STMT};
+            const bool keep = arrayKind_ >= 6;
+            if (!keep) decl_.arraySize.clear();
+            BEGIN(arrayKind_ >= 0 && arrayKind_ <= 8 ? back[arrayKind_] : MODULE_MEMBER);
             break;
         }
+        case Action::MainArray:
+            arrayKind_ = yystart == MAIN_SIGNAL_NAME ? 7 : 8;
+            decl_.arraySize.clear();
+            decl_.array = true;
+            BEGIN(ARRAY_SIZE);
+            break;
 
         // ---- module members ----
         case Action::ModMemberAngle:
-            moduleMemberText.append('<');
-            ++angleDepth;
+            decl_.text.append('<');
+            ++angleDepth_;
             BEGIN(MODULE_MEMBER_TARGS);
             break;
         case Action::PointerFlag:
-            pointerFlag = 1;
+            decl_.pointer = true;
             break;
         case Action::ModMemberWord:
-            moduleMemberText.append(' ');
-            moduleMemberText.append(yytext, yyleng);
+            decl_.word(yytext, yyleng);
             break;
         case Action::ModMemberSemi:
-            modMemberDeclare(true);
+            declareModuleMember(true);
             break;
         case Action::ModMemberComma:
-            modMemberDeclare(false);
+            declareModuleMember(false);
             break;
         case Action::ModMemberBracket:
-            moduleArrayFlag = 1;
-            arrayKind = 6;
+            decl_.array = true;
+            decl_.arraySize.clear();
+            arrayKind_ = 6;
             BEGIN(ARRAY_SIZE);
             break;
         case Action::ModMemberParen:
-            if (split(moduleMemberText, moduleMemberName)) {
+            if (decl_.split()) {
                 BEGIN(MODULE_FUNC_PARAMS);
             } else {
-                clearModuleMember();
+                decl_.clear();
                 BEGIN(MODULE_BODY);
             }
             break;
         case Action::ModMemberTargsClose:
-            moduleMemberText.append('>');
-            if (--angleDepth == 0) BEGIN(MODULE_MEMBER);
+            decl_.text.append('>');
+            if (--angleDepth_ == 0) BEGIN(MODULE_MEMBER);
             break;
         case Action::ModMemberTargsChar:
-            moduleMemberText.append(yytext[0]);
-            if (yytext[0] == '<') ++angleDepth;
+            decl_.text.append(yytext, yyleng);
+            if (yytext[0] == '<') ++angleDepth_;
             break;
         case Action::ModFuncDecl:
         case Action::ModFuncDef: {
-            report("Function %s is declared as %s at %d\n", moduleMemberName.s, moduleMemberText.s, line);
-            auto f = record<FunctionItem>(moduleMemberName.s, moduleMemberName.s);
-            f->returnType = moduleMemberText.str();
-            if (action == Action::ModFuncDef) {
-                ++funcDepth;
-                f->implLine = line;
-                f->implFile = fileName.str();
-            }
-            if (currentModule) currentModule->functions.push_back(f);
-            moduleMemberText.clear();
-            moduleMemberName.clear();
-            pointerFlag = 0;
-            BEGIN(action == Action::ModFuncDef ? MODULE_FUNC_BODY : MODULE_BODY);
+            const bool body = action == Action::ModFuncDef;
+            report("Function %s is declared as %s at %d\n", decl_.name.s, decl_.text.s, line);
+            build_.function(decl_.name.str(), decl_.text.str(), line, body, false);
+            if (body) ++funcDepth_;
+            decl_.clear();
+            BEGIN(body ? MODULE_FUNC_BODY : MODULE_BODY);
             break;
         }
-        case Action::ModOperator: {
-            std::shared_ptr<FunctionItem> f;
-            operatorRecord(moduleMemberText, &f);
-            if (currentModule) currentModule->functions.push_back(f);
+        case Action::ModOperator:
+            operatorFunction(decl_.text, false);
             BEGIN(MODULE_OPERATOR_PARAMS);
             break;
-        }
         case Action::OpDepthOpen:
-            ++opDepth;
+            ++opDepth_;
             enter();
             break;
         case Action::OpDepthClose:
-            if (--opDepth == 0) enter();
+            if (--opDepth_ == 0) enter();
             break;
 
         // ---- constructors ----
@@ -563,41 +654,65 @@ void SC_Lexer::runAction(int rule, Action action) {
             BEGIN(MODULE_BODY);
             break;
         case Action::CtorDepthOpen:
-            ++ctorDepth;
+            ++ctorDepth_;
+            if (yystart == CTOR_BODY) openBlock(ctorDepth_);
             enter();
             break;
         case Action::CtorObjectName:
-            ctorObjectName.set(yytext, yyleng);
+            ctorObjectName_.set(yytext, yyleng);
+            initNamed_ = false;
             enter();
             break;
+        case Action::ArgsOpen:
+            if (target >= 0 && target != yystart) {
+                argsDepth_ = 1;
+                BEGIN(target);
+            } else {
+                ++argsDepth_;
+            }
+            break;
+        case Action::ArgsClose:
+            if (--argsDepth_ <= 0) {
+                argsDepth_ = 0;
+                ctorObjectName_.clear();
+                enter();
+            }
+            break;
         case Action::CtorInitName:
-            report("object %s is instantiated as %s\n", ctorObjectName.s, yytext);
-            instanceName.set(yytext, yyleng - 1);
-            recordInstance(ctorObjectName.s, instanceName.s);
-            ctorObjectName.clear();
-            instanceName.clear();
-            BEGIN(CTOR_INIT_LIST);
+            // The first quoted name of a member's initialiser is its name.
+            if (initNamed_ || argsDepth_ != 1) break;
+            initNamed_ = true;
+            report("object %s is instantiated as %s\n", ctorObjectName_.s, yytext);
+            instanceName_.set(yytext + 1, yyleng - 2);
+            build_.instance(ctorObjectName_.str(), instanceName_.str(), line);
+            instanceName_.clear();
             break;
         case Action::CtorBodyClose:
-            if (--ctorDepth == 0) {
-                if (deferredFlag) {
-                    deferredFlag = 0;
-                    ownerClassName.clear();
+            if (--ctorDepth_ == 0) {
+                if (build_.deferred()) {
+                    build_.endDeferred();
+                    ownerClassName_.clear();
                     BEGIN(INITIAL);
                 } else {
                     BEGIN(MODULE_BODY);
                 }
+                controls_.clear();
+                updateContext();
                 report("Constructor ends at : %d\n", line);
+            } else {
+                closeBlock(ctorDepth_);
             }
             break;
         case Action::ProcessMethod:
-            recordProcess("SC_METHOD");
-            break;
         case Action::ProcessThread:
-            recordProcess("SC_THREAD");
-            break;
         case Action::ProcessCThread:
-            recordProcess("SC_CTHREAD");
+            report("%s : %s : %d \n",
+                   action == Action::ProcessMethod   ? "SC_METHOD"
+                   : action == Action::ProcessThread ? "SC_THREAD"
+                                                     : "SC_CTHREAD",
+                   yytext, line);
+            build_.process(yytext, line);
+            BEGIN(CTOR_BODY);
             break;
         case Action::Sensitive:
             report("sensitive to : %s : %d \n", yytext, line);
@@ -609,274 +724,353 @@ void SC_Lexer::runAction(int rule, Action action) {
             report("sensitive to negatove edge of : %s : %d \n", yytext, line);
             break;
         case Action::CtorStmtSemi:
-            ctorObjectName.clear();
+            ctorObjectName_.clear();
             BEGIN(CTOR_BODY);
+            endStatement();
             break;
         case Action::CtorStmtOpen:
-            ++ctorDepth;
-            ctorObjectName.clear();
+            ++ctorDepth_;
+            ctorObjectName_.clear();
             BEGIN(CTOR_BODY);
+            openBlock(ctorDepth_);
             break;
         case Action::CtorStmtClose:
-            --ctorDepth;
-            ctorObjectName.clear();
+            --ctorDepth_;
+            ctorObjectName_.clear();
             BEGIN(CTOR_BODY);
+            closeBlock(ctorDepth_);
             break;
         case Action::CtorNewType:
-            ctorTypeName.set(yytext, yyleng);
-            break;
-        case Action::CtorNewName:
-            instanceName.set(yytext, yyleng - 1);
-            report("object %s of type %s is instantiated as %s\n", ctorObjectName.s, ctorTypeName.s,
-                   instanceName.s);
-            recordInstance(ctorObjectName.s, instanceName.s);
+            ctorTypeName_.set(yytext, yyleng);
             break;
         case Action::CtorNewEnd:
-            ctorObjectName.clear();
-            instanceName.clear();
-            ctorTypeName.clear();
+            ctorObjectName_.clear();
+            instanceName_.clear();
+            ctorTypeName_.clear();
             BEGIN(CTOR_BODY);
+            endStatement();
+            break;
+        case Action::NewArgsOpen:
+            newInMain_ = yystart == MAIN_NEW || yystart == MAIN_STMT;
+            newArgs_.clear();
+            newArgsDone_ = false;
+            argsDepth_ = 1;
+            BEGIN(NEW_ARGS);
+            break;
+        case Action::NewArgsLiteral: {
+            // The literal is read whole: "(" or "//" inside it is text.
+            const char quote = yytext[0];
+            std::string text(1, quote);
+            for (;;) {
+                int ch = input();
+                if (ch < 0 || ch == '\n') break;
+                text += static_cast<char>(ch);
+                if (ch == '\\') {
+                    int next = input();
+                    if (next < 0 || next == '\n') break;
+                    text += static_cast<char>(next);
+                } else if (ch == quote) {
+                    break;
+                }
+            }
+            if (!newArgsDone_) newArgs_.append(text.data(), static_cast<int>(text.size()));
+            break;
+        }
+        case Action::ScopeJoin:
+            decl_.text.append("::", 2);
+            break;
+        case Action::NewArgsChar:
+            if (yytext[0] == '(') ++argsDepth_;
+            if (!newArgsDone_) newArgs_.append(yytext, yyleng);
+            break;
+        case Action::NewArgsComma:
+            if (argsDepth_ == 1)
+                newArgsDone_ = true;
+            else if (!newArgsDone_)
+                newArgs_.append(',');
+            break;
+        case Action::NewArgsClose:
+            if (--argsDepth_ > 0) {
+                if (!newArgsDone_) newArgs_.append(')');
+                break;
+            }
+            argsDepth_ = 0;
+            recordNew();
+            newArgs_.clear();
+            if (newInMain_) {
+                BEGIN(MAIN_INST_TAIL);
+            } else {
+                ctorObjectName_.clear();
+                ctorTypeName_.clear();
+                BEGIN(CTOR_NEW);
+            }
+            break;
+
+        // ---- loops and conditions ----
+        case Action::ControlHead:
+            argsReturn_ = yystart;
+            argsDepth_ = 0;
+            // "if"/"switch" make a condition, "for"/"while" a loop.
+            controlLoop_ = yytext[0] == 'f' || yytext[0] == 'w';
+            BEGIN(CONTROL_HEAD);
+            break;
+        case Action::ControlHeadClose:
+            if (--argsDepth_ <= 0) {
+                argsDepth_ = 0;
+                BEGIN(argsReturn_);
+                pushControl(controlLoop_);
+            }
+            break;
+        case Action::ControlBare:
+            pushControl(yytext[0] == 'd');
+            break;
+        case Action::StatementEnd:
+            endStatement();
+            break;
+
+        // ---- constructor arguments of a clock, signal or port declaration ----
+        case Action::ItemArgsOpen:
+            argsReturn_ = yystart;
+            argsDepth_ = 1;
+            initNamed_ = false;
+            BEGIN(ITEM_ARGS);
+            break;
+        case Action::ItemLabel:
+            if (initNamed_ || argsDepth_ != 1) break;
+            initNamed_ = true;
+            if (lastDeclared_) lastDeclared_->label.assign(yytext + 1, static_cast<size_t>(yyleng - 2));
+            break;
+        case Action::ItemArgsClose:
+            if (--argsDepth_ <= 0) {
+                argsDepth_ = 0;
+                BEGIN(argsReturn_);
+            }
             break;
 
         // ---- class and struct bodies ----
         case Action::ClassBodyClose:
-            if (--bodyDepth == 0) {
-                report("struct %s ends at : %d \n", className.s, line);
-                className.clear();
-                classKind = 0;
-                currentClass = nullptr;
+            if (--bodyDepth_ == 0) {
+                report("struct %s ends at : %d \n", className_.s, line);
+                className_.clear();
+                build_.endClass();
                 BEGIN(INITIAL);
             }
             break;
         case Action::ClassMemberStart:
-            classMemberText.set(yytext, yyleng);
-            arrayKind = 6;
+            decl_.start(yytext, yyleng);
+            arrayKind_ = 6;
             BEGIN(CLASS_MEMBER);
             break;
         case Action::ClsMemberAngle:
-            classMemberText.append('<');
-            ++angleDepth;
+            decl_.text.append('<');
+            ++angleDepth_;
             BEGIN(CLASS_MEMBER_TARGS);
             break;
         case Action::DestructorFlag:
-            dtorFlag = 1;
+            dtorFlag_ = true;
             break;
         case Action::ClsMemberWord:
-            classMemberText.append(' ');
-            classMemberText.append(yytext, yyleng);
+            decl_.word(yytext, yyleng);
             break;
         case Action::ClsMemberSemi:
-            clsMemberDeclare(true);
+            declareClassMember(true);
             break;
         case Action::ClsMemberComma:
-            clsMemberDeclare(false);
+            declareClassMember(false);
             break;
         case Action::ClsMemberBracket:
-            classArrayFlag = 1;
-            arrayKind = 6;
+            decl_.array = true;
+            decl_.arraySize.clear();
+            arrayKind_ = 6;
             BEGIN(CLASS_ARRAY_SIZE);
             break;
         case Action::ClsArraySize:
-            arraySize.set(yytext, yyleng);
+            decl_.arraySize.set(yytext, yyleng);
             break;
         case Action::ClsMemberParen:
-            if (split(classMemberText, classMemberName)) {
-                if (!dtorFlag && classMemberName.equals(className.s)) ctorFlag = 1;
+            if (decl_.split()) {
+                if (!dtorFlag_ && decl_.name.equals(className_.s)) ctorFlag_ = true;
                 BEGIN(CLASS_FUNC_PARAMS);
-            } else if (classMemberText.equals(className.s)) {
-                if (!dtorFlag) ctorFlag = 1;
-                classMemberName.set(classMemberText.s, classMemberText.n);
-                classMemberText.clear();
+            } else if (decl_.text.equals(className_.s)) {
+                if (!dtorFlag_) ctorFlag_ = true;
+                decl_.name.set(decl_.text.s, decl_.text.n);
+                decl_.text.clear();
                 BEGIN(CLASS_FUNC_PARAMS);
             } else {
-                clearClassMember();
+                decl_.clear();
                 BEGIN(CLASS_BODY);
             }
             break;
         case Action::ClsMemberTargsClose:
-            classMemberText.append('>');
-            if (--angleDepth == 0) BEGIN(CLASS_MEMBER);
+            decl_.text.append('>');
+            if (--angleDepth_ == 0) BEGIN(CLASS_MEMBER);
             break;
         case Action::ClsMemberTargsChar:
-            classMemberText.append(yytext[0]);
-            if (yytext[0] == '<') ++angleDepth;
+            decl_.text.append(yytext, yyleng);
+            if (yytext[0] == '<') ++angleDepth_;
             break;
         case Action::ClsFuncDecl:
-            clsFunction(false);
+            classFunction(false);
             break;
         case Action::ClsFuncDef:
-            ++funcDepth;
-            clsFunction(true);
+            ++funcDepth_;
+            classFunction(true);
             break;
-        case Action::ClsOperator: {
-            std::shared_ptr<FunctionItem> f;
-            operatorRecord(classMemberText, &f);
-            if (currentClass) currentClass->functions.push_back(f);
+        case Action::ClsOperator:
+            operatorFunction(decl_.text, true);
             BEGIN(CLASS_OPERATOR_PARAMS);
             break;
-        }
         case Action::ClsDtorName: {
             report("destructor of class %s begins at : %d\n", yytext, line);
-            std::string name = std::string("~") + yytext;
-            auto f = record<FunctionItem>(name.c_str(), name.c_str());
-            f->implLine = line;
-            f->implFile = fileName.str();
-            if (currentClass) currentClass->functions.push_back(f);
+            build_.function(std::string("~") + yytext, "", line, true, true);
             BEGIN(CLASS_DTOR_TAIL);
             break;
         }
 
         // ---- the body of sc_main ----
         case Action::MainOpen:
-            ++mainDepth;
+            ++mainDepth_;
             report("begins at : %d\n", line);
+            openBlock(mainDepth_);
             break;
         case Action::MainClose:
-            if (--mainDepth == 0) {
+            if (--mainDepth_ == 0) {
                 report("ends at : %d\n", line);
-                currentModule = nullptr;
+                build_.endModule();
+                controls_.clear();
+                updateContext();
                 BEGIN(INITIAL);
+            } else {
+                closeBlock(mainDepth_);
             }
             break;
         case Action::MainStmtStart:
-            mainStmtText.set(yytext, yyleng);
+            decl_.start(yytext, yyleng);
             BEGIN(MAIN_STMT);
             break;
-        case Action::MainClock: {
+        case Action::MainClock:
             report("main clock %s is declared at %d\n", yytext, line);
-            auto c = record<ClockItem>(yytext, "");
-            if (currentModule) currentModule->clocks.push_back(c);
+            lastDeclared_ = build_.clock(yytext, "", line);
             BEGIN(MAIN_CLOCK_TAIL);
             break;
-        }
         case Action::MainSignalName:
-            mainSignalName.set(yytext, yyleng);
+            // Each declarator is a signal; its arguments may name it.
+            report("main signal %s is declared at %d\n", yytext, line);
+            lastDeclared_ = build_.signal(yytext, "", line);
+            decl_.arraySize.clear();
             BEGIN(MAIN_SIGNAL_NAME);
             break;
-        case Action::MainSignalEnd:
-        case Action::MainSignalLabel: {
-            const bool labelled = action == Action::MainSignalLabel;
-            if (labelled)
-                report("main signal %s is declared as %s at %d\n", mainSignalName.s, yytext, line);
-            else
-                report("main signal %s is declared at %d\n", mainSignalName.s, line);
-            auto s = record<SignalItem>(mainSignalName.s, labelled ? yytext : "");
-            if (currentModule) currentModule->signals.push_back(s);
-            BEGIN(MAIN_BODY);
-            break;
-        }
         case Action::MainStmtWord:
-            mainStmtText.append(' ');
-            mainStmtText.append(yytext, yyleng);
+            decl_.word(yytext, yyleng);
             break;
         case Action::MainStmtAngle:
-            mainStmtText.append('<');
-            ++angleDepth;
+            decl_.text.append('<');
+            ++angleDepth_;
             BEGIN(MAIN_STMT_TARGS);
             break;
         case Action::MainStmtTargsClose:
-            mainStmtText.append('>');
-            if (--angleDepth == 0) BEGIN(MAIN_STMT);
+            decl_.text.append('>');
+            if (--angleDepth_ == 0) BEGIN(MAIN_STMT);
             break;
         case Action::MainStmtTargsChar:
-            mainStmtText.append(yytext[0]);
-            if (yytext[0] == '<') ++angleDepth;
+            decl_.text.append(yytext, yyleng);
+            if (yytext[0] == '<') ++angleDepth_;
             break;
         case Action::MainStmtAssign:
-            if (split(mainStmtText, mainObjectName)) {
-                mainObjectDeclare();
+            if (decl_.split()) {
+                declareMainObject();
             } else {
-                mainObjectName.set(mainStmtText.s, mainStmtText.n);
-                mainStmtText.clear();
+                decl_.name.set(decl_.text.s, decl_.text.n);
+                decl_.text.clear();
             }
             BEGIN(MAIN_ASSIGN);
             break;
         case Action::MainStmtSemi:
         case Action::MainStmtComma:
-            if (!split(mainStmtText, mainObjectName)) {
-                mainObjectName.set(mainStmtText.s, mainStmtText.n);
-                mainStmtText.clear();
-            }
-            mainObjectDeclare();
-            mainObjectName.clear();
-            instanceName.clear();
-            pointerFlag = 0;
+            decl_.splitOrName();
+            declareMainObject();
+            decl_.name.clear();
+            decl_.arraySize.clear();
+            decl_.array = false;
+            instanceName_.clear();
+            decl_.pointer = false;
             if (action == Action::MainStmtSemi) {
-                mainStmtText.clear();
+                decl_.text.clear();
                 BEGIN(MAIN_BODY);
+                endStatement();
             }
             break;
         case Action::MainStmtParen:
-            if (split(mainStmtText, mainObjectName)) {
-                commentReturn = kCtorCallMarker;
-                BEGIN(MAIN_INST_ARGS);
+            if (decl_.split()) {
+                ctorCall_ = true;
+                newInMain_ = true;
+                newArgs_.clear();
+                newArgsDone_ = false;
+                argsDepth_ = 1;
+                BEGIN(NEW_ARGS);
             } else {
-                mainObjectName.clear();
-                mainStmtText.clear();
-                instanceName.clear();
+                decl_.clear();
+                instanceName_.clear();
                 BEGIN(MAIN_CALL);
             }
             break;
         case Action::MainDepthOpen:
-            ++mainDepth;
+            ++mainDepth_;
             BEGIN(MAIN_BODY);
+            openBlock(mainDepth_);
             break;
         case Action::MainDepthClose:
-            --mainDepth;
+            --mainDepth_;
             BEGIN(MAIN_BODY);
+            closeBlock(mainDepth_);
             break;
-        case Action::MainInstName:
-            instanceName.set(yytext, yyleng - 1);
-            BEGIN(MAIN_INST_CLOSE);
-            break;
-        case Action::MainNewEnd: {
-            report("object %s is instantiated at %d\n", mainObjectName.s, line);
-            auto i = record<InstanceItem>(mainObjectName.s, "");
-            if (currentModule) currentModule->instances.push_back(i);
-            mainObjectName.clear();
-            mainStmtText.clear();
-            instanceName.clear();
-            pointerFlag = 0;
+        case Action::MainNewEnd:
+            report("object %s is instantiated at %d\n", decl_.name.s, line);
+            build_.instance(decl_.name.str(), "", line);
+            decl_.clear();
+            instanceName_.clear();
             BEGIN(MAIN_BODY);
+            endStatement();
             break;
-        }
-        case Action::MainInstClose: {
-            report("object %s is instantiated as %s at %d\n", mainObjectName.s, instanceName.s, line);
-            auto i = record<InstanceItem>(mainObjectName.s, instanceName.s);
-            if (currentModule) currentModule->instances.push_back(i);
-            if (commentReturn == kCtorCallMarker) {
-                mainObjectDeclare();
-                commentReturn = 0;
-            }
+        case Action::MainInstClose:
+            recordMainInstance(instanceName_.s, false);
             BEGIN(MAIN_INST_TAIL);
             break;
-        }
         case Action::MainInstNext:
-            mainObjectName.clear();
-            instanceName.clear();
-            pointerFlag = 0;
+            decl_.name.clear();
+            decl_.arraySize.clear();
+            decl_.array = false;
+            decl_.pointer = false;
+            instanceName_.clear();
+            ctorCall_ = false;
             BEGIN(MAIN_STMT);
             break;
         case Action::MainInstEnd:
-            mainObjectName.clear();
-            mainStmtText.clear();
-            instanceName.clear();
-            pointerFlag = 0;
+            decl_.clear();
+            instanceName_.clear();
+            ctorCall_ = false;
             BEGIN(MAIN_BODY);
+            endStatement();
             break;
 
         // ---- comments ----
         case Action::CommentOpen:
-            ++commentDepth;
-            commentReturn = yystart;
+            ++commentDepth_;
+            commentReturn_ = yystart;
             BEGIN(COMMENT);
             break;
         case Action::CommentClose:
-            if (--commentDepth == 0) BEGIN(commentReturn);
-            commentReturn = 0;
+            if (--commentDepth_ == 0) BEGIN(commentReturn_);
+            commentReturn_ = 0;
             break;
         case Action::CommentEof:
-            std::fputs("unexpected eof in comment\n", stdout);
+            messages_.push_back("unexpected eof in comment");
             break;
     }
+
+    // A statement of a constructor or sc_main body that ends in ";" closes
+    // the loops and conditions that governed only it.
+    if (target >= 0 && yyleng == 1 && yytext[0] == ';' && (target == CTOR_BODY || target == MAIN_BODY) &&
+        action == Action::Begin)
+        endStatement();
 }

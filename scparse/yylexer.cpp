@@ -1,9 +1,13 @@
 #include "scparse/yylexer.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <new>
+#include <vector>
 
 namespace yl {
 
@@ -28,7 +32,7 @@ int grownSize(int current, int maximum) {
 }
 } // namespace
 
-yylexer::yylexer() : yyin(stdin), yyout(stdout), yyerr(stderr) {}
+yylexer::yylexer() : yyin(stdin) {}
 
 yylexer::~yylexer() {
     yycleanup();
@@ -66,6 +70,11 @@ int yylexer::yycreate(void* parser) {
     yypos_ = 0;
     yydeadends_.clear();
     yydeadendmax_ = -1;
+    yyfailed_ = false;
+    yyerror_.clear();
+    splicedLines_ = 0;
+    inpos_ = inlen_ = 0;
+    ineof_ = false;
     return 1;
 }
 
@@ -89,22 +98,54 @@ void yylexer::yycleanup() {
     yydeadendmax_ = -1;
 }
 
-int yylexer::yygetchar() {
-    int ch = getc_unlocked(yyin); // one scanner per stream, one thread
-    return ch == EOF ? -1 : (ch & 0xff);
+bool yylexer::refill(size_t n) {
+    if (inpos_ > 0) {
+        std::memmove(inbuf_, inbuf_ + inpos_, inlen_ - inpos_);
+        inlen_ -= inpos_;
+        inpos_ = 0;
+    }
+    while (inlen_ < n && !ineof_ && yyin) {
+        size_t got = std::fread(inbuf_ + inlen_, 1, sizeof inbuf_ - inlen_, yyin);
+        if (got == 0) ineof_ = true;
+        inlen_ += got;
+    }
+    return inlen_ >= n;
 }
 
-int yylexer::yyinput() {
-    int ch = yyunputindex > 0 ? yyunputbufptr[--yyunputindex] : yygetchar();
-    if (ch == '\n') ++yylineno;
-    if (ch >= 0) ++yypos_;
-    return ch;
+int yylexer::readSpliced() {
+    for (;;) {
+        if (!ensure(1)) return -1;
+        int ch = inbuf_[inpos_++];
+        if (ch == '\\') {
+            // Backslash-newline (or backslash-CR-LF) joins two lines.
+            size_t skip = 0;
+            if (ensure(1) && inbuf_[inpos_] == '\n')
+                skip = 1;
+            else if (ensure(2) && inbuf_[inpos_] == '\r' && inbuf_[inpos_ + 1] == '\n')
+                skip = 2;
+            if (skip) {
+                inpos_ += skip;
+                ++splicedLines_;
+                continue;
+            }
+        }
+        // The lines joined away still count, from the character after them.
+        yylineno += splicedLines_;
+        splicedLines_ = 0;
+        return ch;
+    }
 }
 
-void yylexer::yyoutput(int ch) { std::fputc(ch, yyout); }
+int yylexer::yygetchar() { return readSpliced(); }
+
+int yylexer::yyinput() { return input(); }
+
+void yylexer::yyoutput(int ch) {
+    if (yyout) std::fputc(ch, yyout);
+}
 
 void yylexer::yyunput(int ch) {
-    if (yyunputindex >= yyunput_size) yygrowunput();
+    if (yyunputindex >= yyunput_size && !yygrowunput()) return;
     yyunputbufptr[yyunputindex++] = ch;
     if (ch == '\n') --yylineno;
     --yypos_;
@@ -124,13 +165,9 @@ void yylexer::yyunputoverflow() {
     yyerror(msg);
 }
 
-void yylexer::yyerror(const char* text) {
-    std::fputs(text, yyerr);
-    std::fputc('\n', yyerr);
-    std::fflush(yyerr);
-}
+void yylexer::yyerror(const char* text) { yyerror_ = text; }
 
-void yylexer::yygrowtext() {
+bool yylexer::yygrowtext() {
     int size = yytextgrow ? grownSize(yytext_size, yytext_max) : yytext_size;
     char* text = nullptr;
     int* states = nullptr;
@@ -142,7 +179,8 @@ void yylexer::yygrowtext() {
         delete[] text;
         delete[] states;
         yytextoverflow();
-        std::exit(1);
+        yyfailed_ = true;
+        return false;
     }
     if (yyleng > 0) {
         std::memcpy(text, yytext, static_cast<size_t>(yyleng));
@@ -153,22 +191,48 @@ void yylexer::yygrowtext() {
     yytext = text;
     yystatebuf = states;
     yytext_size = size;
+    return true;
 }
 
-void yylexer::yygrowunput() {
+bool yylexer::yygrowunput() {
     int size = yyunputgrow ? grownSize(yyunput_size, yyunput_max) : yyunput_size;
     int* buf = size > yyunput_size ? new (std::nothrow) int[static_cast<size_t>(size)] : nullptr;
     if (!buf) {
         yyunputoverflow();
-        std::exit(1);
+        yyfailed_ = true;
+        return false;
     }
     if (yyunputindex > 0) std::memcpy(buf, yyunputbufptr, sizeof(int) * static_cast<size_t>(yyunputindex));
     if (yyunputbufptr != yysunputbufptr) delete[] yyunputbufptr;
     yyunputbufptr = buf;
     yyunput_size = size;
+    return true;
+}
+
+const int16_t* yyflexer::denseTable() {
+    // One expansion per table set, shared by every scanner of the process;
+    // it never changes once built.
+    static std::mutex lock;
+    static std::map<const yystate_t*, std::vector<int16_t>> tables;
+    std::lock_guard<std::mutex> guard(lock);
+    std::vector<int16_t>& dense = tables[yystateaction];
+    if (dense.empty()) {
+        const int states = yystatecount;
+        dense.assign(static_cast<size_t>(states) * 257, 0);
+        for (int s = 1; s < states; ++s) {
+            int16_t* row = dense.data() + static_cast<size_t>(s) * 257;
+            for (int ch = 0; ch < 256; ++ch) {
+                const int next = nextState(s, ch);
+                row[ch] = static_cast<int16_t>(next != 0 && hasTransitions(next) ? next : -next);
+            }
+            row[256] = 0;
+        }
+    }
+    return dense.data();
 }
 
 int yyflexer::yylex() {
+    if (!dense_ && yystatecount > 0) dense_ = denseTable();
     for (;;) {
         const int entry = yystart + 1 + (yyeol ? 1 : 0);
         if (!yymoreflg) {
@@ -191,18 +255,26 @@ int yyflexer::yylex() {
         int* states = yystatebuf;
         int length = yyleng;
         for (;;) {
-            int ch = yyinput();
+            int ch = input();
             if (ch < 0) break;
             if (length >= yytext_size) {
                 yyleng = length;
-                yygrowtext();
+                if (!yygrowtext()) return -1;
                 text = yytext;
                 states = yystatebuf;
             }
             text[length] = static_cast<char>(ch);
-            state = nextState(state, ch);
-            states[length++] = state;
-            if (state == 0 || !hasTransitions(state)) break;
+            if (dense_) {
+                // Negative: a state without transitions (the match ends there).
+                const int next = dense_[static_cast<size_t>(state) * 257 + static_cast<unsigned>(ch)];
+                state = next < 0 ? -next : next;
+                states[length++] = state;
+                if (next <= 0) break;
+            } else {
+                state = nextState(state, ch);
+                states[length++] = state;
+                if (state == 0 || !hasTransitions(state)) break;
+            }
             if (yypos_ <= yydeadendmax_ && yydeadends_.count(deadEndKey(yypos_, state))) break;
         }
         yyleng = length;
@@ -223,6 +295,7 @@ int yyflexer::yylex() {
             }
             const int keep = last >= first ? last + 1 : first + 1;
             while (yyleng > keep) yyunput(static_cast<unsigned char>(yytext[--yyleng]));
+            if (yyfailed_) return -1;
             if (last < first) {
                 // Nothing matched: echo the single character and go on.
                 int ch = static_cast<unsigned char>(yytext[first]);
@@ -230,10 +303,13 @@ int yyflexer::yylex() {
                 yyoutput(ch);
                 continue;
             }
-            yytext[yyleng] = '\0';
             yyeol = yytext[yyleng - 1] == '\n';
+            const int action = yystateaction[yystatebuf[last]].action;
+            if (action < yyquietmax && yyquiet[action]) continue;
+            yytext[yyleng] = '\0';
             yyrejectflg = 0;
-            int result = yyaction(yystateaction[yystatebuf[last]].action);
+            int result = yyaction(action);
+            if (yyfailed_) return -1;
             if (yyreturnflg) return result;
             continue;
         }

@@ -5,6 +5,7 @@
 // next/check pairs). The rule actions live in a derived class.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <unordered_set>
 
 namespace yl {
@@ -33,6 +34,7 @@ public:
     virtual int yywrap();
     virtual void yytextoverflow();
     virtual void yyunputoverflow();
+    // Keeps the message for the caller (error()); nothing is printed.
     virtual void yyerror(const char* text);
     virtual int yyaction(int action) = 0;
 
@@ -61,8 +63,8 @@ public:
     unsigned char yytextgrow = 1;
     unsigned char yyunputgrow = 1;
     FILE* yyin;
-    FILE* yyout;
-    FILE* yyerr;
+    FILE* yyout = nullptr; // default echo; null = no echo
+    FILE* yyerr = nullptr; // unused: messages are kept (error())
     char* yytext = nullptr;
     int yyleng = 0;
     int yylineno = 1;
@@ -71,6 +73,11 @@ public:
     const yystate_t* yystateaction = nullptr;
     const yytransition_t* yytransitionaction = nullptr;
     int yytransitionmax = 0;
+    int yystatecount = 0; // rows of yystateaction; 0 = unknown (no dense table)
+    // Per action number: nonzero when the action does nothing, so the
+    // scanning loop need not call yyaction at all (null: always call).
+    const unsigned char* yyquiet = nullptr;
+    int yyquietmax = 0;
     const int* yybackup = nullptr; // trailing context: unused by these rules
     const int* yymatch = nullptr;  // several actions per state: unused by these rules
 
@@ -80,11 +87,45 @@ public:
     // linear; switching it off only serves to check that it changes nothing.
     void setDeadEndMemo(bool on) { yydeadendmemo_ = on; }
 
+    // A buffer that could not grow stops the scan: yylex returns -1 and
+    // error() tells why. The scanner is unusable until yycreate.
+    bool failed() const { return yyfailed_; }
+    const std::string& error() const { return yyerror_; }
+
 protected:
-    // Grow the text (and state) buffer; ends the process when it cannot.
-    void yygrowtext();
-    void yygrowunput();
+    // Grow the text (and state) buffer; false (and the scan failed) when it cannot.
+    bool yygrowtext();
+    bool yygrowunput();
     void freeGrown();
+
+    // Reads the next byte of yyin through a block buffer, joining lines
+    // ended by a backslash as the preprocessor does; the joined newlines
+    // are counted when the next character is delivered.
+    int readSpliced();
+    // True when at least n unread bytes are buffered (fewer only at end).
+    bool ensure(size_t n) { return inlen_ - inpos_ >= n || refill(n); }
+    bool refill(size_t n);
+    int input() {
+        int ch;
+        if (yyunputindex > 0) {
+            ch = yyunputbufptr[--yyunputindex];
+        } else if (inpos_ < inlen_ && inbuf_[inpos_] != '\\' && splicedLines_ == 0) {
+            ch = inbuf_[inpos_++];
+        } else {
+            ch = readSpliced();
+        }
+        if (ch == '\n') ++yylineno;
+        if (ch >= 0) ++yypos_;
+        return ch;
+    }
+
+    bool yyfailed_ = false;
+    std::string yyerror_;
+    int splicedLines_ = 0;
+    unsigned char inbuf_[1 << 16];
+    size_t inpos_ = 0;
+    size_t inlen_ = 0;
+    bool ineof_ = false;
 
     // Absolute input position (characters delivered minus characters pushed
     // back), used to remember scan positions that are known to lead nowhere.
@@ -114,6 +155,12 @@ protected:
     bool hasTransitions(int state) const {
         return yystateaction[state].def != 0 || yystateaction[state].base != 0;
     }
+
+    // The compressed tables expanded to one row of 256 next states per
+    // state (a dead end is stored as 0), built once per table set: the hot
+    // loop then costs one load per character. Built on the first yylex.
+    const int16_t* denseTable();
+    const int16_t* dense_ = nullptr;
 };
 
 } // namespace yl

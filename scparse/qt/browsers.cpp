@@ -33,14 +33,7 @@ constexpr struct {
     {kGotoRegisteration, "Goto &Registeration"},
 };
 
-QString ToolTip(const BrowserNode& node) {
-    QString kind = QString::fromLatin1(imageName(node.image));
-    if (!node.record) return kind;
-    const DesignItem& r = *node.record;
-    const QString where = r.file.empty() || r.line <= 0 ? QStringLiteral("location unknown")
-                                                        : Q(r.file) + ':' + QString::number(r.line);
-    return kind + QStringLiteral(" \u2014 ") + where;
-}
+QString ToolTip(const BrowserNode& node) { return QString::fromStdString(nodeToolTip(node)); }
 
 } // namespace
 

@@ -71,7 +71,7 @@ TEST(DesignModelBuild, ResolvesAcrossFilesAndPutsMainFirst) {
     EXPECT_TRUE(model.deferredProcesses.empty());
     EXPECT_TRUE(model.deferredInstances.empty());
     ASSERT_EQ(top->signals.size(), 1u);
-    EXPECT_EQ(top->signals[0]->label, "\"sig");
+    EXPECT_EQ(top->signals[0]->label, "sig");
 
     // Instances: members whose type is a project module, template arguments
     // cut off; "u" has no module type and is dropped, its object stays.
@@ -107,7 +107,7 @@ TEST(DesignModelBuild, ResolvesAcrossFilesAndPutsMainFirst) {
     EXPECT_TRUE(model.memberImpls.empty());
 
     auto leaf = model.findModule("leaf");
-    EXPECT_EQ(leaf->ports[1]->label, "\"q");
+    EXPECT_EQ(leaf->ports[1]->label, "q");
     EXPECT_EQ(leaf->processes[0]->implLine, 10);
 }
 
@@ -119,12 +119,12 @@ TEST(DesignModelBuild, ElaboratesTheInstanceTreeBelowSaMain) {
     ASSERT_EQ(model.root->children.size(), 1u);
     const auto& t = *model.root->children[0];
     EXPECT_EQ(t.name, "top");
-    EXPECT_EQ(t.label, "\"t");
+    EXPECT_EQ(t.label, "t");
     EXPECT_EQ(t.siteLine, 12);
     EXPECT_EQ(t.implLine, 13);
     ASSERT_EQ(t.children.size(), 3u);
-    EXPECT_EQ(t.children[0]->label, "\"l1");
-    EXPECT_EQ(t.children[2]->label, "\"l2");
+    EXPECT_EQ(t.children[0]->label, "l1");
+    EXPECT_EQ(t.children[2]->label, "l2");
     // Copies share the item records of their module.
     EXPECT_EQ(t.children[0]->ports[0], model.findModule("leaf")->ports[0]);
     EXPECT_NE(t.children[0], model.findModule("leaf"));

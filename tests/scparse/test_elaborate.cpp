@@ -41,20 +41,20 @@ protected:
     std::string dir_;
 };
 
-TEST_F(ElaborationRun, ScansEveryFileBuildsAndRemovesTheReport) {
+TEST_F(ElaborationRun, ScansEveryFileBuildsAndWritesNothing) {
     DesignModel model;
-    std::vector<std::string> reports;
+    std::vector<std::string> reported;
     ElaborationOptions options;
     options.onReport = [&](const std::string& path, const std::string& report) {
-        reports.push_back(path + "|" + report);
+        reported.push_back(path);
+        EXPECT_FALSE(report.empty());
     };
     ElaborationResult r = runElaboration(model, {"m.h", dir_ + "main.cpp"}, dir_, options);
     ASSERT_TRUE(r.completed);
     EXPECT_EQ(r.consoleText, "");
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0].rfind("m.h|\ncurrent module is : m \nbegins at : 1 \n", 0), 0u);
-    // Each file's report starts afresh.
-    EXPECT_EQ(reports[1].substr(0, 50).find("current module"), std::string::npos);
+    EXPECT_TRUE(r.messages.empty());
+    EXPECT_EQ(reported, (std::vector<std::string>{"m.h", dir_ + "main.cpp"}));
+    // The report goes to the sink only: no file appears in the project.
     struct stat st;
     EXPECT_NE(::stat((dir_ + "output.out").c_str(), &st), 0);
     ASSERT_TRUE(model.root);
@@ -68,11 +68,12 @@ TEST_F(ElaborationRun, ScansEveryFileBuildsAndRemovesTheReport) {
     EXPECT_TRUE(design[0].expanded);
     ASSERT_EQ(design[0].children.size(), 1u);
     const BrowserNode& inst = design[0].children[0];
-    EXPECT_EQ(inst.text, "\"inst");
+    EXPECT_EQ(inst.text, "inst");
     EXPECT_EQ(inst.image, kImageModule);
     std::vector<int> images;
     for (const auto& c : inst.children) images.push_back(c.image);
-    EXPECT_EQ(images, (std::vector<int>{kImageInPort, kImageExport, kImageSignal, kImageProcess}));
+    EXPECT_EQ(images,
+              (std::vector<int>{kImageInPort, kImageExport, kImageSignal, kImageClock, kImageProcess}));
 
     // Source Browser: modules (sc_main first) with all members, then classes.
     auto source = fillSourceBrowser(model.modules, model.classes);
@@ -94,7 +95,7 @@ TEST_F(ElaborationRun, ScansEveryFileBuildsAndRemovesTheReport) {
 
     // Jumps: the process has no known body, so its implementation line is 0
     // and the editor gets -1; the instance jumps to declaration, type, site.
-    const DesignItem& proc = *inst.children[3].record;
+    const DesignItem& proc = *inst.children[4].record;
     EXPECT_EQ(jumpLocation(proc, kGotoDeclaration).line, 8);
     EXPECT_EQ(jumpLocation(proc, kGotoImplementation).line, 0);
     EXPECT_EQ(resolveJump(jumpLocation(proc, kGotoImplementation), dir_).line0, -1);
@@ -150,4 +151,50 @@ TEST(BrowserMenus, CommandsPerTreeAndImage) {
         EXPECT_TRUE(contextCommands(BrowserTree::Design, image).empty());
     for (int image : {kImageMain, kImageModule, kImagePort, kImageExport, kImageClock})
         EXPECT_TRUE(contextCommands(BrowserTree::Source, image).empty());
+}
+
+TEST(DesignBrowserNames, SystemCNamesArraysAndStaticLimitsInTextAndToolTip) {
+    DesignModel model;
+    sctest::scan(model,
+                 "#define LANES 2\n"
+                 "SC_MODULE(leaf) { sc_in<bool> a, b[LANES], c[n]; void p(); void q();\n"
+                 "  SC_CTOR(leaf) : a(\"A_PORT\") { SC_METHOD(p); if (fast) SC_METHOD(q); } };\n"
+                 "SC_MODULE(top) { leaf* cells[4]; leaf one;\n"
+                 "  SC_CTOR(top) : one(\"ONE\") {\n"
+                 "    for (int i = 0; i < 4; ++i) cells[i] = new leaf(names[i]); } };\n"
+                 "int sc_main(int, char**) { sc_clock clk(\"CLK\", 10, SC_NS); top t(\"T\"); return 0; }\n");
+    model.build();
+    auto tree = fillDesignBrowser(model.root);
+    ASSERT_EQ(tree.size(), 1u);
+    const BrowserNode& root = tree[0];
+    ASSERT_EQ(root.children.size(), 2u);
+    EXPECT_EQ(root.children[0].text, "CLK");
+    EXPECT_EQ(root.children[0].image, kImageClock);
+    EXPECT_EQ(nodeToolTip(root.children[0]), "clock \u2014 C++ name clk \u2014 t.cpp:7");
+    const BrowserNode& t = root.children[1];
+    EXPECT_EQ(t.text, "T");
+    ASSERT_EQ(t.children.size(), 2u);
+    const BrowserNode& one = t.children[0];
+    EXPECT_EQ(one.text, "ONE");
+    EXPECT_EQ(nodeToolTip(one), "module \u2014 C++ name one (leaf) \u2014 t.cpp:2");
+    const BrowserNode& loop = t.children[1];
+    EXPECT_EQ(loop.text, "names[i]");
+    EXPECT_EQ(nodeToolTip(loop),
+              "module \u2014 C++ name cells (leaf) \u2014 t.cpp:2 \u2014 created in a loop: one node "
+              "stands for every run-time copy \u2014 named at run time by this expression");
+
+    // Ports: the SystemC name, an array of constant size with its elements,
+    // an array whose size is no constant of the source; the processes.
+    ASSERT_EQ(one.children.size(), 5u);
+    EXPECT_EQ(one.children[0].text, "A_PORT");
+    EXPECT_EQ(one.children[1].text, "b[2]");
+    ASSERT_EQ(one.children[1].children.size(), 2u);
+    EXPECT_EQ(one.children[1].children[1].text, "b[1]");
+    EXPECT_EQ(one.children[1].children[1].element, 1);
+    EXPECT_EQ(one.children[2].text, "c[n]");
+    EXPECT_TRUE(one.children[2].children.empty());
+    EXPECT_NE(nodeToolTip(one.children[2]).find("array size n not known before run time"), std::string::npos);
+    EXPECT_EQ(one.children[3].text, "p");
+    EXPECT_EQ(nodeToolTip(one.children[3]).find("condition"), std::string::npos);
+    EXPECT_NE(nodeToolTip(one.children[4]).find("registered under a condition"), std::string::npos);
 }

@@ -1,74 +1,120 @@
-// The scanner as its report shows it: comments, line counting, buffers and
-// the SystemC constructs of module, class and sc_main bodies.
+// The scanner as the design model shows it: comments and literals, line
+// joining and counting, buffers, and the SystemC constructs of module,
+// class and sc_main bodies.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "scan_helper.h"
-#include "scparse/sc_rules.h"
 
+using sctest::describe;
 using sctest::scan;
 
-TEST(ScLexerComments, NestedOpenerNeedsOneCloserEachAndEndsInInitial) {
-    // The nested comment returns to INITIAL, so the port after it is not seen
-    // as a port, and the module never ends.
-    std::string r = scan("SC_MODULE(m) {\n /* a /* b */ c */ sc_in<bool> x;\n};\n");
-    EXPECT_EQ(r, "\ncurrent module is : m \nbegins at : 1 \n");
-    // Without nesting the body goes on.
-    r = scan("SC_MODULE(m) {\n /* a */ sc_in<bool> x;\n};\n");
-    EXPECT_EQ(r, "\ncurrent module is : m \nbegins at : 1 \nsc_in : x : 2 \nends at : 3 \n");
+namespace {
+
+std::string scanModule(const std::string& source, const std::string& module) {
+    DesignModel model;
+    scan(model, source);
+    return describe(model, module);
 }
 
-TEST(ScLexerComments, LineCommentInsideCommentHidesTheCloser) {
-    std::string r = scan("SC_MODULE(m) {\n/* x // */\n sc_in<bool> hidden; */ sc_in<bool> seen;\n};\n");
-    EXPECT_EQ(r, "\ncurrent module is : m \nbegins at : 1 \nsc_in : seen : 3 \nends at : 4 \n");
-    // A "#" inside a comment also eats the rest of its line.
-    r = scan("SC_MODULE(m) {\n/* # */\n*/ sc_out<int> o;}");
-    EXPECT_EQ(r, "\ncurrent module is : m \nbegins at : 1 \nsc_out : o : 3 \nends at : 3 \n");
+} // namespace
+
+TEST(ScLexerComments, NestingLineCommentsAndEndOfFile) {
+    // A nested comment returns to the top level: the port after it is lost
+    // and the module never ends.
+    EXPECT_EQ(scanModule("SC_MODULE(m) {\n /* a /* b */ c */ sc_in<bool> x;\n};\n", "m"), "");
+    EXPECT_EQ(scanModule("SC_MODULE(m) {\n /* a */ sc_in<bool> x;\n};\n", "m"), "port in x @2\n");
+    // "//" inside a comment eats the rest of its line, closer included.
+    EXPECT_EQ(scanModule("SC_MODULE(m) {\n/* x // */\n sc_in<bool> hidden; */ sc_in<bool> seen;\n};\n", "m"),
+              "port in seen @3\n");
+    DesignModel model;
+    auto messages = scan(model, "SC_MODULE(m) { /* never closed\n sc_in<bool> a;\n");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "unexpected eof in comment");
 }
 
-TEST(ScLexerComments, EofInCommentGoesToStandardOutput) {
-    testing::internal::CaptureStdout();
-    std::string r = scan("SC_MODULE(m) { /* never closed\n sc_in<bool> a;\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "unexpected eof in comment\n");
-    EXPECT_EQ(r, "\ncurrent module is : m \nbegins at : 1 \n");
+TEST(ScLexerLiterals, CommentMarkersInStringsOpenNoComment) {
+    DesignModel model;
+    scan(model,
+         "SC_MODULE(m) {\n"
+         "  sc_in<bool> a;\n"
+         "  void f() { printf(\"/* hello\"); }\n"
+         "  sc_out<int> b;\n"
+         "  SC_CTOR(m) { printf(\"//\"); SC_METHOD(f); }\n"
+         "};\n"
+         "int sc_main(int argc, char* argv[]) {\n"
+         "  printf(\"/////////\\n\");\n"
+         "  m f(\"FETCH\");\n"
+         "  return 0;\n"
+         "}\n");
+    EXPECT_EQ(describe(model, "m"), "port in a @2\nport out b @4\nprocess f @5\nfunction f @3\n");
+    EXPECT_EQ(describe(model, "sc_main"), "instance f 'FETCH' @9\nobject f @9\n");
+}
+
+TEST(ScLexerLiterals, EscapedQuotesCharactersAndRawStrings) {
+    EXPECT_EQ(scanModule("SC_MODULE(m) {\n"
+                         "  void f() { s = \"a \\\" /* b\"; c = '\"'; d = '\\''; e = \"\\\\\"; }\n"
+                         "  sc_in<bool> a;\n"
+                         "  void g() { s = R\"(/* \" // )\"; t = R\"x(a )\" b // )x\"; u = u8R\"(*/)\"; }\n"
+                         "  sc_in<bool> b;\n"
+                         "};\n",
+                         "m"),
+              "port in a @3\nport in b @5\nfunction f @2\nfunction g @4\n");
+}
+
+TEST(ScLexerContinuations, BackslashNewlineJoinsLinesAndKeepsTheirNumbers) {
+    DesignModel model;
+    scan(model,
+         "#define DECL(x) \\\n"
+         "  void x() {\n"
+         "// a comment that goes on \\\n"
+         "sc_in<bool> ghost;\n"
+         "SC_MODULE(m) {\n" // 5
+         "  sc_in<bool> a, \\\r\n"
+         "     b;\n"          // 7
+         "  sc_out<int> c;\n" // 8
+         "};\n");
+    EXPECT_EQ(describe(model, "m"), "port in a @6\nport in b @7\nport out c @8\n");
+    EXPECT_EQ(model.modules.size(), 1u);
 }
 
 TEST(ScLexerLines, LastLineWithoutNewlineIsScannedAsCode) {
     // "//" and "#" need their newline: without it the line is scanned.
-    EXPECT_EQ(scan("// SC_MODULE(hidden) {"), "\ncurrent module is : hidden \nbegins at : 1 \n");
-    EXPECT_EQ(scan("// SC_MODULE(hidden) {\n"), "");
-    EXPECT_EQ(scan("#define X\n# SC_MODULE(y)"), "\ncurrent module is : y \n");
-    EXPECT_EQ(scan(""), "");
+    DesignModel a, b, c;
+    scan(a, "// SC_MODULE(hidden) {");
+    EXPECT_NE(a.findModule("hidden"), nullptr);
+    scan(b, "// SC_MODULE(hidden) {\n");
+    EXPECT_EQ(b.findModule("hidden"), nullptr);
+    scan(c, "#define X\n# SC_MODULE(y)");
+    EXPECT_NE(c.findModule("y"), nullptr);
 }
 
 TEST(ScLexerLines, BackedUpNewlinesAreCountedOnce) {
-    // Every identifier at a line end reads the newline ahead and pushes it
-    // back; a quoted name without its closing quote backs up over lines.
-    std::string r = scan(
-        "SC_MODULE(m)\n{\nsc_in<bool> a\n\n\n, b\n;\nsc_signal<int> s\n;\n"
-        "SC_CTOR(m) : s(\"s\n\") {}\n}\n");
-    EXPECT_EQ(r,
-              "\ncurrent module is : m \nbegins at : 2 \nsc_in : a : 3 \nsc_in : b : 6 \nsc_signal : s : 8 \n"
-              "Constructor begins at : 10\nConstructor ends at : 11\nends at : 12 \n");
+    DesignModel model;
+    scan(model,
+         "SC_MODULE(m)\n{\nsc_in<bool> a\n\n\n, b\n;\nsc_signal<int> s\n;\n"
+         "SC_CTOR(m) : s(\"s\") {}\n sc_out<int> o;\n}\n");
+    EXPECT_EQ(describe(model, "m"),
+              "port in a @3\nport in b @6\nport out o @11\nsignal s @8\ninstance s @10\n");
 }
 
 TEST(ScLexerBuffers, LongMatchGrowsTheTextBufferAndKeepsLines) {
     DesignModel model;
     std::string src = "#define LONG " + std::string(330, 'x') + "\nSC_MODULE(m) {\n sc_in<bool> a;\n};\n";
     int size = 0, line = 0;
-    std::string r = sctest::scan(model, src, "t.cpp", {}, [&](SC_Lexer& lx) {
+    scan(model, src, "t.cpp", {}, [&](SC_Lexer& lx) {
         size = lx.yytext_size;
         line = lx.yylineno;
     });
     EXPECT_EQ(size, 400);
     EXPECT_EQ(line, 5);
-    EXPECT_EQ(r, "\ncurrent module is : m \nbegins at : 2 \nsc_in : a : 3 \nends at : 4 \n");
+    EXPECT_EQ(describe(model, "m"), "port in a @3\n");
 }
 
 TEST(ScLexerBuffers, CleanupRestoresTheInitialBuffers) {
     DesignModel model;
-    sctest::scan(model, "#" + std::string(1000, 'y') + "\n", "t.cpp", {}, [](SC_Lexer& lx) {
+    scan(model, "#" + std::string(1000, 'y') + "\n", "t.cpp", {}, [](SC_Lexer& lx) {
         EXPECT_GT(lx.yytext_size, 1000);
         lx.yycleanup();
         EXPECT_EQ(lx.yytext_size, 100);
@@ -77,269 +123,218 @@ TEST(ScLexerBuffers, CleanupRestoresTheInitialBuffers) {
     });
 }
 
-TEST(ScLexerBuffersDeathTest, OverflowsReportTheSizeAndExit) {
-    DesignModel model;
-    auto capText = [](SC_Lexer& lx) { lx.yytext_max = 150; };
-    EXPECT_EXIT(sctest::scan(model, "#" + std::string(300, 'z') + "\n", "t.cpp", capText),
-                testing::ExitedWithCode(1), "lexer text buffer overflow \\(150\\)\n");
-    auto noGrow = [](SC_Lexer& lx) { lx.yytextgrow = 0; };
-    EXPECT_EXIT(sctest::scan(model, "#" + std::string(300, 'z') + "\n", "t.cpp", noGrow),
-                testing::ExitedWithCode(1), "lexer text buffer overflow \\(100\\)\n");
+TEST(ScLexerBuffers, OverflowStopsTheScanWithAnErrorValue) {
+    const std::string longLine =
+        "SC_MODULE(m) { sc_in<bool> a; };\n#" + std::string(300, 'z') + "\nSC_MODULE(n) {};\n";
+    auto check = [&](const sctest::LexerHook& setup, const char* error) {
+        DesignModel model;
+        auto messages = scan(model, longLine, "t.cpp", setup);
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), error);
+        // What came before is kept; the scan stopped there.
+        EXPECT_EQ(describe(model, "m"), "port in a @1\n");
+        EXPECT_EQ(model.findModule("n"), nullptr);
+    };
+    check([](SC_Lexer& lx) { lx.yytext_max = 150; }, "lexer text buffer overflow (150)");
+    check([](SC_Lexer& lx) { lx.yytextgrow = 0; }, "lexer text buffer overflow (100)");
     // A "#" line without its newline backs up over everything after the "#".
-    auto capUnput = [](SC_Lexer& lx) { lx.yyunput_max = 100; };
-    EXPECT_EXIT(sctest::scan(model, "#" + std::string(300, 'z'), "t.cpp", capUnput),
-                testing::ExitedWithCode(1), "lexer unput buffer overflow \\(100\\)\n");
+    DesignModel model;
+    auto messages =
+        scan(model, "#" + std::string(300, 'z'), "t.cpp", [](SC_Lexer& lx) { lx.yyunput_max = 100; });
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back(), "lexer unput buffer overflow (100)");
 }
 
-TEST(ScLexerModule, HeadsOfBothKindsGiveModuleRecords) {
+TEST(ScLexerModule, HeadsOfBothKindsAndForwardDeclarations) {
     DesignModel model;
-    std::string r = scan(model,
-                         "SC_MODULE(a) {\n};\n"
-                         "class b : public sc_core::sc_module {\n};\n"
-                         "struct c : sc_channel { };\n"
-                         "class fwd;\n"
-                         "class ifc : virtual public sc_interface { virtual void f() = 0; };\n"
-                         "struct plain { int x; };\n");
-    EXPECT_EQ(r,
-              "\ncurrent module is : a \nbegins at : 1 \nends at : 2 \n"
-              "\nclass or struct b begins at 3\ncurrent module is : b \nends at : 4 \n"
-              "\nclass or struct c begins at 5\ncurrent channel is : c \nends at : 5 \n"
-              "\nclass or struct fwd begins at 6\nclass or struct fwd ends at : 6 \n"
-              "\nclass or struct ifc begins at 7\ncurrent interface is : ifc \n"
-              "Function f is declared as virtual void at 7\nstruct ifc ends at : 7 \n"
-              "\nclass or struct plain begins at 8\nclass or struct plain begins at 8\n"
-              "class item x is declared as int at 8\nstruct plain ends at : 8 \n");
+    scan(model,
+         "class fwd;\n"
+         "SC_MODULE(a) { sc_in<bool> x; };\n"
+         "class b : public sc_module { public: sc_out<int> y; };\n"
+         "class c : public sc_channel, public if_t { sc_inout<int> z; };\n"
+         "class i : virtual public sc_interface { virtual void f() = 0; };\n"
+         "struct plain { int v; };\n");
     ASSERT_EQ(model.modules.size(), 3u);
-    EXPECT_EQ(model.modules[1]->name, "b");
-    EXPECT_EQ(model.modules[1]->line, 3);
+    EXPECT_EQ(describe(model, "b"), "port out y @3\n");
+    EXPECT_EQ(describe(model, "c"), "port inout z @4\n");
     ASSERT_EQ(model.classes.size(), 2u);
-    EXPECT_EQ(model.classes[0]->name, "ifc");
-    EXPECT_EQ(model.classes[1]->objects[0]->type, "int");
+    EXPECT_EQ(model.classes[0]->name, "i");
+    EXPECT_EQ(model.classes[1]->name, "plain");
 }
 
-TEST(ScLexerModule, PortsSignalsExportsAndArrays) {
+TEST(ScLexerModule, CommaDeclarationsArraysAndConstants) {
     DesignModel model;
-    std::string r = scan(model,
-                         "SC_MODULE(m) {\n"
-                         "  sc_in<bool> clk, rst;\n"
-                         "  sc_out<sc_uint<8> > q;\n"
-                         "  sc_inout_rv<4> bus[2];\n"
-                         "  sc_port<sc_fifo_out_if< sc_uint<4> > > p1, p2;\n"
-                         "  sc_export<tlm_if> ex;\n"
-                         "  sc_signal<int> s;\n"
-                         "  sc_in_clk c;\n"
-                         "};\n");
-    EXPECT_EQ(r,
-              "\ncurrent module is : m \nbegins at : 1 \n"
-              "sc_in : clk : 2 \nsc_in : rst : 2 \nsc_out : q : 3 \n"
-              "sc_inout : bus : 4 \nabove item is an array of size 2\n"
-              "sc_port of type <sc_fifo_out_if< sc_uint<4> > > : p1 : 5 \n"
-              "sc_port of type  : p2 : 5 \n"
-              "sc_export of type <tlm_if> : ex : 6 \n"
-              "sc_signal : s : 7 \nsc_in : c : 8 \nends at : 9 \n");
+    scan(model,
+         "#define WIDTH 4\n"
+         "const int DEPTH = 8;\n"
+         "SC_MODULE(m) {\n"                                           // 3
+         "  sc_in<bool> clk, rst;\n"                                  // 4
+         "  sc_in<sc_uint<8> > data[WIDTH], more[DEPTH], odd[N+1];\n" // 5
+         "  sc_port<sc_fifo_out_if<int> > p1, p2;\n"                  // 6
+         "  sc_export<sc_signal_inout_if<int> > ex;\n"                // 7
+         "  sc_signal<int> s1, s2[3];\n"                              // 8
+         "  sc_fifo_in<int> fin;\n"                                   // 9
+         "  sub *a, b;\n"                                             // 10
+         "  int regs[16];\n"                                          // 11
+         "};\n");
+    EXPECT_EQ(describe(model, "m"),
+              "port in clk @4\nport in rst @4\nport in data @5 [WIDTH]\nport in more @5 [DEPTH]\n"
+              "port in odd @5 [N 1]\nport port p1 @6\nport port p2 @6\nport in fin @9\nexport ex @7\n"
+              "signal s1 @8\nsignal s2 @8 [3]\nobject * a @10\nobject * b @10\nobject regs @11 [16]\n");
     auto m = model.findModule("m");
-    ASSERT_EQ(m->ports.size(), 7u);
-    EXPECT_EQ(m->ports[0]->direction, 1);
-    EXPECT_EQ(m->ports[2]->direction, 2);
-    EXPECT_EQ(m->ports[3]->direction, 3);
-    EXPECT_EQ(m->ports[4]->direction, 0);
-    EXPECT_EQ(m->ports[4]->interfaceType, "<sc_fifo_out_if< sc_uint<4> > >");
-    EXPECT_EQ(m->ports[5]->interfaceType, "");
-    EXPECT_EQ(m->exports[0]->interfaceType, "<tlm_if>");
-    EXPECT_EQ(m->signals[0]->file, "t.cpp");
+    EXPECT_EQ(m->ports[0]->interfaceType, "");
+    EXPECT_EQ(m->ports[5]->interfaceType, "<sc_fifo_out_if<int> >");
+    EXPECT_EQ(model.arrayLength(*m->ports[2]), 4);
+    EXPECT_EQ(model.arrayLength(*m->ports[3]), 8);
+    EXPECT_EQ(model.arrayLength(*m->ports[4]), -1);
 }
 
-TEST(ScLexerModule, MembersFunctionsOperatorsAndDestructor) {
+TEST(ScLexerModule, InitialiserListNamesPortsSignalsAndClocks) {
     DesignModel model;
-    std::string r = scan(model,
-                         "SC_MODULE(m) {\n"
-                         "  sub *p, q;\n"
-                         "  fifo<int, 4> f[8];\n"
-                         "  void run();\n"
-                         "  int get(int a) const { if (a) { return 1; } return 0; }\n"
-                         "  bool operator==(const m& o) const;\n"
-                         "  sc_clock tick;\n"
-                         "  ~m() { }\n"
-                         "  SC_HAS_PROCESS(m);\n"
-                         "  m(sc_module_name n);\n"
-                         "};\n");
-    EXPECT_EQ(r,
-              "\ncurrent module is : m \nbegins at : 1 \n"
-              "module item p is declared as sub at 2\nmodule item q is declared as sub pointer at 2\n"
-              "module item f is declared as fifo<int, 4> at 3\nabove module item is an array of size 8\n"
-              "Function run is declared as void at 4\nFunction get is declared as int at 5\n"
-              "operator == is overloaded as bool at 6\n"
-              "module  clock tick is declared at 7\n"
-              "destructor begins at : 8\ndestructor ends at : 8\n"
-              "Constructor begins at : 10\nConstructor ends at : 10\nends at : 11 \n");
-    auto m = model.findModule("m");
-    ASSERT_EQ(m->objects.size(), 3u);
-    EXPECT_TRUE(m->objects[1]->pointer);
-    ASSERT_EQ(m->functions.size(), 3u);
-    EXPECT_EQ(m->functions[0]->implLine, 0);
-    EXPECT_EQ(m->functions[1]->implLine, 5);
-    EXPECT_EQ(m->functions[2]->name, "operator==");
-    EXPECT_EQ(m->clocks[0]->name, "tick");
+    scan(model,
+         "SC_MODULE(m) {\n"
+         "  sc_in<bool> a, b{\"B_PORT\"};\n"
+         "  sc_signal<int> s;\n"
+         "  sc_clock clk, clk2;\n"
+         "  sub u;\n"
+         "  SC_CTOR(m) : sc_module(name), a(\"A_PORT\"), s(\"S-1\", 5), clk(\"CLK\", 10, SC_NS),\n"
+         "               clk2{\"CLK2\", sc_time(5, SC_NS)}, u(sc_gen_unique_name(\"u\")), n_(3) {}\n"
+         "  int n_;\n"
+         "};\n"
+         "SC_MODULE(sub) {};\n");
+    model.build();
+    EXPECT_EQ(describe(model, "m"),
+              "port in a 'A_PORT' @2\nport in b 'B_PORT' @2\nsignal s 'S-1' @3\nclock clk 'CLK' @4\n"
+              "clock clk2 'CLK2' @4\nobject u @5\nobject n_ @8\n");
 }
 
-TEST(ScLexerModule, ConstructorBodyRegistersProcessesAndInstances) {
+TEST(ScLexerModule, ConstructorRegistersProcessesAndInstancesWithTheirContext) {
     DesignModel model;
-    std::string r = scan(model,
-                         "SC_MODULE(top) {\n"
-                         "  sub *s1; sub s2; sc_signal<bool> sig;\n"
-                         "  SC_CTOR(top) : s2(\"s2\"), sig(\"sig\") {\n"
-                         "    SC_METHOD(comb); sensitive << sig << clk.pos();\n"
-                         "    SC_CTHREAD(seq, clk.neg());\n"
-                         "    SC_THREAD(drive); sensitive_pos << clk; sensitive_neg(rst);\n"
-                         "    s1 = new sub(\"s1\");\n"
-                         "    if (x) { y(); }\n"
-                         "  }\n"
-                         "};\n");
-    EXPECT_EQ(r,
-              "\ncurrent module is : top \nbegins at : 1 \n"
-              "module item s1 is declared as sub pointer at 2\nmodule item s2 is declared as sub at 2\n"
-              "sc_signal : sig : 2 \n"
-              "Constructor begins at : 3\n"
-              "object s2 is instantiated as \"s2\"\nobject sig is instantiated as \"sig\"\n"
-              "SC_METHOD : comb : 4 \nsensitive to : sig : 4 \nsensitive to : clk.pos : 4 \n"
-              "SC_CTHREAD : seq : 5 \n"
-              "SC_THREAD : drive : 6 \nsensitive to positive edge of : clk : 6 \n"
-              "sensitive to negatove edge of : rst : 6 \n"
-              "object s1 of type sub is instantiated as \"s1\n"
-              "Constructor ends at : 9\nends at : 10 \n");
-    auto m = model.findModule("top");
-    ASSERT_EQ(m->processes.size(), 3u);
-    EXPECT_EQ(m->processes[1]->name, "seq");
-    ASSERT_EQ(m->instances.size(), 3u);
-    EXPECT_EQ(m->instances[0]->label, "\"s2");
-    EXPECT_EQ(m->instances[2]->name, "s1");
-    EXPECT_EQ(m->instances[2]->line, 7);
+    scan(model,
+         "SC_MODULE(top) {\n"
+         "  leaf* cells[4];\n"
+         "  leaf* extra;\n"
+         "  void a(); void b(); void c(); void d();\n"
+         "  SC_CTOR(top) {\n"                                     // 5
+         "    for (int i = 0; i < 4; ++i) {\n"                    // 6
+         "      std::string n = \"cell_\" + std::to_string(i);\n" // 7
+         "      cells[i] = new leaf(n.c_str());\n"                // 8
+         "    }\n"
+         "    if (debug) SC_METHOD(a);\n"                                   // 10
+         "    SC_THREAD(b);\n"                                              // 11
+         "    if (x) { SC_METHOD(c); } else { extra = new leaf(\"X\"); }\n" // 12
+         "    SC_CTHREAD(d, clk.pos());\n"                                  // 13
+         "  }\n"
+         "};\n");
+    EXPECT_EQ(describe(model, "top"),
+              "process a @10 cond\nprocess b @11\nprocess c @12 cond\nprocess d @13\n"
+              "instance cells 'n.c_str()' @8 loop\ninstance extra 'X' @12 cond\n"
+              "object * cells @2 [4]\nobject * extra @3\nfunction a @4\nfunction b @4\nfunction c @4\n"
+              "function d @4\n");
 }
 
 TEST(ScLexerTopLevel, MemberImplementationsAndDeferredConstructors) {
     DesignModel model;
-    std::string r = scan(model,
-                         "void top::run() { while (true) { wait(); } }\n"
-                         "int top::get() const { return 1; }\n"
-                         "top::~top() { }\n"
-                         "top::top(sc_module_name n) : sc_module(n), s(\"s\") {\n"
-                         "  SC_THREAD(run);\n"
-                         "}\n"
-                         "namespace ns {\n"
-                         "template <class T> unsigned long fifo<T>::size() { return 0; }\n"
-                         "}\n");
-    EXPECT_EQ(r,
-              "Process run is declared as void top at 1\n"
-              "Function get is declared as top at 2\n"
-              "Destructor top is implemented at 3\ndestructor ends here : 3\n"
-              "class constructor top is implemented at 4\n"
-              "object s is instantiated as \"s\"\n"
-              "SC_THREAD : run : 5 \nConstructor ends at : 6\n"
-              "Function size is declared as unsigned long fifo<T> at 8\n");
-    ASSERT_EQ(model.memberImpls.size(), 4u);
+    scan(model,
+         "void top::run() { wait(); }\n"
+         "int top::helper(int x) { return x; }\n"
+         "top::~top() { }\n"
+         "top::top(sc_module_name n) : sc_module(n), s(\"sig\") {\n"
+         "  for (int i = 0; i < 2; ++i) SC_THREAD(run);\n"
+         "  l = new leaf(\"l\");\n"
+         "}\n");
+    ASSERT_EQ(model.memberImpls.size(), 3u);
+    EXPECT_EQ(model.memberImpls[0]->name, "run");
     EXPECT_EQ(model.memberImpls[0]->ownerClass, "top");
-    EXPECT_EQ(model.memberImpls[0]->implLine, 1);
-    EXPECT_EQ(model.memberImpls[0]->line, 0);
     EXPECT_EQ(model.memberImpls[2]->name, "~top");
-    EXPECT_EQ(model.memberImpls[3]->ownerClass, "fifo<T>");
     ASSERT_EQ(model.deferredProcesses.size(), 1u);
-    EXPECT_EQ(model.deferredProcesses[0]->ownerClass, "top");
-    ASSERT_EQ(model.deferredInstances.size(), 1u);
-    EXPECT_EQ(model.deferredInstances[0]->label, "\"s");
+    EXPECT_TRUE(model.deferredProcesses[0]->inLoop);
+    ASSERT_EQ(model.deferredInstances.size(), 2u);
+    EXPECT_EQ(model.deferredInstances[0]->label, "sig");
+    EXPECT_EQ(model.deferredInstances[1]->label, "l");
+    EXPECT_FALSE(model.deferredInstances[1]->inLoop);
 }
 
-TEST(ScLexerTopLevel, ConstructorWithoutModuleNameWaitsForOne) {
-    std::string r = scan(
-        "top::top(int n) { SC_THREAD(lost); }\n"
-        "SC_MODULE(x) { sc_in<bool> a; };\n"
-        "void f(sc_module_name n) { SC_METHOD(late); }\n");
-    EXPECT_EQ(r,
-              "class constructor top is implemented at 3\nSC_METHOD : late : 3 \nConstructor ends at : 3\n");
-}
-
-TEST(ScLexerMain, DeclarationsInstancesAndSignals) {
+TEST(ScLexerMain, CommaDeclarationsWithAndWithoutArguments) {
     DesignModel model;
-    std::string r = scan(model,
-                         "int sc_main(int argc, char* argv[]) {\n"
-                         "  sc_clock clk(\"clk\", 10, SC_NS);\n"
-                         "  sc_signal<sc_uint<8> > a, b(\"b\");\n"
-                         "  top t(\"t\"), u(\"u\");\n"
-                         "  fifo<int> *f = new fifo<int>(\"f\");\n"
-                         "  sub *g = new sub;\n"
-                         "  counter;\n"
-                         "  int n = 3, k;\n"
-                         "  t.clk(clk);\n"
-                         "  sc_start(100, SC_NS);\n"
-                         "  return 0;\n"
-                         "}\n");
-    EXPECT_EQ(r,
-              "\nmain body\nbegins at : 1\n"
-              "main clock clk is declared at 2\n"
-              "main signal a is declared as \"b\" at 3\n"
-              "object t is instantiated as \"t at 4\nobject t is declared as top at 4\n"
-              "object u is instantiated as \"u at 4\nobject u is declared as top at 4\n"
-              "object f is declared as fifo<int> pointer at 5\nobject f is instantiated as \"f at 5\n"
-              "object g is declared as sub pointer at 6\nobject g is instantiated at 6\n"
-              "object counter is declared as  at 7\n"
-              "object n is declared as int at 8\n"
-              "ends at : 12\n");
-    auto m = model.findModule("sc_main");
-    ASSERT_TRUE(m);
-    EXPECT_TRUE(m->main);
-    EXPECT_EQ(m->line, 1);
-    ASSERT_EQ(m->instances.size(), 4u);
-    EXPECT_EQ(m->instances[3]->label, "");
-    ASSERT_EQ(m->signals.size(), 1u);
-    EXPECT_EQ(m->objects[4]->type, "");
-    EXPECT_EQ(m->clocks[0]->name, "clk");
-    r = scan("int sc_main(int c, char** v) {\n sc_signal<bool> s(\"sig\");\n}\n");
-    EXPECT_EQ(r, "\nmain body\nbegins at : 1\nmain signal s is declared as \"sig\" at 2\nends at : 3\n");
+    scan(model,
+         "int sc_main(int argc, char* argv[]) {\n"
+         "  sc_signal<sc_int<4> > id0, id1, id2;\n"                           // 2
+         "  sc_signal<int> y(\"Y\"), w(\"W\", 3), z;\n"                       // 3
+         "  sc_signal<bool> lanes[4], flag;\n"                                // 4
+         "  sc_clock c1(\"C1\", 10, SC_NS), c2(\"C2\", sc_time(5, SC_NS));\n" // 5
+         "  sc_fifo<int> f(\"F\", 4);\n"                                      // 6
+         "  top t1(\"T1\"), t2(\"T2\");\n"                                    // 7
+         "  top* p = new top(\"P\");\n"                                       // 8
+         "  top* q;\n"                                                        // 9
+         "  q = new top;\n"                                                   // 10
+         "  cout << \"done\" << endl;\n"
+         "  sc_start();\n"
+         "  return 0;\n"
+         "}\n");
+    EXPECT_EQ(
+        describe(model, "sc_main"),
+        "signal id0 @2\nsignal id1 @2\nsignal id2 @2\nsignal y 'Y' @3\nsignal w 'W' @3\nsignal z @3\n"
+        "signal lanes @4 [4]\nsignal flag @4\nclock c1 'C1' @5\nclock c2 'C2' @5\n"
+        "instance f 'F' @6\ninstance t1 'T1' @7\ninstance t2 'T2' @7\ninstance p 'P' @8\ninstance q @10\n"
+        "object f @6\nobject t1 @7\nobject t2 @7\nobject * p @8\nobject * q @9\n");
+    // The builder makes the FIFO a channel with its name.
+    model.build();
+    EXPECT_EQ(model.root->signals.back()->name, "f");
+    EXPECT_EQ(model.root->signals.back()->label, "F");
+    EXPECT_EQ(model.root->signals.back()->channel, "sc_fifo");
 }
 
-TEST(ScLexerBodies, BracesInLiteralsAreCounted) {
-    // The "{" in the string opens a level that never closes.
-    std::string r = scan("SC_MODULE(m) {\n void f() { printf(\"{\"); }\n sc_in<bool> a;\n};\n");
-    EXPECT_EQ(r, "\ncurrent module is : m \nbegins at : 1 \nFunction f is declared as void at 2\n");
+TEST(ScLexerMain, LoopsInMainMarkTheirInstances) {
+    DesignModel model;
+    scan(model,
+         "int sc_main(int, char**) {\n"
+         "  node* n[8];\n"
+         "  for (int i = 0; i < 8; ++i)\n"
+         "    n[i] = new node(sc_gen_unique_name(\"node\"));\n" // 4
+         "  node last(\"LAST\");\n"                             // 5
+         "  while (more()) { step(); }\n"
+         "  return 0;\n"
+         "}\n");
+    EXPECT_EQ(describe(model, "sc_main"),
+              "instance n 'sc_gen_unique_name(\"node\")' @4 loop\ninstance last 'LAST' @5\n"
+              "object * n @2 [8]\nobject last @5\n");
 }
 
 TEST(ScLexerBodies, ClassMembersConstructorsAndOperators) {
     DesignModel model;
-    std::string r = scan(model,
-                         "class pkt {\n"
-                         "public:\n"
-                         "  pkt();\n"
-                         "  pkt(int a) : v(a) { }\n"
-                         "  virtual ~pkt();\n"
-                         "  int v, w[4];\n"
-                         "  char *name;\n"
-                         "  bool operator==(const pkt& o) const { return v == o.v; }\n"
-                         "  ~pkt2() { }\n"
-                         "};\n");
-    EXPECT_EQ(r,
-              "\nclass or struct pkt begins at 1\nclass or struct pkt begins at 1\n"
-              "Constructor pkt is declared as  at 3\nConstructor pkt is declared as  at 4\n"
-              "Destructor pkt is declared as virtual at 5\n"
-              "class item v is declared as int at 6\nclass item w is declared as int at 6\n"
-              "above class item is an array of size 4\n"
-              "class item name is declared as char pointer at 7\n"
-              "operator == is overloaded as bool at 8\n"
-              "destructor of class pkt2 begins at : 9\ndestructor ends at : 9\n"
-              "struct pkt ends at : 10 \n");
+    scan(model,
+         "class packet {\n"
+         "public:\n"
+         "  packet();\n"
+         "  ~packet();\n"
+         "  int a, b;\n"
+         "  char* name;\n"
+         "  bool operator==(const packet& o) const { return a == o.a; }\n"
+         "  int size() const { return \"}\"[0]; }\n"
+         "};\n");
     ASSERT_EQ(model.classes.size(), 1u);
-    auto& c = *model.classes[0];
-    ASSERT_EQ(c.functions.size(), 5u);
-    EXPECT_EQ(c.functions[2]->name, "~pkt");
-    EXPECT_EQ(c.functions[2]->implLine, 5);
-    EXPECT_EQ(c.functions[4]->name, "~pkt2");
+    const ClassRecord& c = *model.classes[0];
     ASSERT_EQ(c.objects.size(), 3u);
+    EXPECT_EQ(c.objects[0]->name, "a");
+    EXPECT_EQ(c.objects[1]->name, "b");
+    EXPECT_EQ(c.objects[1]->type, "int");
     EXPECT_TRUE(c.objects[2]->pointer);
+    ASSERT_EQ(c.functions.size(), 4u);
+    EXPECT_EQ(c.functions[0]->name, "packet");
+    EXPECT_EQ(c.functions[1]->name, "~packet");
+    EXPECT_EQ(c.functions[2]->name, "operator==");
+    EXPECT_EQ(c.functions[3]->name, "size");
 }
 
 // Scans with and without the memory of dead-end scan positions: both must
-// give the same report for any input.
+// give the same model for any input.
 static std::string scanWith(const std::string& src, bool memo) {
     DesignModel model;
-    return sctest::scan(model, src, "t.cpp", [memo](SC_Lexer& lx) { lx.setDeadEndMemo(memo); });
+    sctest::scan(model, src, "t.cpp", [memo](SC_Lexer& lx) { lx.setDeadEndMemo(memo); });
+    std::string out;
+    for (const auto& m : model.modules) out += m->name + ":\n" + describe(*m);
+    return out;
 }
 
 TEST(ScLexerRobustness, LongLinesStayLinearAndExact) {
@@ -348,13 +343,10 @@ TEST(ScLexerRobustness, LongLinesStayLinearAndExact) {
     std::string longLine(50000, 'x');
     std::string src = "SC_MODULE(m) {\n bool operator " + longLine + "\n + (int);\n sc_in<bool> a;\n};\n" +
                       std::string(30000, '#');
-    std::string r = scanWith(src, true);
-    EXPECT_EQ(r,
-              "\ncurrent module is : m \nbegins at : 1 \noperator  +  is overloaded as bool at 3\n"
-              "sc_in : a : 4 \nends at : 5 \n");
+    EXPECT_EQ(scanWith(src, true), "m:\nport in a @4\nfunction operator+  @3\n");
 }
 
-TEST(ScLexerRobustness, RandomInputGivesTheSameReportWithAndWithoutMemo) {
+TEST(ScLexerRobustness, RandomInputGivesTheSameModelWithAndWithoutMemo) {
     static const char* const pieces[] = {"SC_MODULE",
                                          "(",
                                          ")",
@@ -372,6 +364,12 @@ TEST(ScLexerRobustness, RandomInputGivesTheSameReportWithAndWithoutMemo) {
                                          "/*",
                                          "*/",
                                          "\"",
+                                         "'",
+                                         "\\\n",
+                                         "R\"(",
+                                         ")\"",
+                                         "for",
+                                         "if",
                                          "operator",
                                          "sc_in",
                                          "sc_port",
@@ -393,17 +391,15 @@ TEST(ScLexerRobustness, RandomInputGivesTheSameReportWithAndWithoutMemo) {
                                          "void",
                                          "sc_module_name",
                                          "x(",
-                                         "\"q\""};
+                                         "\"q\"",
+                                         "sc_clock",
+                                         "sc_signal"};
     std::mt19937 rng(1234);
     for (int round = 0; round < 60; ++round) {
         std::string src;
         int n = 50 + static_cast<int>(rng() % 400);
         for (int i = 0; i < n; ++i) src += pieces[rng() % (sizeof pieces / sizeof *pieces)];
-        testing::internal::CaptureStdout();
-        std::string with = scanWith(src, true);
-        std::string without = scanWith(src, false);
-        testing::internal::GetCapturedStdout();
-        ASSERT_EQ(with, without) << src;
+        ASSERT_EQ(scanWith(src, true), scanWith(src, false)) << src;
     }
 }
 
@@ -412,15 +408,13 @@ TEST(ScLexerRobustness, ArbitraryBytesAndOverlongNames) {
     for (int round = 0; round < 20; ++round) {
         std::string src(5000, '\0');
         for (char& c : src) c = static_cast<char>(rng());
-        testing::internal::CaptureStdout();
         scanWith(src, true);
-        testing::internal::GetCapturedStdout();
     }
     // Names longer than the 250-character buffers are cut, never overflow.
     std::string name(1000, 'n');
     DesignModel model;
-    std::string r = sctest::scan(model, "SC_MODULE(m) { " + name + " " + name + "; };\n" +
-                                            "int sc_main() { sub " + name + "(\"" + name + "\"); }");
+    scan(model, "SC_MODULE(m) { " + name + " " + name + "; };\n" + "int sc_main() { sub " + name + "(\"" +
+                    name + "\"); }");
     auto m = model.findModule("m");
     ASSERT_EQ(m->objects.size(), 1u);
     EXPECT_EQ(m->objects[0]->name, std::string(249, 'n'));

@@ -145,6 +145,8 @@ int CmdElaborate(int argc, char** argv) {
             if (!text.empty() && text.back() != '\n') std::fputc('\n', stdout);
         };
     scparse::ElaborationResult result = scparse::runElaboration(model, files, dir, options);
+    for (const auto& message : result.messages)
+        std::fprintf(stderr, "korlc elaborate: %s\n", message.c_str());
     if (!result.completed) {
         korlc::PrintPaneText(result.consoleText + "\r\n");
         std::fprintf(stderr, "korlc elaborate: cannot open %s\n", result.failedFile.c_str());

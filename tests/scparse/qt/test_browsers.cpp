@@ -107,14 +107,17 @@ struct Fixture {
 const char* kDesignTree =
     "sc_main [0]\n"
     "  sum [5]\n"
-    "  \"design [7]\n"
+    "  clk [12]\n"
+    "  design [7]\n"
     "    clk [2]\n"
     "    written [5]\n"
     "    remaining [5]\n"
-    "    \"prod [7]\n      clk [2]\n      out [10]\n      level [3]\n      run [6]\n"
-    "    \"cons [7]\n      clk [2]\n      in [10]\n      sum_out [11]\n      sum [5]\n      take [6]\n      "
+    "    prod [7]\n      clk [2]\n      out [10]\n      level[2] [3]\n        level[0] [3]\n        level[1] "
+    "[3]\n"
+    "      run [6]\n"
+    "    cons [7]\n      clk [2]\n      in [10]\n      sum_out [11]\n      sum [5]\n      take [6]\n      "
     "watch [6]\n"
-    "    \"fifo [7]\n";
+    "    fifo [7]\n";
 
 } // namespace
 
@@ -134,7 +137,7 @@ TEST(browser_panes, ElaborateFromMenuBuildsFillsTreesAndJumps) {
     Korl_SourceBrowserWindow* sb = fx.browsers->SourceBrowser();
     EXPECT_EQ(fx.frame.PaneDock(Korl_MainFrame::DesignBrowserPane)->widget(), db);
     EXPECT_EQ(Dump(db), kDesignTree);
-    EXPECT_TRUE(Find(db, "sc_main/\"design/\"cons")->isExpanded());
+    EXPECT_TRUE(Find(db, "sc_main/design/cons")->isExpanded());
     EXPECT_FALSE(QFile::exists(fx.dir.filePath("output.out")));
     EXPECT_TRUE(fx.frame.statusBar()->currentMessage().contains("4 module(s)"))
         << fx.frame.statusBar()->currentMessage().toStdString();
@@ -176,13 +179,13 @@ TEST(browser_panes, ElaborateFromMenuBuildsFillsTreesAndJumps) {
     EXPECT_EQ(Caret(fx.frame), "producer.h:14");
     RightClick(sb, Find(sb, "top/cons"), 32872);
     EXPECT_EQ(Caret(fx.frame), "top.h:20");
-    RightClick(db, Find(db, "sc_main/\"design/\"cons"), 32871);
+    RightClick(db, Find(db, "sc_main/design/cons"), 32871);
     EXPECT_EQ(Caret(fx.frame), "consumer.h:8");
-    RightClick(db, Find(db, "sc_main/\"design/\"cons/watch"), 32871);
+    RightClick(db, Find(db, "sc_main/design/cons/watch"), 32871);
     EXPECT_EQ(Caret(fx.frame), "consumer.cpp:13");
 
     // Enter and double-click go to the declaration, also where there is no menu.
-    db->setCurrentItem(Find(db, "sc_main/\"design/\"prod/level"));
+    db->setCurrentItem(Find(db, "sc_main/design/prod/level[2]"));
     QTest::keyClick(db, Qt::Key_Return);
     EXPECT_EQ(Caret(fx.frame), "producer.h:12");
     QTreeWidgetItem* sumOut = Find(sb, "consumer/sum_out");
@@ -210,7 +213,7 @@ TEST(browser_panes, UnreadableFileKeepsPreviousTreesAndJumps) {
     EXPECT_EQ(Dump(db) + Dump(fx.browsers->SourceBrowser()), before);
 
     // The records behind the old trees still jump.
-    db->setCurrentItem(Find(db, "sc_main/\"design/\"cons/take"));
+    db->setCurrentItem(Find(db, "sc_main/design/cons/take"));
     db->Goto(scparse::kGotoImplementation);
     EXPECT_EQ(Caret(fx.frame), "consumer.cpp:4");
 }
