@@ -77,6 +77,8 @@ Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(p
 }
 
 Korl_MainFrame::~Korl_MainFrame() {
+    // Parts owned as child objects outlive the members below.
+    Q_EMIT events_->frameDestroying();
     // Children closing during destruction must not reach a half-destroyed frame.
     disconnect(mdi_, nullptr, this, nullptr);
     disconnect(commands_, nullptr, this, nullptr);

@@ -52,6 +52,8 @@ Q_SIGNALS:
     void breakpointsChanged();
     // A project was closed or another one opened: per-project state goes.
     void projectClosed();
+    // The frame is going: let go of what it owns (the breakpoint table).
+    void frameDestroying();
 };
 
 class Korl_FrameServices {

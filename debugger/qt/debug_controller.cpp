@@ -81,6 +81,10 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
 
     // The frame keeps the one breakpoint table; a session in progress follows it.
     connect(&frame_.Events(), &Korl_FrameEvents::breakpointsChanged, this, [this] { Sync(); });
+    connect(&frame_.Events(), &Korl_FrameEvents::frameDestroying, this, [this] {
+        if (table_) table_->SetSession(nullptr);
+        table_ = nullptr;
+    });
     connect(&frame_.Events(), &Korl_FrameEvents::buildEnded, this, [this](const korl::BuildResult& build) {
         if (build.kind == korl::BuildKind::Debug && Korl_BuildSucceeded(build)) StartSession(build);
     });
