@@ -5,17 +5,23 @@
 #include <QStyleFactory>
 #include <QTimer>
 
-#include "app/mainframe.h"
-#include "editor/language.h"
-#include "waview/qt/waveopen.h"
 #include "debugger/qt/debug_controller.h"
+#include "editor/language.h"
+#include "frame/main_frame.h"
 #include "scparse/qt/browsers.h"
+#include "waview/qt/wave_commands.h"
 
 namespace korl {
 
 void SetApplicationIdentity() {
     QCoreApplication::setOrganizationName("KORL");
     QCoreApplication::setApplicationName("Korl");
+}
+
+void InstallParts(Korl_MainFrame& frame) {
+    InstallWaveWindows(frame);
+    InstallDebugger(frame, &frame);
+    InstallBrowsers(frame, &frame);
 }
 
 int RunKorl(int argc, char** argv) {
@@ -30,9 +36,7 @@ int RunKorl(int argc, char** argv) {
     }
 
     Korl_MainFrame frame;
-    frame.SetVcdOpener([&frame](const QString& path) { OpenVcdFile(frame.MdiArea(), path, &frame); });
-    InstallDebugger(frame);
-    InstallBrowsers(frame);
+    InstallParts(frame);
     frame.show();
     const QStringList args = app.arguments().mid(1);
     // Files open once the window is up, so their prompts have a parent to sit on.

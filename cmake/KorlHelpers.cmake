@@ -7,10 +7,8 @@ function(korl_add_test name)
   target_compile_definitions(${name} PRIVATE
     KORL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     KORL_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  if(TARGET korlc)
-    add_dependencies(${name} korlc)
-    target_compile_definitions(${name} PRIVATE KORLC_PATH="$<TARGET_FILE:korlc>")
-  endif()
+  add_dependencies(${name} korlc)
+  target_compile_definitions(${name} PRIVATE KORLC_PATH="$<TARGET_FILE:korlc>")
   gtest_discover_tests(${name}
     PROPERTIES LABELS "${KT_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     DISCOVERY_TIMEOUT 60)

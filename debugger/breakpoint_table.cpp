@@ -67,6 +67,8 @@ void BreakpointTable::RemoveBreakpoint(std::string_view file, int line) {
     entries_.erase(it);
 }
 
+void BreakpointTable::Clear() { entries_.clear(); }
+
 bool BreakpointTable::Has(std::string_view file, int line) const {
     return std::any_of(entries_.begin(), entries_.end(),
                        [&](const auto& e) { return e->record.file == file && e->record.line == line; });

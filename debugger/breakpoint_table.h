@@ -38,6 +38,8 @@ public:
     // Removes the first record of that file and line (deleted in gdb first).
     void RemoveBreakpoint(std::string_view file, int line);
     bool Has(std::string_view file, int line) const;
+    // Forgets every record (a project closed); no session may be attached.
+    void Clear();
     std::vector<BreakpointRecord> Records() const;
     // Records of one file (exact path comparison), for the editor's marks.
     std::vector<int> LinesOf(std::string_view file) const;

@@ -7,8 +7,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include <Qsci/qscicommand.h>
-#include <Qsci/qscicommandset.h>
+#include "editor/qsci.h"
 
 #include "editor/editor_prompts.h"
 #include "editor/file_io.h"
@@ -55,17 +54,17 @@ Korl_EditControl::Korl_EditControl(QWidget* parent) : QsciScintilla(parent) {
 
     connect(this, &QsciScintillaBase::SCN_MODIFIED, this, &Korl_EditControl::OnModified);
     connect(this, &QsciScintillaBase::SCN_UPDATEUI, this, [this](int updated) {
-        if (updated & (SC_UPDATE_CONTENT | SC_UPDATE_SELECTION)) emit statusChanged();
+        if (updated & (SC_UPDATE_CONTENT | SC_UPDATE_SELECTION)) Q_EMIT statusChanged();
     });
-    connect(this, &QsciScintilla::modificationChanged, this, [this](bool) { emit statusChanged(); });
+    connect(this, &QsciScintilla::modificationChanged, this, [this](bool) { Q_EMIT statusChanged(); });
     connect(this, &QsciScintillaBase::SCN_DOUBLECLICK, this, [this](int, int line, int) {
-        if (outputPane_) emit lineActivated(line);
+        if (outputPane_) Q_EMIT lineActivated(line);
     });
     connect(this, &QsciScintilla::marginClicked, this, [this](int margin, int line, Qt::KeyboardModifiers) {
-        if (margin == kMarginMarks) emit markMarginClicked(line);
+        if (margin == kMarginMarks) Q_EMIT markMarginClicked(line);
     });
     connect(this, &QsciScintillaBase::SCN_URIDROPPED, this, [this](const QUrl& url) {
-        if (url.isLocalFile()) emit filesDropped({url.toLocalFile()});
+        if (url.isLocalFile()) Q_EMIT filesDropped({url.toLocalFile()});
     });
     connect(this, &QsciScintillaBase::SCN_ZOOM, this, [this] {
         numberDigits_ = 0; // same digits, new pixel width
@@ -271,7 +270,7 @@ void Korl_EditControl::SetBytes(const QByteArray& bytes) {
         if (l < count) {
             markerAdd(l, kMarkBreakpoint);
         } else {
-            emit styledLineDeleted(l, kBreakpointStyle);
+            Q_EMIT styledLineDeleted(l, kBreakpointStyle);
         }
     }
     for (int l : bookmarks) {
@@ -415,7 +414,7 @@ bool Korl_EditControl::RunCommand(int command, int argument) {
         }
         case CmdShowWhitespace:
             SendScintilla(SCI_SETVIEWWS, ShowsWhitespace() ? SCWS_INVISIBLE : SCWS_VISIBLEALWAYS);
-            emit statusChanged();
+            Q_EMIT statusChanged();
             return true;
         case CmdDelete:
             SendScintilla(SCI_CLEAR);
@@ -427,7 +426,7 @@ bool Korl_EditControl::RunCommand(int command, int argument) {
             } else {
                 markerAdd(line, kMarkBookmark);
             }
-            emit statusChanged();
+            Q_EMIT statusChanged();
             return true;
         }
         case CmdBookmarkNext:
@@ -447,7 +446,7 @@ bool Korl_EditControl::RunCommand(int command, int argument) {
         }
         case CmdBookmarkClearAll:
             markerDeleteAll(kMarkBookmark);
-            emit statusChanged();
+            Q_EMIT statusChanged();
             return true;
         default:
             return false;
@@ -593,7 +592,7 @@ void Korl_EditControl::OnModified(int position, int type, const char*, int lengt
         const bool breakpoint = (SendScintilla(SCI_MARKERGET, line) & kBreakpointStyle) != 0;
         markerDelete(line, kMarkBreakpoint);
         markerDelete(line, kMarkBookmark);
-        if (breakpoint) emit styledLineDeleted(line, kBreakpointStyle);
+        if (breakpoint) Q_EMIT styledLineDeleted(line, kBreakpointStyle);
     }
 }
 
@@ -654,14 +653,14 @@ bool Korl_EditControl::Find(const QString& text, bool forward, const SearchOptio
         }
     }
     if (found < 0) {
-        emit searchFailed(text);
+        Q_EMIT searchFailed(text);
         return false;
     }
     const int line = static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, found));
     SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, line);
     SendScintilla(SCI_SETSEL, forward ? found : matchEnd, forward ? matchEnd : found);
     SendScintilla(SCI_SCROLLCARET);
-    if (wrapped) emit searchWrapped(forward, text);
+    if (wrapped) Q_EMIT searchWrapped(forward, text);
     return true;
 }
 
@@ -701,7 +700,7 @@ int Korl_EditControl::ReplaceAll(const QString& text, const QString& replacement
         ++count;
     }
     SendScintilla(SCI_ENDUNDOACTION);
-    if (count == 0) emit searchFailed(text);
+    if (count == 0) Q_EMIT searchFailed(text);
     return count;
 }
 
@@ -725,7 +724,7 @@ void Korl_EditControl::keyPressEvent(QKeyEvent* e) {
     if (outputPane_) {
         // Read-only pane: navigation keys move, Enter jumps, the rest is swallowed.
         if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-            emit lineActivated(CaretLine());
+            Q_EMIT lineActivated(CaretLine());
             e->accept();
             return;
         }
@@ -737,5 +736,5 @@ void Korl_EditControl::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QsciScintilla::keyPressEvent(e);
-    if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) emit statusChanged();
+    if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) Q_EMIT statusChanged();
 }

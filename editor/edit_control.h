@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <QString>
 
-#include <Qsci/qsciscintilla.h>
+#include "editor/qsci.h"
 
 class Korl_FindDialog;
 
@@ -116,7 +116,7 @@ public:
     QString LastSearchText() const { return lastSearch_; }
     SearchOptions LastSearchOptions() const { return lastOptions_; }
 
-signals:
+Q_SIGNALS:
     // A search passed the end (passedEnd) or the beginning of the text.
     void searchWrapped(bool passedEnd, const QString& text);
     void searchFailed(const QString& text);

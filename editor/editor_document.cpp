@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 #include <unistd.h>
 
-#include <Qsci/qsciprinter.h>
+#include "editor/qsci.h"
 
 #include "editor/editor_prompts.h"
 #include "editor/file_io.h"
@@ -68,7 +68,7 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
             });
     connect(control_, &Korl_EditControl::markMarginClicked, this, &Korl_EditorView::ToggleBreakpointAt);
     connect(control_, &Korl_EditControl::filesDropped, this, [this](const QStringList& paths) {
-        if (manager_) emit manager_->filesDropped(paths);
+        if (manager_) Q_EMIT manager_->filesDropped(paths);
     });
     control_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(control_, &QWidget::customContextMenuRequested, this, &Korl_EditorView::ShowContextMenu);
@@ -93,7 +93,7 @@ void Korl_EditorView::RefreshTitle() {
     if (title == title_) return;
     title_ = title;
     if (frame_ && frame_->windowTitle() != title) frame_->setWindowTitle(title);
-    emit titleChanged(title);
+    Q_EMIT titleChanged(title);
 }
 
 bool Korl_EditorView::LoadDocument(const QString& fullPath, const QString& shortName) {
@@ -146,7 +146,7 @@ bool Korl_EditorView::SaveDocumentTo(const QString& path) {
     control_->setReadOnly(false);
     RefreshTitle();
     EmitStatus();
-    if (manager_) emit manager_->titlesChanged();
+    if (manager_) Q_EMIT manager_->titlesChanged();
     return true;
 }
 
@@ -342,13 +342,13 @@ void Korl_EditorView::PostCommandStates() {
         this,
         [this] {
             statesPosted_ = false;
-            emit commandStatesChanged();
+            Q_EMIT commandStatesChanged();
         },
         Qt::QueuedConnection);
 }
 
 void Korl_EditorView::EmitStatus() {
-    emit statusTextsChanged(PositionText(), OvertypeText(), ReadOnlyText());
+    Q_EMIT statusTextsChanged(PositionText(), OvertypeText(), ReadOnlyText());
 }
 
 void Korl_EditorView::CheckForOutsideChange() {
@@ -583,10 +583,10 @@ Korl_EditorChildFrame* Korl_EditorManager::CreateChild() {
     Korl_EditorView* view = child->View();
     connect(view, &Korl_EditorView::statusTextsChanged, this,
             [this, view](const QString& p, const QString& o, const QString& r) {
-                if (view == active_) emit statusTextsChanged(p, o, r);
+                if (view == active_) Q_EMIT statusTextsChanged(p, o, r);
             });
     connect(view, &Korl_EditorView::commandStatesChanged, this, [this, view] {
-        if (view == active_) emit commandStatesChanged();
+        if (view == active_) Q_EMIT commandStatesChanged();
     });
     connect(view, &Korl_EditorView::titleChanged, this, &Korl_EditorManager::titlesChanged);
     return child;
@@ -600,10 +600,10 @@ void Korl_EditorManager::Forget(QObject* child) {
     // without one left, the status panes empty.
     if (children_.isEmpty()) {
         active_ = nullptr;
-        emit activeViewChanged(nullptr);
-        emit statusTextsChanged(QString(), QString(), QString());
-        emit commandStatesChanged();
-        emit titlesChanged();
+        Q_EMIT activeViewChanged(nullptr);
+        Q_EMIT statusTextsChanged(QString(), QString(), QString());
+        Q_EMIT commandStatesChanged();
+        Q_EMIT titlesChanged();
     }
 }
 
@@ -622,14 +622,14 @@ void Korl_EditorManager::OnSubWindowActivated(QMdiSubWindow* window) {
     Korl_EditorView* view = child ? child->View() : nullptr;
     if (view == active_ && window) return;
     active_ = view;
-    emit activeViewChanged(view);
+    Q_EMIT activeViewChanged(view);
     if (view) {
-        emit statusTextsChanged(view->PositionText(), view->OvertypeText(), view->ReadOnlyText());
+        Q_EMIT statusTextsChanged(view->PositionText(), view->OvertypeText(), view->ReadOnlyText());
     } else {
-        emit statusTextsChanged(QString(), QString(), QString());
+        Q_EMIT statusTextsChanged(QString(), QString(), QString());
     }
-    emit commandStatesChanged();
-    emit titlesChanged();
+    Q_EMIT commandStatesChanged();
+    Q_EMIT titlesChanged();
     if (view && checkTimer_->isActive()) QTimer::singleShot(0, this, &Korl_EditorManager::CheckActive);
 }
 

@@ -143,7 +143,7 @@ public:
     // Candidates in order of preference for a path; empty for other extensions.
     static QStringList CorrespondingCandidates(const QString& path);
 
-signals:
+Q_SIGNALS:
     void statusTextsChanged(const QString& position, const QString& overtype, const QString& readOnly);
     void titleChanged(const QString& title);
     void commandStatesChanged();
@@ -230,7 +230,7 @@ public:
     // the application becomes active; off for callers that drive it themselves.
     void SetAutoChangeCheck(bool on);
 
-signals:
+Q_SIGNALS:
     void statusTextsChanged(const QString& position, const QString& overtype, const QString& readOnly);
     void commandStatesChanged();
     void activeViewChanged(Korl_EditorView* view);

@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
-#include <Qsci/qsciscintilla.h>
+#include "editor/qsci.h"
 
 namespace {
 

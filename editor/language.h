@@ -8,8 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <Qsci/qscilexercpp.h>
-#include <Qsci/qscilexercustom.h>
+#include "editor/qsci.h"
 
 struct Korl_LanguageRecord {
     QString name;

@@ -1,7 +1,5 @@
 #include "debugger/qt/debug_controller.h"
 
-#include "base/qt/strings.h"
-
 #include <QDockWidget>
 #include <QLabel>
 #include <QMessageBox>
@@ -9,12 +7,16 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/commandids.h"
-#include "app/mainframe.h"
+#include "base/command_ids.h"
+#include "frame/command_registry.h"
+#include "frame/services.h"
+#include "project/project.h"
+#include "project/toollayout.h"
 #include "debugger/breakpoint_table.h"
 #include "debugger/gdb_session.h"
 #include "debugger/qt/stack_window.h"
 #include "debugger/qt/watch_window.h"
+#include "base/qt/strings.h"
 #include "debugger/sim_context.h"
 #include "project/qt/dialogs.h"
 #include "debugger/stop_record.h"
@@ -29,9 +31,12 @@ std::string FileNameOf(const std::string& path) {
 }
 } // namespace
 
-Korl_DebugController* InstallDebugger(Korl_MainFrame& frame) { return new Korl_DebugController(frame); }
+Korl_DebugController* InstallDebugger(Korl_FrameServices& frame, QObject* owner) {
+    return new Korl_DebugController(frame, owner);
+}
 
-Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&frame), frame_(frame) {
+Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* owner)
+    : QObject(owner), frame_(frame) {
     setObjectName("DebugController");
     examine_[0] = new Korl_WatchWindow;
     examine_[0]->setObjectName("Examine1");
@@ -39,14 +44,14 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     examine_[1]->setObjectName("Examine2");
     stack_ = new Korl_StackWindow;
     stack_->SetGoToSource([this](const std::string& line) { GoToSource(line); });
-    frame_.SetPaneWidget(Korl_MainFrame::Examine1Pane, examine_[0]);
-    frame_.SetPaneWidget(Korl_MainFrame::Examine2Pane, examine_[1]);
-    frame_.SetPaneWidget(Korl_MainFrame::StackPane, stack_);
+    frame_.SetPaneWidget(Korl_Pane::Examine1, examine_[0]);
+    frame_.SetPaneWidget(Korl_Pane::Examine2, examine_[1]);
+    frame_.SetPaneWidget(Korl_Pane::Stack, stack_);
 
     // "When and where am I" at each stop, next to the caret position.
     simLabel_ = new QLabel;
     simLabel_->setObjectName("SimContext");
-    frame_.statusBar()->addPermanentWidget(simLabel_);
+    frame_.AddStatusWidget(simLabel_);
 
     // A session belongs to the project it debugs: closing the project (or
     // opening another) ends it. The listener is never removed: the project is
@@ -65,53 +70,56 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     });
 
     // A pane shown during a stop is filled at once.
-    const std::pair<Korl_MainFrame::Pane, int> panes[] = {
-        {Korl_MainFrame::Examine1Pane, 0}, {Korl_MainFrame::Examine2Pane, 1}, {Korl_MainFrame::StackPane, 2}};
+    const std::pair<Korl_Pane, int> panes[] = {
+        {Korl_Pane::Examine1, 0}, {Korl_Pane::Examine2, 1}, {Korl_Pane::Stack, 2}};
     for (auto [pane, which] : panes) {
-        if (QDockWidget* dock = frame_.PaneDock(pane))
+        if (auto* dock = qobject_cast<QDockWidget*>(frame_.PaneContainer(pane)))
             connect(dock, &QDockWidget::visibilityChanged, this, [this, which](bool visible) {
                 if (visible && AtStop()) Refresh(which == 0, which == 1, which == 2);
             });
     }
 
-    // Breakpoints toggled in an editor pass through here on their way to the frame's table.
-    if (frame_.Editors()) frame_.Editors()->SetBreakpointHost(this);
+    // The frame keeps the one breakpoint table; a session in progress follows it.
+    connect(&frame_.Events(), &Korl_FrameEvents::breakpointsChanged, this, [this] { Sync(); });
+    connect(&frame_.Events(), &Korl_FrameEvents::frameDestroying, this, [this] {
+        if (table_) table_->SetSession(nullptr);
+        table_ = nullptr;
+    });
+    connect(&frame_.Events(), &Korl_FrameEvents::buildEnded, this, [this](const korl::BuildResult& build) {
+        if (build.kind == korl::BuildKind::Debug && Korl_BuildSucceeded(build)) StartSession(build);
+    });
 
     using namespace korl;
-    InstallStartHandler();
-    frame_.SetCommandStateHandler(ID_DEBUG_START, [this] {
-        if (session_) return AtStop();
-        return frame_.ProjectOpen() && !frame_.BuildRunning();
-    });
-    frame_.SetCommandHandler(ID_DEBUG_STOP, [this] { StopDebugging(); });
-    frame_.SetCommandStateHandler(ID_DEBUG_STOP, [this] { return session_ && !session_->Ended(); });
-    frame_.SetCommandHandler(ID_DEBUG_STEP_INTO, [this] { Step(&Korl_GdbSession::StepInto); });
-    frame_.SetCommandHandler(ID_DEBUG_STEP_OVER, [this] { Step(&Korl_GdbSession::StepOver); });
-    frame_.SetCommandHandler(ID_DEBUG_STEP_OUT, [this] { Step(&Korl_GdbSession::StepOut); });
-    frame_.SetCommandHandler(ID_DEBUG_RUN_TO_CURSOR, [this] { RunToCursor(); });
-    for (int id : {ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT})
-        frame_.SetCommandStateHandler(id, [this] { return AtStop(); });
-    frame_.SetCommandStateHandler(ID_DEBUG_RUN_TO_CURSOR, [this] {
-        return AtStop() && frame_.Editors() && frame_.Editors()->ActiveView();
-    });
-    frame_.SetDebugStarter([this](const BuildResult& build) { StartSession(build); });
-    frame_.UpdateCommandUI();
-}
-
-void Korl_DebugController::InstallStartHandler() {
-    frame_.SetCommandHandler(korl::ID_DEBUG_START, [this] {
-        Korl_DebugController* self = this; // the closure goes away below
-        if (self->session_) {
-            if (self->AtStop()) self->session_->Continue();
-            self->Sync();
-            return;
-        }
-        // Without a session the frame's own path runs (save, makefile, debug
-        // build); it is reached by stepping aside for this one command.
-        self->frame_.SetCommandHandler(korl::ID_DEBUG_START, {});
-        self->frame_.OnCommand(korl::ID_DEBUG_START);
-        self->InstallStartHandler();
-    });
+    auto registerCommand = [this](int id, std::function<void()> run, std::function<bool()> enabled) {
+        frame_.Commands().Register(Korl_CommandContext::Debugger, id, std::move(run), [enabled] {
+            return Korl_CommandState{enabled(), false};
+        });
+    };
+    // Start Debugging: Continue at a stop; without a session, the debug build
+    // whose end starts one.
+    registerCommand(
+        ID_DEBUG_START,
+        [this] {
+            if (!session_) {
+                frame_.StartDebugBuild();
+                return;
+            }
+            if (AtStop()) session_->Continue();
+            Sync();
+        },
+        [this] { return session_ ? AtStop() : frame_.ProjectOpen() && !frame_.BuildRunning(); });
+    registerCommand(
+        ID_DEBUG_STOP, [this] { StopDebugging(); }, [this] { return session_ && !session_->Ended(); });
+    registerCommand(
+        ID_DEBUG_STEP_INTO, [this] { Step(&Korl_GdbSession::StepInto); }, [this] { return AtStop(); });
+    registerCommand(
+        ID_DEBUG_STEP_OVER, [this] { Step(&Korl_GdbSession::StepOver); }, [this] { return AtStop(); });
+    registerCommand(
+        ID_DEBUG_STEP_OUT, [this] { Step(&Korl_GdbSession::StepOut); }, [this] { return AtStop(); });
+    registerCommand(
+        ID_DEBUG_RUN_TO_CURSOR, [this] { RunToCursor(); },
+        [this] { return AtStop() && frame_.Editors() && frame_.Editors()->ActiveView(); });
+    frame_.Commands().NotifyStatesChanged();
 }
 
 bool Korl_DebugController::AtStop() const { return session_ && !finishing_ && session_->AtStop(); }
@@ -122,26 +130,6 @@ Korl_DebugController::~Korl_DebugController() {
     for (const auto& w : examine_)
         if (w) w->SetSession(nullptr);
     session_.reset();
-}
-
-void Korl_DebugController::AddBreakpoint(const QString& file, int line) {
-    frame_.AddBreakpoint(file, line);
-    if (table_ && !table_->Has(S(file), line)) {
-        table_->AddBreakpoint(S(file), line);
-        Sync();
-    }
-}
-
-void Korl_DebugController::RemoveBreakpoint(const QString& file, int line) {
-    frame_.RemoveBreakpoint(file, line);
-    if (table_ && table_->Has(S(file), line)) {
-        table_->RemoveBreakpoint(S(file), line);
-        Sync();
-    }
-}
-
-QList<int> Korl_DebugController::BreakpointLines(const QString& file) const {
-    return frame_.BreakpointLines(file);
 }
 
 void Korl_DebugController::StartSession(const korl::BuildResult& build) {
@@ -178,26 +166,17 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
 
     decoder_ = QStringDecoder(QStringDecoder::Utf8);
     frame_.ClearConsole();
-    if (QDockWidget* console = frame_.PaneDock(Korl_MainFrame::ConsolePane)) {
-        console->show();
-        console->raise();
-    }
+    frame_.ShowPane(Korl_Pane::Console);
     session_ = std::make_unique<korl::Korl_GdbSession>(std::move(callbacks));
-    table_ = std::make_unique<korl::BreakpointTable>();
-    for (const auto& b : frame_.Breakpoints()) table_->AddBreakpoint(b.path, b.line);
-    table_->SetMovedCallback([this](const std::string& file, int oldLine, int newLine) {
-        for (auto& b : frame_.Breakpoints())
-            if (b.path == file && b.line == oldLine) b.line = newLine;
-        if (frame_.Editors()) frame_.Editors()->MoveBreakpointMark(Q(file), oldLine, newLine);
-    });
+    table_ = &frame_.Breakpoints();
     finishing_ = false;
     std::string error;
     if (!korl::StartDebugging(*session_, *table_, options, &error)) {
         table_->SetSession(nullptr);
         session_.reset();
-        table_.reset();
-        frame_.UpdateCommandUI();
-        korl::ShowMessage(&frame_, Q(error), QMessageBox::Ok, QMessageBox::Critical);
+        table_ = nullptr;
+        frame_.Commands().NotifyStatesChanged();
+        korl::ShowMessage(frame_.PromptParent(), Q(error), QMessageBox::Ok, QMessageBox::Critical);
         return;
     }
     for (const auto& w : examine_)
@@ -230,8 +209,8 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
         Sync();
     });
     Sync();
-    frame_.UpdateCommandUI();
-    emit debuggingStarted();
+    frame_.Commands().NotifyStatesChanged();
+    Q_EMIT debuggingStarted();
 }
 
 void Korl_DebugController::Sync() {
@@ -259,7 +238,7 @@ void Korl_DebugController::Step(void (korl::Korl_GdbSession::*command)()) {
     if (!AtStop()) return;
     (session_.get()->*command)();
     Sync();
-    frame_.UpdateCommandUI();
+    frame_.Commands().NotifyStatesChanged();
 }
 
 void Korl_DebugController::RunToCursor() {
@@ -268,7 +247,7 @@ void Korl_DebugController::RunToCursor() {
     if (!view || view->FullPath().isEmpty()) return;
     session_->RunToCursor(S(view->FullPath()), view->CaretLineQuery());
     Sync();
-    frame_.UpdateCommandUI();
+    frame_.Commands().NotifyStatesChanged();
 }
 
 void Korl_DebugController::StopDebugging() {
@@ -297,24 +276,21 @@ void Korl_DebugController::ClearPosition() {
 
 void Korl_DebugController::Refresh(bool examine1, bool examine2, bool stack) {
     if (!AtStop()) return;
-    auto visible = [this](Korl_MainFrame::Pane pane) {
-        QDockWidget* dock = frame_.PaneDock(pane);
-        return dock && dock->isVisible();
-    };
-    if (examine1 && examine_[0] && visible(Korl_MainFrame::Examine1Pane)) examine_[0]->RefreshAll();
-    if (examine2 && examine_[1] && visible(Korl_MainFrame::Examine2Pane)) examine_[1]->RefreshAll();
-    if (stack && visible(Korl_MainFrame::StackPane))
+    auto visible = [this](Korl_Pane pane) { return frame_.PaneOnScreen(pane); };
+    if (examine1 && examine_[0] && visible(Korl_Pane::Examine1)) examine_[0]->RefreshAll();
+    if (examine2 && examine_[1] && visible(Korl_Pane::Examine2)) examine_[1]->RefreshAll();
+    if (stack && visible(Korl_Pane::Stack))
         session_->ListFrames([this](bool, const std::string& text) {
             if (stack_) stack_->SetStackText(text);
         });
     if (examine1 && examine2 && stack) {
         korl::ReadSimContext(*session_, [this](const std::string& text) {
             if (simLabel_) simLabel_->setText(Q(text));
-            emit stopShown();
+            Q_EMIT stopShown();
         });
     }
     Sync();
-    frame_.UpdateCommandUI();
+    frame_.Commands().NotifyStatesChanged();
 }
 
 void Korl_DebugController::GoToSource(const std::string& stackLine) {
@@ -326,7 +302,7 @@ void Korl_DebugController::GoToSource(const std::string& stackLine) {
 }
 
 void Korl_DebugController::ShowErrorBox(const QString& text) {
-    korl::ShowMessage(&frame_, text, QMessageBox::Ok, QMessageBox::Critical);
+    korl::ShowMessage(frame_.PromptParent(), text, QMessageBox::Ok, QMessageBox::Critical);
 }
 
 void Korl_DebugController::Finish() {
@@ -343,13 +319,13 @@ void Korl_DebugController::Finish() {
     for (const auto& w : examine_)
         if (w) w->SetSession(nullptr);
     session_.reset();
-    table_.reset();
+    table_ = nullptr;
     finishing_ = false;
     ClearPosition();
     for (const auto& w : examine_)
         if (w) w->RefreshAll();
     if (simLabel_) simLabel_->clear();
     // The closing line, the command states and the project's dump.
-    frame_.OnProcessEnded(exitFlag_ == 1);
-    emit debuggingEnded(exitFlag_);
+    frame_.ProcessEnded(exitFlag_ == 1);
+    Q_EMIT debuggingEnded(exitFlag_);
 }

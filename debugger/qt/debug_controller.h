@@ -1,7 +1,6 @@
-// The debugger in the IDE window: takes over the Debug menu of a
-// Korl_MainFrame, runs a gdb session from the event loop after a successful
-// debug build, and shows its stops in the editors and the Examine, Stack and
-// Virtual Console panes.
+// The debugger in the IDE window: serves the Debug menu's commands, runs a gdb session from the event loop
+// after a successful debug build, and shows its stops in the editors and the Examine, Stack and Virtual
+// Console panes.
 #pragma once
 
 #include <QLabel>
@@ -18,7 +17,7 @@
 
 class QSocketNotifier;
 class QTimer;
-class Korl_MainFrame;
+class Korl_FrameServices;
 
 namespace korl {
 class BreakpointTable;
@@ -26,10 +25,10 @@ class Korl_GdbSession;
 struct BuildResult;
 } // namespace korl
 
-class Korl_DebugController : public QObject, public Korl_BreakpointHost {
+class Korl_DebugController : public QObject {
     Q_OBJECT
 public:
-    explicit Korl_DebugController(Korl_MainFrame& frame);
+    Korl_DebugController(Korl_FrameServices& frame, QObject* owner);
     ~Korl_DebugController() override;
 
     korl::Korl_GdbSession* Session() const { return session_.get(); }
@@ -39,12 +38,7 @@ public:
     const QString& StopFile() const { return stopFile_; }
     int StopLine() const { return stopLine_; }
 
-    // Korl_BreakpointHost: the frame keeps the table, the session follows it.
-    void AddBreakpoint(const QString& file, int line) override;
-    void RemoveBreakpoint(const QString& file, int line) override;
-    QList<int> BreakpointLines(const QString& file) const override;
-
-signals:
+Q_SIGNALS:
     void debuggingStarted();
     // A stop is fully shown: position, values asked, stack and context read.
     void stopShown();
@@ -62,12 +56,11 @@ private:
     void ShowErrorBox(const QString& text);
     void Sync();
     void Finish();
-    void InstallStartHandler();
     bool AtStop() const;
 
-    Korl_MainFrame& frame_;
+    Korl_FrameServices& frame_;
     std::unique_ptr<korl::Korl_GdbSession> session_;
-    std::unique_ptr<korl::BreakpointTable> table_;
+    korl::BreakpointTable* table_ = nullptr; // the frame's, while a session runs
     QSocketNotifier* gdbRead_ = nullptr;
     QSocketNotifier* consoleRead_ = nullptr;
     QSocketNotifier* consoleWrite_ = nullptr;
@@ -84,5 +77,5 @@ private:
     int stopSerial_ = 0;
 };
 
-// Installs the debugger on the frame (owned by it); returns the controller.
-Korl_DebugController* InstallDebugger(Korl_MainFrame& frame);
+// Installs the debugger on the frame; `owner` (the frame window) deletes it.
+Korl_DebugController* InstallDebugger(Korl_FrameServices& frame, QObject* owner);

@@ -77,7 +77,7 @@ void Korl_WatchWindow::ShowValue(int id) {
     const int index = list_.IndexOf(id);
     if (index < 0) return;
     if (QTreeWidgetItem* item = tree_->topLevelItem(index)) item->setText(1, Q(list_.Rows()[index].value));
-    emit valueShown(index);
+    Q_EMIT valueShown(index);
 }
 
 void Korl_WatchWindow::EvaluateRow(int index) {

@@ -33,7 +33,7 @@ public:
     void DeleteSelectedRow();
     void EditRow(int index);
 
-signals:
+Q_SIGNALS:
     // A value arrived (tests wait on it).
     void valueShown(int row);
 

@@ -243,7 +243,7 @@ void Korl_WorkspaceWindow::OpenNode(QTreeWidgetItem* node) {
     if (!tag) return;
     const korl::ProjectItem* item = project_.Item(*tag);
     if (!item) return;
-    emit openRequested(Q(item->FullPath()), Q(project_.DisplayTitle(*item)));
+    Q_EMIT openRequested(Q(item->FullPath()), Q(project_.DisplayTitle(*item)));
 }
 
 void Korl_WorkspaceWindow::CompileNode(QTreeWidgetItem* node) {
@@ -251,7 +251,7 @@ void Korl_WorkspaceWindow::CompileNode(QTreeWidgetItem* node) {
     if (!tag || tag->kind != ItemKind::Source) return;
     const korl::ProjectItem* item = project_.Item(*tag);
     if (!item) return;
-    emit compileRequested(Q(item->FullPath()), Q(project_.DisplayTitle(*item)));
+    Q_EMIT compileRequested(Q(item->FullPath()), Q(project_.DisplayTitle(*item)));
 }
 
 void Korl_WorkspaceWindow::RemoveNode(QTreeWidgetItem* node) {
@@ -269,7 +269,7 @@ void Korl_WorkspaceWindow::RemoveNode(QTreeWidgetItem* node) {
         QTreeWidgetItem* n = folder->child(i);
         n->setData(0, kTagIndexRole, n->data(0, kTagIndexRole).toUInt() - 1);
     }
-    emit itemRemoved(Q(item->FullPath()), Q(project_.DisplayTitle(*item)));
+    Q_EMIT itemRemoved(Q(item->FullPath()), Q(project_.DisplayTitle(*item)));
 }
 
 QMenu* Korl_WorkspaceWindow::ContextMenuFor(QTreeWidgetItem* node) {

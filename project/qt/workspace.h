@@ -44,7 +44,7 @@ public:
     // The context menu for a node; null for the root and the folders.
     QMenu* ContextMenuFor(QTreeWidgetItem* node);
 
-signals:
+Q_SIGNALS:
     void openRequested(const QString& fullPath, const QString& title);
     void compileRequested(const QString& fullPath, const QString& title);
     // After the item has left the project: its editor, if open, should close.

@@ -14,7 +14,8 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 
-#include "app/mainframe.h"
+#include "frame/services.h"
+#include "project/project.h"
 #include "scparse/qt/browsericons.h"
 
 using namespace scparse;
@@ -117,7 +118,7 @@ void Korl_BrowserTreeWindow::Goto(int command) {
     if (location.file.empty()) location.file = record->file;
     if (location.file.empty()) return;
     const JumpTarget target = resolveJump(location, projectDir_);
-    emit gotoRequested(Q(target.fullPath), Q(target.shortName), target.line0);
+    Q_EMIT gotoRequested(Q(target.fullPath), Q(target.shortName), target.line0);
 }
 
 void Korl_BrowserTreeWindow::ShowMenu(QTreeWidgetItem* item, const QPoint& globalPos) {
@@ -194,20 +195,22 @@ void Korl_SourceBrowserWindow::Fill(const std::vector<std::shared_ptr<ModuleReco
 
 // ---------------------------------------------------------------------------
 
-Korl_Browsers::Korl_Browsers(Korl_MainFrame& frame)
-    : QObject(&frame), frame_(frame), model_(std::make_unique<DesignModel>()) {
-    design_ = new Korl_DBrowserWindow(frame.PaneDock(Korl_MainFrame::DesignBrowserPane));
-    source_ = new Korl_SourceBrowserWindow(frame.PaneDock(Korl_MainFrame::SourceBrowserPane));
-    frame.SetPaneWidget(Korl_MainFrame::DesignBrowserPane, design_);
-    frame.SetPaneWidget(Korl_MainFrame::SourceBrowserPane, source_);
+Korl_Browsers::Korl_Browsers(Korl_FrameServices& frame, QObject* owner)
+    : QObject(owner), frame_(frame), model_(std::make_unique<DesignModel>()) {
+    design_ = new Korl_DBrowserWindow(frame.PaneContainer(Korl_Pane::DesignBrowser));
+    source_ = new Korl_SourceBrowserWindow(frame.PaneContainer(Korl_Pane::SourceBrowser));
+    frame.SetPaneWidget(Korl_Pane::DesignBrowser, design_);
+    frame.SetPaneWidget(Korl_Pane::SourceBrowser, source_);
     // The same open-at-line path the Compile pane's jumps take.
     for (Korl_BrowserTreeWindow* tree :
          {static_cast<Korl_BrowserTreeWindow*>(design_), static_cast<Korl_BrowserTreeWindow*>(source_)})
-        connect(tree, &Korl_BrowserTreeWindow::gotoRequested, &frame,
+        connect(tree, &Korl_BrowserTreeWindow::gotoRequested, this,
                 [&frame](const QString& path, const QString& title, int line0) {
                     frame.OpenDocument(path, title, line0);
                 });
-    frame.SetElaborator([this](const korl::BuildResult&) { Elaborate(); });
+    connect(&frame.Events(), &Korl_FrameEvents::buildEnded, this, [this](const korl::BuildResult& build) {
+        if (build.kind == korl::BuildKind::Elaborate && Korl_BuildSucceeded(build)) Elaborate();
+    });
 }
 
 Korl_Browsers::~Korl_Browsers() = default;
@@ -225,30 +228,27 @@ bool Korl_Browsers::Elaborate() {
     const ElaborationResult result = runElaboration(*model_, elaborationFileList(sources, dir), dir);
     if (!result.completed) {
         frame_.AppendConsoleLine(Q(result.consoleText));
-        if (QDockWidget* dock = frame_.PaneDock(Korl_MainFrame::ConsolePane)) {
-            dock->show();
-            dock->raise();
-        }
-        frame_.statusBar()->showMessage(
-            QStringLiteral("Elaboration stopped: cannot open %1").arg(Q(result.failedFile)));
-        emit elaborated(false);
+        frame_.ShowPane(Korl_Pane::Console);
+        frame_.ShowStatusMessage(
+            QStringLiteral("Elaboration stopped: cannot open %1").arg(Q(result.failedFile)), 0);
+        Q_EMIT elaborated(false);
         return false;
     }
 
     for (const std::string& skipped : result.skipped) frame_.AppendConsoleLine(Q(skipped));
     design_->Fill(model_->root, dir);
     source_->Fill(model_->modules, model_->classes, dir);
-    if (QDockWidget* dock = frame_.PaneDock(Korl_MainFrame::DesignBrowserPane)) {
-        dock->show();
-        dock->raise();
-    }
+    frame_.ShowPane(Korl_Pane::DesignBrowser);
     const auto modules = std::count_if(model_->modules.begin(), model_->modules.end(),
                                        [](const std::shared_ptr<ModuleRecord>& m) { return m && !m->main; });
-    frame_.statusBar()->showMessage(QStringLiteral("Elaboration done in %1 ms: %2 module(s)")
-                                        .arg(timer.elapsed())
-                                        .arg(qlonglong(modules)));
-    emit elaborated(true);
+    frame_.ShowStatusMessage(QStringLiteral("Elaboration done in %1 ms: %2 module(s)")
+                                 .arg(timer.elapsed())
+                                 .arg(qlonglong(modules)),
+                             0);
+    Q_EMIT elaborated(true);
     return true;
 }
 
-Korl_Browsers* InstallBrowsers(Korl_MainFrame& frame) { return new Korl_Browsers(frame); }
+Korl_Browsers* InstallBrowsers(Korl_FrameServices& frame, QObject* owner) {
+    return new Korl_Browsers(frame, owner);
+}

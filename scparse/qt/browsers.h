@@ -20,7 +20,7 @@ struct BrowserNode;
 enum class BrowserTree;
 } // namespace scparse
 
-class Korl_MainFrame;
+class Korl_FrameServices;
 class QMenu;
 
 // The tree of one browser pane.
@@ -40,7 +40,7 @@ public:
     // Jumps from the selected item (a command of the "&Browse" menu).
     void Goto(int command);
 
-signals:
+Q_SIGNALS:
     // A jump: full path, short name (the project's display title), 0-based line.
     void gotoRequested(const QString& fullPath, const QString& shortName, int line0);
 
@@ -90,7 +90,7 @@ private:
 class Korl_Browsers : public QObject {
     Q_OBJECT
 public:
-    explicit Korl_Browsers(Korl_MainFrame& frame);
+    Korl_Browsers(Korl_FrameServices& frame, QObject* owner);
     ~Korl_Browsers() override;
     Korl_DBrowserWindow* DesignBrowser() const { return design_; }
     Korl_SourceBrowserWindow* SourceBrowser() const { return source_; }
@@ -100,15 +100,15 @@ public:
     // not be opened (the trees then keep the previous result).
     bool Elaborate();
 
-signals:
+Q_SIGNALS:
     void elaborated(bool completed);
 
 private:
-    Korl_MainFrame& frame_;
+    Korl_FrameServices& frame_;
     std::unique_ptr<DesignModel> model_;
     Korl_DBrowserWindow* design_ = nullptr;
     Korl_SourceBrowserWindow* source_ = nullptr;
 };
 
 // Puts both browser panes into the frame and takes over its elaboration step.
-Korl_Browsers* InstallBrowsers(Korl_MainFrame& frame);
+Korl_Browsers* InstallBrowsers(Korl_FrameServices& frame, QObject* owner);

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <functional>
 
-#include "app/mainframe.h"
+#include "frame/main_frame.h"
 #include "editor/editor_prompts.h"
 #include "project/qt/dialogs.h"
 

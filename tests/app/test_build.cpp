@@ -4,8 +4,8 @@
 #include <QDockWidget>
 #include <QSignalSpy>
 
-#include "app/commandids.h"
-#include "app/panes.h"
+#include "base/command_ids.h"
+#include "frame/panes.h"
 #include "helpers.h"
 
 using namespace korl;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/panes.h"
+#include "frame/panes.h"
 #include "helpers.h"
 
 TEST(Console, AppendsAndForwardsTypedKeys) {

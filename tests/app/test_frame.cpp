@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMimeData>
@@ -8,8 +9,8 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include "app/commandids.h"
-#include "app/panes.h"
+#include "base/command_ids.h"
+#include "frame/panes.h"
 #include "project/qt/workspace.h"
 #include "helpers.h"
 
@@ -19,22 +20,29 @@ using korltest::Prompts;
 
 namespace {
 
-// A child of a kind the frame routes to by its invokable interface, as the
-// wave window will be; it records what reaches it and handles only zooming.
+// A child of another context, as the wave window is: it claims its windows
+// and serves zooming only; it records what reaches it.
 class FakeWaveFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
-    FakeWaveFrame() { setProperty("korlChildKind", "wave"); }
     QList<int> received;
-    Q_INVOKABLE bool OnCommand(int id) {
-        received << id;
-        return id == ID_WAVE_ZOOM_IN;
-    }
-    Q_INVOKABLE int CommandFlags(int id) {
-        if (id == ID_WAVE_ZOOM_AREA) return zoomArea ? 3 : 1;
-        return id == ID_WAVE_ZOOM_IN ? 1 : -1;
-    }
     bool zoomArea = false;
+
+    static void Install(Korl_CommandRegistry& commands) {
+        commands.SetChildClaim(Korl_CommandContext::Wave,
+                               [](QMdiSubWindow* w) { return qobject_cast<FakeWaveFrame*>(w) != nullptr; });
+        for (int id : {int(ID_WAVE_ZOOM_IN), int(ID_WAVE_ZOOM_AREA)}) {
+            commands.Register(
+                Korl_CommandContext::Wave, id,
+                [&commands, id] {
+                    if (auto* w = qobject_cast<FakeWaveFrame*>(commands.ActiveChild())) w->received << id;
+                },
+                [&commands, id] {
+                    auto* w = qobject_cast<FakeWaveFrame*>(commands.ActiveChild());
+                    return Korl_CommandState{w != nullptr, w && id == ID_WAVE_ZOOM_AREA && w->zoomArea};
+                });
+        }
+    }
 };
 
 } // namespace
@@ -43,16 +51,16 @@ TEST(Frame, PanesHaveTheirTitlesAndDefaultPlaces) {
     Korl_MainFrame f(NoState());
     const QStringList titles = {"Project Browser", "Design Browser", "Source Browser", " Compile ",
                                 "Virtual Console", " Examine 1 ",    " Examine 2 ",    " Stack "};
-    for (int p = 0; p < Korl_MainFrame::PaneCount; ++p) {
-        QDockWidget* d = f.PaneDock(Korl_MainFrame::Pane(p));
+    for (int p = 0; p < kKorlPaneCount; ++p) {
+        QDockWidget* d = f.PaneDock(Korl_Pane(p));
         EXPECT_EQ(d->windowTitle(), titles[p]);
         EXPECT_FALSE(d->objectName().isEmpty());
     }
-    auto area = [&](Korl_MainFrame::Pane p) { return f.dockWidgetArea(f.PaneDock(p)); };
-    EXPECT_EQ(area(Korl_MainFrame::ProjectBrowserPane), Qt::LeftDockWidgetArea);
-    EXPECT_EQ(f.tabifiedDockWidgets(f.PaneDock(Korl_MainFrame::ProjectBrowserPane)).size(), 2);
-    EXPECT_EQ(area(Korl_MainFrame::StackPane), Qt::BottomDockWidgetArea);
-    EXPECT_EQ(f.tabifiedDockWidgets(f.PaneDock(Korl_MainFrame::CompilePane)).size(), 4);
+    auto area = [&](Korl_Pane p) { return f.dockWidgetArea(f.PaneDock(p)); };
+    EXPECT_EQ(area(Korl_Pane::ProjectBrowser), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(f.tabifiedDockWidgets(f.PaneDock(Korl_Pane::ProjectBrowser)).size(), 2);
+    EXPECT_EQ(area(Korl_Pane::Stack), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(f.tabifiedDockWidgets(f.PaneDock(Korl_Pane::Compile)).size(), 4);
 }
 
 TEST(Frame, MenuBarFollowsTheActiveChild) {
@@ -180,6 +188,7 @@ TEST(Frame, EditCommandsGoToTheActiveEditorOnly) {
     EXPECT_EQ(ed->View()->Control()->text(), "int a;\n");
 
     // Another kind of child gets the command and ignores what it does not know.
+    FakeWaveFrame::Install(f.Commands());
     auto* wave = new FakeWaveFrame;
     wave->setWidget(new QWidget);
     f.MdiArea()->addSubWindow(wave);
@@ -199,10 +208,10 @@ TEST(Frame, EditCommandsGoToTheActiveEditorOnly) {
 
     // A mode the window reports as on shows its check mark in the menu.
     wave->zoomArea = true;
-    f.UpdateCommandUI();
+    f.Commands().NotifyStatesChanged();
     EXPECT_TRUE(f.Action(ID_WAVE_ZOOM_AREA)->isChecked());
     wave->zoomArea = false;
-    f.UpdateCommandUI();
+    f.Commands().NotifyStatesChanged();
     EXPECT_FALSE(f.Action(ID_WAVE_ZOOM_AREA)->isChecked());
 }
 
@@ -236,10 +245,11 @@ TEST(Frame, DroppedFilesOpenByExtension) {
     ASSERT_EQ(f.EditorChildren().size(), 1);
     EXPECT_EQ(f.EditorChildren().first()->View()->ShortName(), "notes.txt");
 
+    QStringList opened;
+    f.SetVcdOpener([&](const QString& path) { opened << path; });
     drop({dir.filePath("trace.vcd")});
     EXPECT_EQ(f.EditorChildren().size(), 1);
-    EXPECT_TRUE(f.statusBar()->currentMessage().contains("trace.vcd"))
-        << f.statusBar()->currentMessage().toStdString();
+    EXPECT_EQ(opened, QStringList{QFileInfo(dir.filePath("trace.vcd")).absoluteFilePath()});
 
     // A modified project is asked about before another one loads.
     f.Project().SetExtraIncludes("inc");
@@ -283,7 +293,7 @@ TEST(Frame, TreeOpensAndRemovesDocuments) {
     EXPECT_EQ(tree->topLevelItemCount(), 0);
 }
 
-TEST(Frame, LaterCommandsSaySoInTheStatusBar) {
+TEST(Frame, PartsTakeOverFrameCommands) {
     Prompts prompts;
     QTemporaryDir dir;
     korltest::WriteFile(dir.filePath("x.vcd"), "$end\n");
@@ -292,19 +302,21 @@ TEST(Frame, LaterCommandsSaySoInTheStatusBar) {
     f.OnCommand(ID_OPEN_VCD);
     ASSERT_EQ(prompts.dialogs.size(), 1);
     EXPECT_EQ(prompts.dialogs[0].filters[0].description, "VCD Files (*.vcd)");
-    EXPECT_TRUE(f.statusBar()->currentMessage().contains("not available"));
+    // Without wave windows installed nothing opens, and nothing breaks.
+    EXPECT_TRUE(f.MdiArea()->subWindowList().isEmpty());
 
-    // A part that arrives later takes its command over.
+    // A part's context answers before the frame's own.
     int calls = 0;
-    f.SetCommandHandler(ID_OPEN_VCD, [&] { ++calls; });
+    f.Commands().Register(Korl_CommandContext::Browsers, ID_OPEN_VCD, [&] { ++calls; });
     f.OnCommand(ID_OPEN_VCD);
     EXPECT_EQ(calls, 1);
+    EXPECT_EQ(prompts.dialogs.size(), 1);
 }
 
 TEST(Frame, ViewCommandsToggleBarsAndPanes) {
     Korl_MainFrame f(NoState());
     f.show();
-    QDockWidget* stack = f.PaneDock(Korl_MainFrame::StackPane);
+    QDockWidget* stack = f.PaneDock(Korl_Pane::Stack);
     // Behind the Compile tab: the first toggle brings it forward, then it hides and shows.
     f.OnCommand(ID_VIEW_STACK);
     EXPECT_FALSE(stack->isHidden());

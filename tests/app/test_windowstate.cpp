@@ -5,8 +5,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/commandids.h"
-#include "app/windowstate.h"
+#include "base/command_ids.h"
+#include "frame/window_state.h"
 #include "helpers.h"
 
 using namespace korl;
@@ -40,7 +40,7 @@ TEST(WindowState, FirstStartKeepsTheDefaultLayout) {
     Korl_MainFrame f(korltest::NoState());
     EXPECT_FALSE(RestoreWindowState(f, s.settings, QSize(1600, 1000)));
     EXPECT_TRUE(f.statusBar()->isVisibleTo(&f));
-    EXPECT_EQ(f.dockWidgetArea(f.PaneDock(Korl_MainFrame::CompilePane)), Qt::BottomDockWidgetArea);
+    EXPECT_EQ(f.dockWidgetArea(f.PaneDock(Korl_Pane::Compile)), Qt::BottomDockWidgetArea);
 }
 
 TEST(WindowState, RoundTripScalesToTheNewScreen) {
@@ -49,9 +49,9 @@ TEST(WindowState, RoundTripScalesToTheNewScreen) {
         Korl_MainFrame f(korltest::NoState());
         f.setGeometry(800, 100, 1000, 600);
         f.OnCommand(ID_VIEW_STATUS_BAR); // hidden
-        f.removeDockWidget(f.PaneDock(Korl_MainFrame::StackPane));
-        f.addDockWidget(Qt::RightDockWidgetArea, f.PaneDock(Korl_MainFrame::StackPane));
-        f.PaneDock(Korl_MainFrame::StackPane)->show();
+        f.removeDockWidget(f.PaneDock(Korl_Pane::Stack));
+        f.addDockWidget(Qt::RightDockWidgetArea, f.PaneDock(Korl_Pane::Stack));
+        f.PaneDock(Korl_Pane::Stack)->show();
         SaveWindowState(f, s.settings, QSize(1600, 1000));
     }
     s.settings.beginGroup("General");
@@ -65,7 +65,7 @@ TEST(WindowState, RoundTripScalesToTheNewScreen) {
     EXPECT_NEAR(g.geometry().width(), 500, 1);
     EXPECT_FALSE(g.statusBar()->isVisibleTo(&g));
     EXPECT_TRUE(g.ToolBar()->isVisibleTo(&g));
-    EXPECT_EQ(g.dockWidgetArea(g.PaneDock(Korl_MainFrame::StackPane)), Qt::RightDockWidgetArea);
+    EXPECT_EQ(g.dockWidgetArea(g.PaneDock(Korl_Pane::Stack)), Qt::RightDockWidgetArea);
 }
 
 TEST(WindowState, FrameSavesAtCloseAndRestoresAtStart) {

@@ -1139,13 +1139,6 @@ bool Waview_ChildFrame::IsWindowCommand(int id) {
     }
 }
 
-int Waview_ChildFrame::CommandFlags(int id) const {
-    if (!IsWindowCommand(id)) return -1;
-    bool checked = false;
-    const bool enabled = CommandState(id, &checked);
-    return (enabled ? 1 : 0) | (checked ? 2 : 0);
-}
-
 void Waview_ChildFrame::closeEvent(QCloseEvent* e) {
     if (modified) {
         const QString text = QString("Save changes to %1 ?").arg(wavePath);

@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QTreeWidget>
 
+#include "base/command_ids.h"
 #include "waview/model.h"
 #include "waview/qt/navigation.h"
 
@@ -21,26 +22,26 @@ class QSplitter;
 class QMenu;
 class Waview_ChildFrame;
 
-// Command ids of the wave window (the shell's menu ids).
+// The wave window's names for the commands it serves (base/command_ids.h).
 enum Waview_Command : int {
-    kWaveSave = 57603,
-    kWaveSaveAs = 57604,
-    kWavePageSetup = 57605,
-    kWavePrint = 57607,
-    kWaveZoomIn = 42771,
-    kWaveZoomOut = 42772,
-    kWaveZoomFull = 42773,
-    kWaveZoomArea = 42774,
-    kWaveAddCursor = 42775,
-    kWaveRemoveCursor = 42776,
-    kWaveRadixBinary = 42798, // .. 42801: binary, hex, unsigned, signed
-    kWavePrevTransition = 42810,
-    kWaveNextTransition = 42811,
-    kWaveSetBookmark0 = 42820,  // .. 42829
-    kWaveGotoBookmark0 = 42830, // .. 42839
-    kWaveSignalsDialog = 42865,
-    kWaveToggleDigital = 42869,
-    kWaveReload = 7024,
+    kWaveSave = korl::ID_FILE_SAVE,
+    kWaveSaveAs = korl::ID_FILE_SAVE_AS,
+    kWavePageSetup = korl::ID_FILE_PAGE_SETUP,
+    kWavePrint = korl::ID_FILE_PRINT,
+    kWaveZoomIn = korl::ID_WAVE_ZOOM_IN,
+    kWaveZoomOut = korl::ID_WAVE_ZOOM_OUT,
+    kWaveZoomFull = korl::ID_WAVE_ZOOM_FULL,
+    kWaveZoomArea = korl::ID_WAVE_ZOOM_AREA,
+    kWaveAddCursor = korl::ID_WAVE_ADD_CURSOR,
+    kWaveRemoveCursor = korl::ID_WAVE_REMOVE_CURSOR,
+    kWaveRadixBinary = korl::ID_WAVE_RADIX_BINARY, // .. +3: binary, hex, unsigned, signed
+    kWavePrevTransition = korl::ID_WAVE_PREV_TRANSITION,
+    kWaveNextTransition = korl::ID_WAVE_NEXT_TRANSITION,
+    kWaveSetBookmark0 = korl::ID_WAVE_SET_BOOKMARK0,   // .. +9
+    kWaveGotoBookmark0 = korl::ID_WAVE_GOTO_BOOKMARK0, // .. +9
+    kWaveSignalsDialog = korl::ID_WAVE_SIGNALS_DIALOG,
+    kWaveToggleDigital = korl::ID_WAVE_TOGGLE_DIGITAL,
+    kWaveReload = korl::ID_WAVE_RELOAD,
 };
 
 class Waview_NameView : public QTreeWidget {
@@ -155,10 +156,6 @@ public:
     // Whether a command applies now, and whether its menu item is checked.
     bool CommandState(int id, bool* checked = nullptr) const;
     static bool IsWindowCommand(int id);
-    // The main frame finds these by name: a command for this window, and its
-    // state (bit 0 enabled, bit 1 checked, -1 for a command it does not know).
-    Q_INVOKABLE bool OnCommand(int id) { return IsWindowCommand(id) && HandleCommand(id); }
-    Q_INVOKABLE int CommandFlags(int id) const;
 
     // Navigation.
     bool SetWindow(int64_t a, int64_t b);

@@ -99,10 +99,6 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
     return result;
 }
 
-Waview_ChildFrame* ActiveWaveWindow(QMdiArea* area) {
-    return area ? qobject_cast<Waview_ChildFrame*>(area->activeSubWindow()) : nullptr;
-}
-
 Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* messageParent) {
     if (!area) return nullptr;
     const QString dump = Absolute(path);
@@ -128,20 +124,6 @@ Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* mes
         w->show();
     w->Load(messageParent);
     return w;
-}
-
-bool HandleWaveCommand(QMdiArea* area, int id) {
-    Waview_ChildFrame* w = ActiveWaveWindow(area);
-    return w && w->HandleCommand(id);
-}
-
-bool WaveCommandState(QMdiArea* area, int id, bool* enabled, bool* checked) {
-    Waview_ChildFrame* w = ActiveWaveWindow(area);
-    bool on = false, check = false;
-    if (w) on = w->CommandState(id, &check);
-    if (enabled) *enabled = on;
-    if (checked) *checked = check;
-    return w != nullptr;
 }
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// How the shell opens dumps in wave windows and routes the Wave menu to them.
+// How the shell opens dumps in wave windows, and the snapshot program.
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,13 +42,6 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
 // dump; a dump already open has its window activated and reloaded. Null when
 // conversion failed or was cancelled.
 Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* messageParent);
-// The active MDI child when it is a wave window.
-Waview_ChildFrame* ActiveWaveWindow(QMdiArea* area);
-// A Wave-menu (or File Save/Print) command for the active wave window; false
-// when there is none or the command is not the window's.
-bool HandleWaveCommand(QMdiArea* area, int id);
-// Whether a wave command is enabled now, and checked (Zoom Area).
-bool WaveCommandState(QMdiArea* area, int id, bool* enabled, bool* checked);
 
 // `korl --snapshot FILE.vcd -o PICTURE.png [--window FROM:TO] [--cursor T]...
 // [--size WxH]`: returns the exit status, or -1 when argv is no snapshot

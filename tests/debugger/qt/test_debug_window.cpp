@@ -23,9 +23,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/commandids.h"
-#include "app/mainframe.h"
-#include "app/panes.h"
+#include "base/command_ids.h"
+#include "frame/main_frame.h"
+#include "frame/panes.h"
 #include "debugger/gdb_session.h"
 #include "debugger/qt/debug_controller.h"
 #include "debugger/qt/stack_window.h"
@@ -174,7 +174,7 @@ struct Window {
     Quiet quiet;
     BuildLock lock;
     Korl_MainFrame frame{Korl_MainFrame::Options{false, false}};
-    Korl_DebugController* debugger = InstallDebugger(frame);
+    Korl_DebugController* debugger = InstallDebugger(frame, &frame);
     QString dir;
 
     Window() {
@@ -183,8 +183,7 @@ struct Window {
         const QString k1 = ProjectFile();
         dir = QFileInfo(k1).absolutePath();
         frame.LoadProject(k1);
-        for (auto pane : {Korl_MainFrame::Examine1Pane, Korl_MainFrame::StackPane})
-            frame.PaneDock(pane)->show();
+        for (auto pane : {Korl_Pane::Examine1, Korl_Pane::Stack}) frame.PaneDock(pane)->show();
     }
     QString Main() const { return dir + "/main.cpp"; }
 };
@@ -353,7 +352,7 @@ TEST(DebugWindow, ExamineRowsFollowTheirEdits) {
 TEST(DebugWindow, StackLineOpensItsSource) {
     Quiet quiet;
     Korl_MainFrame frame{Korl_MainFrame::Options{false, false}};
-    Korl_DebugController* debugger = InstallDebugger(frame);
+    Korl_DebugController* debugger = InstallDebugger(frame, &frame);
     const QString k1 = ProjectFile();
     frame.LoadProject(k1);
     Korl_StackWindow* stack = debugger->Stack();

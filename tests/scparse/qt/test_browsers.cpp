@@ -13,8 +13,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/commandids.h"
-#include "app/panes.h"
+#include "base/command_ids.h"
+#include "frame/panes.h"
 #include "project/makefile.h"
 #include "scparse/qt/browsericons.h"
 #include "scparse/qt/browsers.h"
@@ -89,7 +89,7 @@ struct Fixture {
     Prompts prompts;
     QTemporaryDir dir;
     Korl_MainFrame frame{korltest::NoState()};
-    Korl_Browsers* browsers = InstallBrowsers(frame);
+    Korl_Browsers* browsers = InstallBrowsers(frame, &frame);
 
     explicit Fixture(const QString& example = "pipeline") {
         frame.show();
@@ -135,13 +135,13 @@ TEST(browser_panes, ElaborateFromMenuBuildsFillsTreesAndJumps) {
 
     Korl_DBrowserWindow* db = fx.browsers->DesignBrowser();
     Korl_SourceBrowserWindow* sb = fx.browsers->SourceBrowser();
-    EXPECT_EQ(fx.frame.PaneDock(Korl_MainFrame::DesignBrowserPane)->widget(), db);
+    EXPECT_EQ(fx.frame.PaneDock(Korl_Pane::DesignBrowser)->widget(), db);
     EXPECT_EQ(Dump(db), kDesignTree);
     EXPECT_TRUE(Find(db, "sc_main/design/cons")->isExpanded());
     EXPECT_FALSE(QFile::exists(fx.dir.filePath("output.out")));
     EXPECT_TRUE(fx.frame.statusBar()->currentMessage().contains("4 module(s)"))
         << fx.frame.statusBar()->currentMessage().toStdString();
-    EXPECT_FALSE(fx.frame.PaneDock(Korl_MainFrame::DesignBrowserPane)->visibleRegion().isEmpty());
+    EXPECT_FALSE(fx.frame.PaneDock(Korl_Pane::DesignBrowser)->visibleRegion().isEmpty());
 
     const QString sbTree = Dump(sb);
     EXPECT_TRUE(

@@ -229,18 +229,8 @@ TEST_F(WaveWindowTest, BookmarkRestoresTheSnappedWindow) {
     EXPECT_FALSE(w->CommandState(kWaveGotoBookmark0 + 4, &checked));
     EXPECT_TRUE(w->CommandState(kWaveGotoBookmark0 + 3, &checked));
 
-    // What the main frame sees through the meta-object system.
-    int flags = -2;
-    QMetaObject::invokeMethod(w, "CommandFlags", Qt::DirectConnection, Q_RETURN_ARG(int, flags),
-                              Q_ARG(int, int(kWaveGotoBookmark0 + 4)));
-    EXPECT_EQ(flags, 0);
-    QMetaObject::invokeMethod(w, "CommandFlags", Qt::DirectConnection, Q_RETURN_ARG(int, flags),
-                              Q_ARG(int, 57634)); // Edit Copy is not the window's
-    EXPECT_EQ(flags, -1);
-    bool done = false;
-    QMetaObject::invokeMethod(w, "OnCommand", Qt::DirectConnection, Q_RETURN_ARG(bool, done),
-                              Q_ARG(int, int(kWaveZoomFull)));
-    EXPECT_TRUE(done);
+    EXPECT_FALSE(Waview_ChildFrame::IsWindowCommand(korl::ID_EDIT_COPY));
+    EXPECT_TRUE(w->HandleCommand(kWaveZoomFull));
     EXPECT_EQ(w->shapeView->view.start, 0);
 }
 

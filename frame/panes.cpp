@@ -1,4 +1,4 @@
-#include "app/panes.h"
+#include "frame/panes.h"
 
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -40,7 +40,7 @@ Korl_CompileWindow::Korl_CompileWindow(QWidget* parent) : Korl_EditControl(paren
     SetLanguage("CompileOut");
     setFrameShape(QFrame::NoFrame);
     connect(this, &Korl_EditControl::lineActivated, this,
-            [this](int line) { emit jumpRequested(LineText(line)); });
+            [this](int line) { Q_EMIT jumpRequested(LineText(line)); });
 }
 
 void Korl_CompileWindow::Append(const QString& text) {

@@ -1,4 +1,4 @@
-#include "app/windowstate.h"
+#include "frame/window_state.h"
 
 #include <QDataStream>
 #include <QIODevice>

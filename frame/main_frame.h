@@ -1,36 +1,31 @@
 #pragma once
-// Korl_MainFrame: the IDE window. It owns the project, the panes, the
-// editor and wave children and the running build; every menu command comes
-// here first and is either carried out or passed on to the active child.
+// Korl_MainFrame: the IDE window's chrome (menus, toolbar, status bar, MDI
+// area, panes) and the services the window parts depend on. It carries out
+// the frame's own commands (project, build, view, window); the parts
+// register theirs with the command registry (app/ installs them).
 //
-// Hook points for the parts that arrive later:
-//  - SetCommandHandler(id, fn) takes over a command (debugger: Start/Stop
-//    Debugging, stepping, Run to Cursor; waveform viewer: Open VCD File);
-//    SetCommandStateHandler(id, fn) decides its enabled state.
-//  - SetDebugStarter / SetElaborator run after a successful debug or
-//    elaboration build.
-//  - SetVcdOpener opens a dump in a wave window.
-//  - SetPaneWidget(pane, widget) replaces a pane's content (Design and
-//    Source Browser, Examine 1 and 2, Stack).
-//  - Breakpoints() is the breakpoint table the editors' marks follow.
-//  - A wave window is a QMdiSubWindow whose class inherits Waview_ChildFrame
-//    (or that carries the property korlChildKind = "wave");
-//    it takes its commands through Q_INVOKABLE bool OnCommand(int id) and
-//    reports their state through Q_INVOKABLE int CommandFlags(int id)
-//    (bit 0 enabled, bit 1 checked; -1 for an id it does not know).
-#include <QHash>
+// The member functions are spread over a few files by concern:
+//   main_frame.cpp      chrome, menus, toolbar, status bar, title, events
+//   frame_commands.cpp  the frame context's commands and their states
+//   pane_manager.cpp    panes: creation, layout, toggling, cycling, reset
+//   build_control.cpp   builds: start, watch, end, jump to an error line
+//   project_commands.cpp project commands and opening files
+//   child_windows.cpp   MDI children: editors, the editor command context
 #include <QMainWindow>
-#include <QPointer>
+
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "debugger/breakpoint_table.h"
+#include "editor/editor_document.h"
+#include "frame/command_registry.h"
+#include "frame/services.h"
 #include "project/buildrunner.h"
 #include "project/project.h"
 #include "project/toollayout.h"
-#include "editor/editor_document.h"
 
+class QAction;
 class QDockWidget;
 class QLabel;
 class QMdiArea;
@@ -43,27 +38,9 @@ class Korl_CompileWindow;
 class Korl_OutputWindow;
 class Korl_WorkspaceWindow;
 
-// One breakpoint: full path, 1-based line, the debugger's number (0 = none yet).
-struct BreakpointRecord {
-    std::string path;
-    int line = 0;
-    int number = 0;
-};
-
-class Korl_MainFrame : public QMainWindow, public Korl_BreakpointHost {
+class Korl_MainFrame : public QMainWindow, public Korl_FrameServices, public Korl_BreakpointHost {
     Q_OBJECT
 public:
-    enum Pane {
-        ProjectBrowserPane,
-        DesignBrowserPane,
-        SourceBrowserPane,
-        CompilePane,
-        ConsolePane,
-        Examine1Pane,
-        Examine2Pane,
-        StackPane,
-        PaneCount
-    };
     enum class ChildKind { None, Editor, Wave, Other };
 
     struct Options {
@@ -76,34 +53,28 @@ public:
     ~Korl_MainFrame() override;
 
     // ---- commands ----------------------------------------------------------
-    QAction* Action(int id) const { return actions_.value(id); }
+    QAction* Action(int id) const;
     void OnCommand(int id);
     bool IsCommandEnabled(int id);
+    // Brings menus and toolbar in line with the registry's states.
     void UpdateCommandUI();
-    void SetCommandHandler(int id, std::function<void()> handler);
-    void SetCommandStateHandler(int id, std::function<bool()> enabled);
     // Top-level menu titles of the menu bar now shown.
     QStringList MenuTitles() const;
     ChildKind ActiveChildKind() const;
 
     // ---- panes -------------------------------------------------------------
-    QDockWidget* PaneDock(Pane pane) const { return docks_[pane]; }
-    static QString PaneTitle(Pane pane);
-    void SetPaneWidget(Pane pane, QWidget* widget);
+    QDockWidget* PaneDock(Korl_Pane pane) const { return docks_[int(pane)]; }
+    static QString PaneTitle(Korl_Pane pane);
     Korl_CompileWindow* CompileWindow() const { return compile_; }
     Korl_OutputWindow* ConsoleWindow() const { return console_; }
     Korl_WorkspaceWindow* WorkspaceWindow() const { return workspace_; }
-    QMdiArea* MdiArea() const { return mdi_; }
     QToolBar* ToolBar() const { return toolbar_; }
     void ResetPanes();
     void ApplyDefaultLayout();
 
     // ---- project -----------------------------------------------------------
-    korl::Project& Project() { return project_; }
-    bool ProjectOpen() const { return projectOpen_; }
     // Load `path` as the project (the shell steps included).
     void LoadProject(const QString& path);
-    const korl::ToolLayout& Tools() const { return tools_; }
     void SetTools(const korl::ToolLayout& tools) { tools_ = tools; }
 
     // ---- documents ---------------------------------------------------------
@@ -111,43 +82,52 @@ public:
     // path an editor titled with the file name.
     void OpenPath(const QString& path);
     void DropFiles(const QStringList& paths);
-    // Editor documents: open (or activate) by identity, optionally at a
-    // 0-based line; null when the file cannot be loaded.
-    Korl_EditorChildFrame* OpenDocument(const QString& fullPath, const QString& title, int line = -1);
     Korl_EditorChildFrame* NewDocument();
-    Korl_EditorManager* Editors() const { return editors_; }
     QList<Korl_EditorChildFrame*> EditorChildren() const;
     QMdiSubWindow* ActiveChild() const;
     static QString ChildPath(QMdiSubWindow* child); // editors only
     static QString ChildTitle(QMdiSubWindow* child);
 
     // ---- build -------------------------------------------------------------
-    bool BuildRunning() const { return runner_ && runner_->Running(); }
     const korl::BuildResult& LastBuild() const { return lastBuild_; }
 
-    // ---- console -----------------------------------------------------------
-    void AppendConsole(const QString& text);
-    void AppendConsoleLine(const QString& text);
-    void ClearConsole();
-    // What typed keys are written to while a run takes input; none otherwise.
-    void SetConsoleInput(std::function<void(const std::string&)> sink);
+    // ---- Korl_FrameServices ------------------------------------------------
+    void ShowStatusMessage(const QString& text, int timeoutMs) override;
+    void AddStatusWidget(QWidget* widget) override;
+    void SetPaneWidget(Korl_Pane pane, QWidget* widget) override;
+    QWidget* PaneContainer(Korl_Pane pane) const override;
+    void ShowPane(Korl_Pane pane) override;
+    bool PaneOnScreen(Korl_Pane pane) const override;
+    void AppendConsole(const QString& text) override;
+    void AppendConsoleLine(const QString& text) override;
+    void ClearConsole() override;
+    void SetConsoleInput(std::function<void(const std::string&)> sink) override;
+    Korl_EditorManager* Editors() const override { return editors_; }
+    // Open (or activate) by identity, optionally at a 0-based line; null when
+    // the file cannot be loaded.
+    Korl_EditorChildFrame* OpenDocument(const QString& fullPath, const QString& title,
+                                        int line = -1) override;
+    QMdiArea* MdiArea() const override { return mdi_; }
+    korl::Project& Project() override { return project_; }
+    bool ProjectOpen() const override { return projectOpen_; }
+    const korl::ToolLayout& Tools() const override { return tools_; }
+    bool BuildRunning() const override { return runner_ && runner_->Running(); }
+    void StartDebugBuild() override;
+    Korl_CommandRegistry& Commands() override { return *commands_; }
+    Korl_FrameEvents& Events() override { return *events_; }
+    korl::BreakpointTable& Breakpoints() override { return breakpoints_; }
+    void ProcessEnded(bool normalEnd) override;
+    void OpenVcdFile(const QString& path) override;
+    QWidget* PromptParent() override;
 
-    // ---- debugger, browsers and waves ---------------------------------------
-    std::vector<BreakpointRecord>& Breakpoints() { return breakpoints_; }
+    // ---- Korl_BreakpointHost: the editors' marks follow the one table ------
     void AddBreakpoint(const QString& file, int line) override;
     void RemoveBreakpoint(const QString& file, int line) override;
     QList<int> BreakpointLines(const QString& file) const override;
-    void SetDebugStarter(std::function<void(const korl::BuildResult&)> fn) { debugStarter_ = std::move(fn); }
-    void SetElaborator(std::function<void(const korl::BuildResult&)> fn) { elaborator_ = std::move(fn); }
-    void SetVcdOpener(std::function<void(const QString&)> fn) { vcdOpener_ = std::move(fn); }
-    void SetPanesResetHandler(std::function<void()> fn) { panesReset_ = std::move(fn); }
-    // End of a debugged run: the closing line, command states, the VCD.
-    void OnProcessEnded(bool normalEnd);
 
-    // Message shown in the status bar for commands whose part is missing.
-    static QString NotAvailableText(int id);
+    void SetVcdOpener(std::function<void(const QString&)> fn) override { vcdOpener_ = std::move(fn); }
 
-signals:
+Q_SIGNALS:
     void buildStarted();
     void buildEnded(const korl::BuildResult& result);
     void commandStatesChanged();
@@ -156,28 +136,34 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
+    void childEvent(QChildEvent* e) override;
 
 private:
+    // main_frame.cpp
     void CreateActions();
     void CreateMenus();
     void RebuildMenuBar();
     void FillWindowMenu();
     void CreateToolBar();
     void CreateStatusBar();
-    void CreatePanes();
-    void SetFrameState(std::initializer_list<int> ids, bool enabled);
-    bool RouteToChild(int id);
-    int ChildCommandState(int id, bool* handled);
-    void TogglePane(Pane pane);
-    void CyclePane(int step);
-    bool BehindAnotherTab(QDockWidget* dock) const;
-    void TileChildren(bool stacked);
-    void TidyDockTabs();
     void UpdateTitle();
     void SetStatusPanes(const QString& position, const QString& overtype, const QString& readOnly);
+    void OnActiveChildChanged();
 
-    // Project commands.
+    // frame_commands.cpp
+    void RegisterFrameCommands();
+    void RegisterCommand(int id, std::function<void()> run, std::function<bool()> enabled = {});
+    void TileChildren(bool stacked);
+    void ShowAbout();
+
+    // pane_manager.cpp
+    void CreatePanes();
+    void TogglePane(Korl_Pane pane);
+    void CyclePane(int step);
+    bool BehindAnotherTab(QDockWidget* dock) const;
+    void TidyDockTabs();
+
+    // project_commands.cpp
     void OnNewProject();
     void OnOpenProject();
     void OnCloseProject();
@@ -188,9 +174,9 @@ private:
     void OnSaveAll();
     void OnOpenFiles();
     void OnOpenVcd();
-    void OpenVcdFile(const QString& path);
 
-    // Builds.
+    // build_control.cpp
+    void CreateBuildRunner();
     void StartBuild(korl::BuildKind kind);
     void OnBuildEnded(const korl::BuildResult& result);
     void OnStopBuild();
@@ -199,20 +185,21 @@ private:
     void SaveOpenProjectFiles();
     void JumpToLine(const QString& lineText);
 
-    // Editors (bridging to the editor documents).
+    // child_windows.cpp
     void CreateEditors();
+    void RegisterEditorCommands();
     void CloseChildByIdentity(const QString& path, const QString& title);
-    bool SendToChild(QMdiSubWindow* child, int id);
+    bool SaveChild(QMdiSubWindow* child);
 
     Options options_;
     korl::Project project_;
     korl::ToolLayout tools_;
     bool projectOpen_ = false;
+    korl::BreakpointTable breakpoints_;
 
+    Korl_CommandRegistry* commands_ = nullptr;
+    Korl_FrameEvents* events_ = nullptr;
     QHash<int, QAction*> actions_;
-    QHash<int, bool> frameState_;
-    QHash<int, std::function<void()>> handlers_;
-    QHash<int, std::function<bool()>> stateHandlers_;
     QMenu* fileMenu_[3] = {};
     QMenu* viewMenu_ = nullptr;
     QMenu* projectMenu_ = nullptr;
@@ -226,10 +213,9 @@ private:
     QLabel* positionPane_ = nullptr;
     QLabel* overtypePane_ = nullptr;
     QLabel* readOnlyPane_ = nullptr;
-    QTimer* idleTimer_ = nullptr;
 
     QMdiArea* mdi_ = nullptr;
-    QDockWidget* docks_[PaneCount] = {};
+    QDockWidget* docks_[kKorlPaneCount] = {};
     Korl_CompileWindow* compile_ = nullptr;
     Korl_OutputWindow* console_ = nullptr;
     Korl_WorkspaceWindow* workspace_ = nullptr;
@@ -241,10 +227,6 @@ private:
     QSocketNotifier* exitNotifier_ = nullptr;
     QTimer* buildTimer_ = nullptr;
 
-    std::vector<BreakpointRecord> breakpoints_;
-    std::function<void(const korl::BuildResult&)> debugStarter_;
-    std::function<void(const korl::BuildResult&)> elaborator_;
     std::function<void(const QString&)> vcdOpener_;
-    std::function<void()> panesReset_;
     bool closing_ = false;
 };

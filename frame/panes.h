@@ -20,7 +20,7 @@ public:
     void Clear();
     QString AllText() const { return text(); }
 
-signals:
+Q_SIGNALS:
     void jumpRequested(const QString& lineText);
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Command identifiers carried by the frame's QActions (QAction::data()).
-// The values are the menu identifiers every part of Korl agrees on.
+// The one list of command identifiers: the frame's QActions carry them
+// (QAction::data()) and every part registers its handlers under them.
 namespace korl {
 
 enum CommandId : int {
@@ -96,21 +96,14 @@ enum CommandId : int {
     ID_WAVE_ZOOM_AREA = 42774,
     ID_WAVE_ADD_CURSOR = 42775,
     ID_WAVE_REMOVE_CURSOR = 42776,
+    ID_WAVE_RADIX_BINARY = 42798, // .. 42801: binary, hex, unsigned, signed
+    ID_WAVE_PREV_TRANSITION = 42810,
+    ID_WAVE_NEXT_TRANSITION = 42811,
     ID_WAVE_SET_BOOKMARK0 = 42820,  // .. 42829
     ID_WAVE_GOTO_BOOKMARK0 = 42830, // .. 42839
-};
-
-// Messages between the frame and its workers; kept as values so that logs
-// and hooks from other parts can name them.
-enum FrameMessage : int {
-    WM_PROCESS_ENDED = 6025,
-    WM_BUILD_ENDED = 6026,
-    WM_DEBUG_BUILD_ENDED = 6027,
-    WM_ELABORATE_BUILD_ENDED = 6029,
-    WM_DEBUG_POSITION = 9024,
-    WM_DEBUG_STOPPED = 9025,
-    WM_QUERY_CARET_LINE = 10024,
-    WM_QUERY_FULL_PATH = 10025,
+    ID_WAVE_SIGNALS_DIALOG = 42865,
+    ID_WAVE_TOGGLE_DIGITAL = 42869,
+    ID_WAVE_RELOAD = 7024,
 };
 
 } // namespace korl

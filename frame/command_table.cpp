@@ -1,8 +1,8 @@
-#include "app/commandtable.h"
+#include "frame/command_table.h"
 
 #include <QHash>
 
-#include "app/commandids.h"
+#include "base/command_ids.h"
 
 namespace korl {
 namespace {
