@@ -33,6 +33,9 @@ struct ElaborationResult {
     // Files scanned only in part ("big.cpp: lexer text buffer overflow (...)")
     // or with a warning ("x.h: unexpected eof in comment").
     std::vector<std::string> messages;
+    // Files skipped because they are no regular file (a FIFO, a device, a
+    // directory), each with a message naming it; the scan went on without them.
+    std::vector<std::string> skipped;
 };
 
 struct ElaborationOptions {
