@@ -55,6 +55,8 @@ void SC_Lexer::report(const char* format, ...) {
 // ---- literals ----
 
 void SC_Lexer::skipString(char quote) {
+    // Only where a name is expected does the text matter.
+    const bool keep = quote == '"' && (yystart == CTOR_INIT_ARGS || yystart == ITEM_ARGS);
     std::string text;
     for (;;) {
         int ch = input();
@@ -64,12 +66,12 @@ void SC_Lexer::skipString(char quote) {
             int next = input();
             if (next < 0) return;
             if (next == '\n') continue;
-            if (quote == '"') text += '\\', text += static_cast<char>(next);
+            if (keep) text += '\\', text += static_cast<char>(next);
             continue;
         }
-        if (quote == '"' && text.size() < 250) text += static_cast<char>(ch);
+        if (keep && text.size() < 250) text += static_cast<char>(ch);
     }
-    if (quote == '"') quotedText(text);
+    if (keep) quotedText(text);
 }
 
 void SC_Lexer::skipRawString() {
@@ -268,7 +270,7 @@ void SC_Lexer::recordMainInstance(const char* label, bool expression) {
 // ---- actions ----
 
 int SC_Lexer::yyaction(int rule) {
-    // Most matches are single skipped characters: keep their path short.
+    // The engine skips quiet rules itself; whatever else is cheap stays cheap.
     const Action action = rule >= 0 && rule <= kRuleCount ? kRuleAction[rule] : Action::Nothing;
     if (action == Action::Nothing) {
         yyreturnflg = 0;

@@ -27,6 +27,8 @@ public:
     virtual ~yylexer();
 
     virtual int yylex() = 0;
+    // yylex reads through the engine's own buffered input (input() below);
+    // these serve actions that read ahead by hand.
     virtual int yygetchar();
     virtual int yyinput();
     virtual void yyoutput(int ch);
