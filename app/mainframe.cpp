@@ -1,5 +1,7 @@
 #include "app/mainframe.h"
 
+#include "base/qt/strings.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -24,6 +26,7 @@
 #include "app/icons.h"
 #include "app/panes.h"
 #include "app/windowstate.h"
+#include "base/short_name.h"
 #include "project/jump.h"
 #include "project/paths.h"
 #include "project/qt/dialogs.h"
@@ -34,8 +37,8 @@ using namespace korl;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+using korl::Q;
+using korl::S;
 
 struct PaneInfo {
     const char* title;
@@ -993,8 +996,7 @@ void Korl_MainFrame::JumpToLine(const QString& lineText) {
     if (dir.empty()) dir = S(QDir::currentPath()) + "/";
     const QString full = Q(ResolveJumpFile(target->file, dir));
     // Titles follow the tree's rule, so a file opened from the tree is found again.
-    const QFileInfo fi(full);
-    const QString title = Q(DirectoryOf(S(full))) == Q(project_.Directory()) ? fi.fileName() : full;
+    const QString title = Q(ProjectShortName(S(full), project_.Directory()));
     OpenDocument(full, title, target->line - 1);
 }
 

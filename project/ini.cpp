@@ -1,5 +1,6 @@
 #include "project/ini.h"
 
+#include "base/atomic_file.h"
 #include "project/paths.h"
 
 #include <fcntl.h>
@@ -185,7 +186,9 @@ std::string IniFile::Text() const {
 }
 
 bool IniFile::Save(const std::string& path, std::string* error) const {
-    return WriteFileAtomically(path, Text(), error);
+    auto saved = WriteFileAtomically(path, Text());
+    if (!saved && error) *error = saved.error().message;
+    return saved.ok();
 }
 
 } // namespace korl

@@ -1,5 +1,6 @@
 #include "project/makefile.h"
 
+#include "base/atomic_file.h"
 #include "project/paths.h"
 
 #include <cstdio>
@@ -396,9 +397,9 @@ std::string FileMakefileText(const Project& project, const ToolLayout& tools, co
 bool WriteMakefile(const std::string& directory, const std::string& text, std::string* error) {
     std::string dir = directory;
     if (!dir.empty() && dir.back() != '/') dir += '/';
-    std::string why;
-    if (WriteFileAtomically(dir + kMakefileName, text, &why)) return true;
-    if (error) *error = "Korl: cannot write the makefile (" + why + ")";
+    auto written = WriteFileAtomically(dir + kMakefileName, text);
+    if (written) return true;
+    if (error) *error = "Korl: cannot write the makefile (" + written.error().message + ")";
     return false;
 }
 

@@ -2,6 +2,8 @@
 
 #include "project/filelock.h"
 #include "project/ini.h"
+#include "base/atomic_file.h"
+#include "base/short_name.h"
 #include "project/paths.h"
 #include "project/toollayout.h"
 
@@ -206,12 +208,11 @@ std::string Project::FileText() const {
 
 bool Project::Save() {
     if (!modified_ || !IsOpen()) return true;
-    std::string error;
     // Another writer of this project waits until the file is complete; a
     // symbolic link keeps pointing at the project, which is written anew.
     ProjectFileLock lock(FilePath());
-    if (!WriteFileAtomically(FollowLinks(FilePath()), FileText(), &error)) {
-        lastError_ = error;
+    if (auto saved = WriteFileAtomically(FollowLinks(FilePath()), FileText()); !saved) {
+        lastError_ = saved.error().message;
         return false;
     }
     lastError_.clear();
@@ -298,7 +299,7 @@ std::optional<ProjectItem> Project::RemoveItem(ItemTag tag) {
 }
 
 std::string Project::DisplayTitle(const ProjectItem& item) const {
-    return item.directory == directory_ ? item.name : item.FullPath();
+    return ProjectShortName(item.FullPath(), directory_);
 }
 
 bool Project::IsProjectSource(const std::string& path) const {

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "base/short_name.h"
 #include "scparse/sc_lexer.h"
 
 namespace scparse {
@@ -191,7 +192,7 @@ JumpTarget resolveJump(const SourceLocation& location, const std::string& projec
     // directory, whatever the current directory is.
     if (dir.empty() || !isAbsolute(dir)) dir = projectDir + dir;
     t.fullPath = dir + name;
-    t.shortName = dir == projectDir ? name : dir + name;
+    t.shortName = korl::ProjectShortName(t.fullPath, projectDir);
     t.line0 = location.line - 1;
     return t;
 }

@@ -1,5 +1,7 @@
 #include "project/qt/propertysheet.h"
 
+#include "base/qt/strings.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QSettings>
@@ -20,7 +22,7 @@ QLineEdit* AddField(QVBoxLayout* layout, const QString& label, int id, QWidget* 
     return edit;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+using korl::Q;
 
 } // namespace
 

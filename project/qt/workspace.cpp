@@ -1,5 +1,7 @@
 #include "project/qt/workspace.h"
 
+#include "base/qt/strings.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -17,8 +19,8 @@ using korl::ItemTag;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+using korl::Q;
+using korl::S;
 
 // A page with a coloured corner band naming the file kind.
 QIcon FileIcon(const QColor& band, const QString& letter) {

@@ -1,5 +1,7 @@
 // The model's headers come before any Qt header (see browsers.h).
 #include "scparse/design_model.h"
+
+#include "base/qt/strings.h"
 #include "scparse/elaborate.h"
 #include "scparse/qt/browsers.h"
 
@@ -19,7 +21,7 @@ using namespace scparse;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+using korl::Q;
 
 constexpr struct {
     int id;
