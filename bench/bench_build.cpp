@@ -24,7 +24,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 void WriteSource(const fs::path& dir, int i) {
     const std::string n = "stage" + std::to_string(i);
@@ -64,7 +66,8 @@ int main(int argc, char** argv) {
     korl::Project project;
     project.NewProject((dir / "bench.k1").string());
     std::vector<std::string> files{(dir / "main.cpp").string()};
-    for (int i = 0; i < sources; ++i) files.push_back((dir / ("stage" + std::to_string(i) + ".cpp")).string());
+    for (int i = 0; i < sources; ++i)
+        files.push_back((dir / ("stage" + std::to_string(i) + ".cpp")).string());
     project.AddExistingFiles(files);
     project.Save();
     const korl::ToolLayout tools = korl::CurrentToolLayout();
@@ -109,7 +112,8 @@ int main(int argc, char** argv) {
     // A project file of 100,000 keys: read and written back.
     {
         std::string text = "[ProjectInfo]\nVersion=1.0\nNoOfCppFiles=100000\nNoOfHFiles=0\n[Cpps]\n";
-        for (int i = 0; i < 100000; ++i) text += "Item" + std::to_string(i) + "=src" + std::to_string(i) + ".cpp\n";
+        for (int i = 0; i < 100000; ++i)
+            text += "Item" + std::to_string(i) + "=src" + std::to_string(i) + ".cpp\n";
         std::ofstream(dir / "big.k1") << text;
         korl::Project big;
         start = Clock::now();
