@@ -6,11 +6,18 @@
 
 namespace korl {
 
+// The file `path` finally names after following symbolic links (also a
+// dangling one: the file a save would create); `path` itself when it is no
+// link. Relative link targets are taken from the link's directory.
+std::string FollowLinks(const std::string& path);
+
 class ProjectFileLock {
 public:
     // Blocks until the lock on the lock file of `projectPath` is held. The
     // lock file lies beside the file a symbolic link points to, so every
-    // link to one project shares one lock.
+    // link to one project shares one lock. A lock this process already holds
+    // is held once more (nothing is locked again), so a save inside a locked
+    // command does not wait for itself.
     explicit ProjectFileLock(const std::string& projectPath);
     ~ProjectFileLock(); // releases the lock; the lock file stays
     ProjectFileLock(const ProjectFileLock&) = delete;
@@ -18,13 +25,15 @@ public:
 
     // False when the lock file could not be created or locked (a read-only
     // directory): the caller goes on unlocked, and Error() says why.
-    bool Locked() const { return fd_ >= 0; }
+    bool Locked() const { return fd_ >= 0 || nested_; }
     const std::string& Error() const { return error_; }
 
     // "DIR/.NAME.lock" for the project file DIR/NAME (after following links).
     static std::string LockPathFor(const std::string& projectPath);
 
 private:
+    std::string path_;
+    bool nested_ = false;
     int fd_ = -1;
     std::string error_;
 };

@@ -1,5 +1,6 @@
 #include "project/project.h"
 
+#include "project/filelock.h"
 #include "project/ini.h"
 #include "base/atomic_file.h"
 #include "base/short_name.h"
@@ -153,7 +154,10 @@ bool Project::Load(const std::string& path) {
         lastError_ = "cannot open project file " + abs + ": " + why;
         return false;
     }
-    OpenAt(abs);
+    // Through a symbolic link, the project is the file it points to: its
+    // directory is the one the stored paths are relative to, and saving
+    // writes it while the link stays.
+    OpenAt(AbsolutePath(FollowLinks(abs)));
 
     (void)ini.Get("ProjectInfo", "Version");
     // The items present are read in the order of their numbers, whatever the
@@ -204,7 +208,10 @@ std::string Project::FileText() const {
 
 bool Project::Save() {
     if (!modified_ || !IsOpen()) return true;
-    if (auto saved = WriteFileAtomically(FilePath(), FileText()); !saved) {
+    // Another writer of this project waits until the file is complete; a
+    // symbolic link keeps pointing at the project, which is written anew.
+    ProjectFileLock lock(FilePath());
+    if (auto saved = WriteFileAtomically(FollowLinks(FilePath()), FileText()); !saved) {
         lastError_ = saved.error().message;
         return false;
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -142,4 +143,91 @@ TEST_F(KorlcProject, HelpUsageAndMissingProjects) {
     EXPECT_EQ(r.out,
               "korlc show: cannot open project file " + dir_ + "nothere.k1: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(dir_ + "nothere.k1"));
+}
+
+TEST_F(KorlcProject, ManyAddsAtOnceKeepEveryEntry) {
+    ASSERT_EQ(Korlc(dir_, "new conc").status, 0);
+    constexpr int kWriters = 40;
+    for (int i = 0; i < kWriters; ++i) Write(dir_ + "s" + std::to_string(i) + ".cpp", "");
+    // All writers start together and race for the project file.
+    std::string script;
+    for (int i = 0; i < kWriters; ++i)
+        script += std::string(KORLC_PATH) + " add conc.k1 s" + std::to_string(i) + ".cpp > /dev/null & ";
+    script += "wait";
+    EXPECT_EQ(Korlc(dir_, "--help >/dev/null; " + script).status, 0);
+    const std::string text = Read(dir_ + "conc.k1");
+    EXPECT_NE(text.find("NoOfCppFiles=40\n"), std::string::npos) << text;
+    for (int i = 0; i < kWriters; ++i)
+        EXPECT_NE(text.find("=s" + std::to_string(i) + ".cpp\n"), std::string::npos) << i << text;
+}
+
+TEST_F(KorlcProject, RefusesBadNamesAndBadProjectFiles) {
+    for (const char* name : {"''", "sub/", ".", "..", "'x/..'", ".k1"}) {
+        Result r = Korlc(dir_, std::string("new ") + name);
+        EXPECT_EQ(r.status, 2) << name << r.out;
+        EXPECT_NE(r.out.find("is not a project name"), std::string::npos) << r.out;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+
+    ASSERT_EQ(Korlc(dir_, "new p").status, 0);
+    Write(dir_ + "a\nb.cpp", "");
+    Result r = Korlc(dir_, "add p.k1 'a\nb.cpp'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("the name contains a newline, which make cannot express"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(Read(dir_ + "p.k1").find("Cpps"), std::string::npos);
+
+    // Garbage and unreadable project files are named with the reason; nothing
+    // is written in their place.
+    Write(dir_ + "junk.k1", std::string("\0\1\2garbage\n", 11));
+    r = Korlc(dir_, "add junk.k1 p.k1");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "korlc add: cannot open project file " + dir_ +
+                         "junk.k1: not a Korl project file (no [ProjectInfo] section)\n");
+    EXPECT_EQ(Read(dir_ + "junk.k1"), std::string("\0\1\2garbage\n", 11));
+    r = Korlc(dir_, "build junk.k1");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("not a Korl project file"), std::string::npos) << r.out;
+}
+
+TEST_F(KorlcProject, SavingThroughASymlinkWritesTheProjectAndKeepsTheLink) {
+    std::filesystem::create_directories(dir_ + "real");
+    ASSERT_EQ(Korlc(dir_, "new real/design").status, 0);
+    std::filesystem::create_directories(dir_ + "links");
+    std::filesystem::create_symlink("../real/design.k1", dir_ + "links/design.k1");
+    Write(dir_ + "real/top.cpp", "");
+    Result r = Korlc(dir_ + "links", "add design.k1 ../real/top.cpp");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "links/design.k1"));
+    EXPECT_NE(Read(dir_ + "real/design.k1").find("Item0=top.cpp\n"), std::string::npos);
+    r = Korlc(dir_ + "links", "set design.k1 vcd trace");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ + "links/design.k1"));
+    EXPECT_NE(Read(dir_ + "real/design.k1").find("VCDFilename=trace\n"), std::string::npos);
+}
+
+TEST_F(KorlcProject, SourcesThatAreNoRegularFileAreNeverRead) {
+    ASSERT_EQ(Korlc(dir_, "new fifo").status, 0);
+    Write(dir_ + "main.cpp", "#include <systemc.h>\nint sc_main(int, char**) { return 0; }\n");
+    ASSERT_EQ(Korlc(dir_, "add fifo.k1 main.cpp").status, 0);
+    // A FIFO and a directory take the place of sources after they were added.
+    Write(dir_ + "pipe.cpp", "");
+    std::filesystem::create_directory(dir_ + "dir.cpp");
+    ASSERT_EQ(Korlc(dir_, "add fifo.k1 pipe.cpp").status, 0);
+    std::string k1 = Read(dir_ + "fifo.k1");
+    k1.replace(k1.find("[Cpps]\n"), 7, "[Cpps]\nItem9=dir.cpp\n");
+    Write(dir_ + "fifo.k1", k1);
+    std::filesystem::remove(dir_ + "pipe.cpp");
+    ASSERT_EQ(mkfifo((dir_ + "pipe.cpp").c_str(), 0600), 0);
+
+    Result r = Korlc(dir_, "elaborate fifo.k1 --no-build");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find(dir_ + "pipe.cpp is not a regular file, skipped"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(dir_ + "dir.cpp is a directory, skipped"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Design Browser"), std::string::npos) << r.out; // main.cpp was scanned
+
+    r = Korlc(dir_, "build fifo.k1");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("is not a regular file"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "makefile"));
 }

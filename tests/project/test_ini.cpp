@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "project/ini.h"
 #include "test_util.h"
@@ -69,4 +70,30 @@ TEST(Ini, MissingFileLoadsEmpty) {
     korltest::WriteFile(dir / "a.ini", "[S]\nk=v\n");
     EXPECT_TRUE(ini.Load(dir / "a.ini"));
     EXPECT_EQ(ini.Get("S", "k"), "v");
+
+    // Too large is refused with a reason, never read in part.
+    std::string why;
+    korltest::WriteFile(dir / "big.ini", "[S]\nk=v\n");
+    ASSERT_EQ(truncate((dir / "big.ini").c_str(), IniFile::kMaxFileBytes + 1), 0);
+    EXPECT_FALSE(ini.Load(dir / "big.ini", &why));
+    EXPECT_EQ(why, "larger than 64 MiB");
+    EXPECT_TRUE(ini.Sections().empty());
+    EXPECT_FALSE(ini.Load(dir / "nope.k1", &why));
+    EXPECT_EQ(why, "No such file or directory");
+}
+
+TEST(Ini, RepeatedKeysKeepTheFirstAndLookupsIgnoreCase) {
+    IniFile ini;
+    std::string text = "[A]\n";
+    for (int i = 0; i < 1000; ++i) text += "Key" + std::to_string(i % 500) + "=" + std::to_string(i) + "\n";
+    text += "[a]\nkey0=late\n";
+    ini.Parse(text);
+    EXPECT_EQ(ini.Keys("A").size(), 500u);
+    EXPECT_EQ(ini.Get("a", "KEY0"), "0");
+    EXPECT_EQ(ini.Get("A", "key499"), "499");
+    ini.Set("A", "KEY1", "changed");
+    ini.Set("B", "new\nline", "v\nw");
+    EXPECT_EQ(ini.Get("A", "Key1"), "changed");
+    EXPECT_EQ(ini.Keys("B"), (std::vector<std::string>{"new"}));
+    EXPECT_EQ(ini.Get("B", "new"), "v");
 }

@@ -278,6 +278,10 @@ int CmdMakefile(int argc, char** argv) {
     if (!OpenProject("makefile", projectArg, p)) return 2;
     const korl::ToolLayout tools = korl::CurrentToolLayout();
     if (!compile) {
+        if (std::string why = korl::CheckBuildable(p); !why.empty()) {
+            std::fprintf(stderr, "%s\n", why.c_str());
+            return 1;
+        }
         const std::string text = korl::ProjectMakefileText(p, tools, false);
         std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;

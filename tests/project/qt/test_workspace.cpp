@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QMenu>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -218,4 +219,23 @@ TEST(OptionsSheet, PagesPassTheirValuesToTheSetters) {
     again.Cpp()->preprocessor->setText("zzz");
     again.reject();
     EXPECT_EQ(project.ExtraPreprocessor(), "a,b");
+}
+
+TEST(OptionsSheet, BuildJobsAreASettingOfThisMachine) {
+    QTemporaryDir dir;
+    // Settings of this test only, whatever runs beside it.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
+    Project project;
+    project.NewProject(dir.filePath("jobs.k1").toStdString());
+    Korl_ProjectPropertySheet sheet(project);
+    EXPECT_EQ(sheet.General()->buildJobs->value(), 0); // one per processor
+    sheet.General()->buildJobs->setValue(3);
+    sheet.accept();
+    EXPECT_EQ(Korl_ProjectPropertySheet::BuildJobsSetting(), 3);
+    EXPECT_FALSE(project.IsModified()); // not a project option
+    Korl_ProjectPropertySheet again(project);
+    EXPECT_EQ(again.General()->buildJobs->value(), 3);
+    again.General()->buildJobs->setValue(1);
+    again.reject();
+    EXPECT_EQ(Korl_ProjectPropertySheet::BuildJobsSetting(), 3);
 }
