@@ -1,5 +1,7 @@
 #include "app/mainframe.h"
 
+#include "base/qt/strings.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -24,6 +26,7 @@
 #include "app/icons.h"
 #include "app/panes.h"
 #include "app/windowstate.h"
+#include "base/short_name.h"
 #include "project/jump.h"
 #include "project/paths.h"
 #include "project/qt/dialogs.h"
@@ -34,8 +37,8 @@ using namespace korl;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+using korl::Q;
+using korl::S;
 
 struct PaneInfo {
     const char* title;
@@ -759,7 +762,10 @@ void Korl_MainFrame::AfterProjectOpened() {
 }
 
 void Korl_MainFrame::LoadProject(const QString& path) {
-    project_.Load(S(QFileInfo(path).absoluteFilePath()));
+    if (!project_.Load(S(QFileInfo(path).absoluteFilePath()))) {
+        ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
     AfterProjectOpened();
 }
 
@@ -911,6 +917,7 @@ void Korl_MainFrame::StartBuild(BuildKind kind) {
     docks_[CompilePane]->show();
     docks_[CompilePane]->raise();
     std::string error;
+    runner_->SetJobs(static_cast<unsigned>(Korl_ProjectPropertySheet::BuildJobsSetting()));
     if (!runner_->Start(kind, project_, tools_, source, &error)) {
         ShowMessage(this, Q(error), QMessageBox::Ok, QMessageBox::Critical);
         UpdateCommandUI();
@@ -989,8 +996,7 @@ void Korl_MainFrame::JumpToLine(const QString& lineText) {
     if (dir.empty()) dir = S(QDir::currentPath()) + "/";
     const QString full = Q(ResolveJumpFile(target->file, dir));
     // Titles follow the tree's rule, so a file opened from the tree is found again.
-    const QFileInfo fi(full);
-    const QString title = Q(DirectoryOf(S(full))) == Q(project_.Directory()) ? fi.fileName() : full;
+    const QString title = Q(ProjectShortName(S(full), project_.Directory()));
     OpenDocument(full, title, target->line - 1);
 }
 

@@ -138,15 +138,6 @@ std::string ParseFrameListing(std::string_view reply, std::string_view workingDi
     return stack;
 }
 
-std::string ProjectShortName(std::string_view file, std::string_view projectDir) {
-    std::string dir(projectDir);
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    std::size_t slash = file.rfind('/');
-    if (slash != std::string_view::npos && file.substr(0, slash) == dir)
-        return std::string(file.substr(slash + 1));
-    return std::string(file);
-}
-
 std::optional<SourceLocation> StackLineLocation(std::string_view stackLine, std::string_view projectDir) {
     std::string_view text = stackLine.substr(0, 255);
     std::size_t key = text.find("line=");

@@ -1,6 +1,8 @@
 // Stop records, frame listings and source positions.
 #pragma once
 
+#include "base/short_name.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,10 +36,6 @@ void ParseStopRecord(std::string_view record, std::string_view toolRoot, std::st
 
 // The "^done" reply of -stack-list-frames as the Stack pane's text.
 std::string ParseFrameListing(std::string_view reply, std::string_view workingDir);
-
-// A file as the editor names it: the name alone when it lies directly in
-// the project directory, else the full path.
-std::string ProjectShortName(std::string_view file, std::string_view projectDir);
 
 // Go to source from one line of the Stack pane: the file and 1-based line,
 // nullopt when the line has no "line=".

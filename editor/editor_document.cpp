@@ -1,5 +1,8 @@
 #include "editor/editor_document.h"
 
+#include "base/qt/strings.h"
+#include "base/short_name.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -761,9 +764,7 @@ QString Korl_EditorManager::FileNameRule(const QString& fullPath) {
 }
 
 QString Korl_EditorManager::ProjectRule(const QString& fullPath, const QString& projectDir) {
-    const int slash = fullPath.lastIndexOf(QLatin1Char('/'));
-    const QString dir = slash < 0 ? QString() : fullPath.left(slash + 1);
-    return !projectDir.isEmpty() && dir == projectDir ? fullPath.mid(slash + 1) : fullPath;
+    return korl::Q(korl::ProjectShortName(korl::S(fullPath), korl::S(projectDir)));
 }
 
 QString Korl_EditorManager::FrameCaption() const {

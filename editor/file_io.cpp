@@ -1,5 +1,7 @@
 #include "editor/file_io.h"
 
+#include "base/atomic_file.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -111,53 +113,9 @@ bool WriteFileBeside(const std::string& path, std::string_view bytes, int* err) 
         *err = ENOENT;
         return false;
     }
-    const std::string target = FollowLinks(path);
-    size_t slash = target.rfind('/');
-    std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string tmpl = dir + "." + name + ".korl-XXXXXX";
-    std::vector<char> tmpName(tmpl.begin(), tmpl.end());
-    tmpName.push_back('\0');
-    int fd = ::mkstemp(tmpName.data());
-    if (fd < 0) {
-        *err = errno;
-        return false;
-    }
-    auto fail = [&](int e) {
-        *err = e;
-        ::close(fd);
-        ::unlink(tmpName.data());
-        return false;
-    };
-    struct stat old;
-    mode_t mode = 0666;
-    bool existed = ::stat(target.c_str(), &old) == 0;
-    if (existed) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0) return fail(errno);
-    if (existed) {
-        // Keep the owner when we may (running as another user this fails harmlessly).
-        int ignored = ::fchown(fd, old.st_uid, old.st_gid);
-        (void)ignored;
-    }
-    if (!WriteAll(fd, bytes.data(), bytes.size(), err)) return fail(*err);
-    if (::fsync(fd) != 0) return fail(errno);
-    if (::close(fd) != 0) {
-        *err = errno;
-        ::unlink(tmpName.data());
-        return false;
-    }
-    if (::rename(tmpName.data(), target.c_str()) != 0) {
-        *err = errno;
-        ::unlink(tmpName.data());
-        return false;
-    }
-    return true;
+    auto written = korl::WriteFileAtomically(FollowLinks(path), bytes);
+    if (!written) *err = written.error().code ? written.error().code : EIO;
+    return written.ok();
 }
 
 std::string SystemErrorText(int err) {

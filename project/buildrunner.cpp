@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "project/makefile.h"
 #include "project/paths.h"
@@ -20,6 +21,11 @@ BuildRunner::~BuildRunner() {
         child_.reset();
         ::unlink((directory_ + kMakefileName).c_str());
     }
+}
+
+unsigned BuildRunner::DefaultJobs() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : n;
 }
 
 std::string BuildRunner::SummaryLine(const std::string& target, unsigned errors, unsigned warnings) {
@@ -54,6 +60,12 @@ bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tool
     ChildProcessOptions options;
     options.argv = {tools.make};
     if (kind == BuildKind::RebuildAll) options.argv.push_back("-B");
+    const unsigned jobs = Jobs();
+    if (jobs > 1) {
+        // Each compiler's lines reach the pane together, after its command.
+        options.argv.push_back("-j" + std::to_string(jobs));
+        options.argv.push_back("--output-sync=target");
+    }
     options.workingDirectory = directory;
     std::string startError;
     auto child = StartChildProcess(options, &startError);
@@ -114,11 +126,23 @@ void BuildRunner::Finish() {
     result.makeExitCode = child_->exitCode();
     child_.reset();
 
+    result.executablePath = executablePath_;
+    result.executableExists = FileExists(executablePath_);
+    // make's word counts even when no line said why; and "0 error(s)" must
+    // mean there is a program to run.
+    if (!stopped_ && errors_ == 0 && result.makeExitCode != 0) {
+        ++errors_;
+        Show("error: make ended with exit status " + std::to_string(result.makeExitCode) + "\r\n");
+    }
+    if (!stopped_ && errors_ == 0 && kind_ != BuildKind::Compile && !result.executableExists) {
+        ++errors_;
+        Show("error: the executable " + context_.targetName + " was not produced\r\n");
+    }
+    result.errors = errors_;
+
     Show("\r\n");
     Show(SummaryLine(result.targetName, errors_, warnings_));
     ::unlink((directory_ + kMakefileName).c_str());
-    result.executablePath = executablePath_;
-    result.executableExists = FileExists(executablePath_);
     if (ended_) ended_(result);
 }
 

@@ -42,7 +42,7 @@ struct BuildResult {
     bool stopped = false;       // Stop Build ended it
     std::string executablePath; // project directory + title + suffix
     bool executableExists = false;
-    int makeExitCode = -1; // for diagnostics only; the counts decide
+    int makeExitCode = -1; // a failure counts as an error when nothing else did
 };
 
 inline constexpr const char* kNotProjectSourceText =
@@ -65,6 +65,12 @@ public:
     // `sourcePath` is the full path of the file to compile.
     bool Start(BuildKind kind, Project& project, const ToolLayout& tools, const std::string& sourcePath,
                std::string* error);
+
+    // Jobs make runs at once (-jN, its output kept together per target);
+    // 0 means one per processor. Takes effect at the next Start().
+    void SetJobs(unsigned jobs) { jobs_ = jobs; }
+    unsigned Jobs() const { return jobs_ == 0 ? DefaultJobs() : jobs_; }
+    static unsigned DefaultJobs();
 
     bool Running() const { return child_ != nullptr; }
     // Watch these for readability while Running(); -1 when there is nothing
@@ -112,6 +118,7 @@ private:
     unsigned errors_ = 0;
     unsigned warnings_ = 0;
     bool stopped_ = false;
+    unsigned jobs_ = 0;
 };
 
 } // namespace korl

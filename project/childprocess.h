@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/process.h"
 #include "project/lineassembler.h"
 
 namespace korl {
@@ -108,13 +109,5 @@ private:
 // Starts the child. On failure returns null and says why in `error`
 // (program not found, working directory missing, ...).
 std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions& options, std::string* error);
-
-// Processes of the group `pgid` that have not ended (zombies left out),
-// with their command names, as /proc lists them (in pid order).
-struct ProcessInfo {
-    pid_t pid;
-    std::string name;
-};
-std::vector<ProcessInfo> ProcessesInGroup(pid_t pgid);
 
 } // namespace korl

@@ -40,6 +40,46 @@ std::string MissingFilePrefix(std::string_view line) {
     return std::string(word);
 }
 
+// The source path of a compile command make echoed: the last double-quoted
+// word of the line, with the shell's escapes inside it undone.
+bool LastQuotedWord(std::string_view line, std::string* word) {
+    if (line.empty() || line.back() != '"') return false;
+    bool inQuotes = false, found = false;
+    std::string current;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (!inQuotes) {
+            if (c == '"') {
+                inQuotes = true;
+                current.clear();
+            }
+            continue;
+        }
+        if (c == '\\' && i + 1 < line.size() &&
+            std::string_view("\\\"$`").find(line[i + 1]) != std::string_view::npos) {
+            current += line[++i];
+        } else if (c == '"') {
+            inQuotes = false;
+            found = i + 1 == line.size();
+        } else {
+            current += c;
+        }
+    }
+    if (found) *word = current;
+    return found;
+}
+
+// The first word of the line is a tool naming itself ("g++:", "/usr/bin/ld:").
+bool SaidBy(std::string_view line, std::string_view tool) {
+    std::size_t colon = line.find(": ");
+    if (colon == std::string_view::npos) return false;
+    std::string_view word = line.substr(0, colon);
+    if (word.find(' ') != std::string_view::npos) return false;
+    if (word.size() < tool.size() || word.substr(word.size() - tool.size()) != tool) return false;
+    return word.size() == tool.size() || word[word.size() - tool.size() - 1] == '/' ||
+           word[word.size() - tool.size() - 1] == '-';
+}
+
 } // namespace
 
 bool IsMakeLine(std::string_view line, std::string_view makeName) {
@@ -72,16 +112,21 @@ ClassifiedLine ClassifyBuildLine(std::string_view line, const BuildLineContext& 
         r.shown = Shown(line);
         return r;
     }
-    if (Contains(line, "g++")) {
+    // The compiler driver speaking for itself ("g++: error: x.o: No such
+    // file or directory"): shown whole and counted.
+    const bool driver = SaidBy(line, "g++") || SaidBy(line, "cc1plus");
+    if (Contains(line, "g++") && !driver) {
         if (Contains(line, "c++filt")) {
             r.shown = "Linking...\r\n";
             return r;
         }
         // A compile command echoed by make ends in the quoted source path.
+        std::string source;
         std::string_view body = line.substr(0, line.empty() ? 0 : line.size() - 1);
         std::size_t quote = body.rfind('"');
-        if (quote == std::string_view::npos) {
-            // Not an echo (the compiler driver speaking for itself): shown as is.
+        if (LastQuotedWord(line, &source)) {
+            r.shown = "Compiling...\r\n" + Shown(source);
+        } else if (quote == std::string_view::npos) {
             r.shown = Shown(line);
         } else {
             r.shown = "Compiling...\r\n";
@@ -89,7 +134,22 @@ ClassifiedLine ClassifyBuildLine(std::string_view line, const BuildLineContext& 
         }
         return r;
     }
-    if (IsMakeLine(line, context.makeName)) {
+    if (driver) {
+        if (Contains(line, "error:")) r.errors = 1;
+        if (Contains(line, "warning:")) r.warnings = 1;
+        r.shown = Shown(line);
+        return r;
+    }
+    // make giving up ("No rule to make target ...", "missing separator"):
+    // nothing else reports it.
+    const bool makeLine = IsMakeLine(line, context.makeName);
+    if (Contains(line, "*** ") &&
+        (Contains(line, "No rule to make target") || (!makeLine && line.ends_with("Stop.")))) {
+        r.errors = 1;
+        r.shown = Shown(line);
+        return r;
+    }
+    if (makeLine) {
         if (Contains(line, "up to date")) r.shown = Shown(context.targetName + " is up to date.");
         return r;
     }
@@ -103,6 +163,18 @@ ClassifiedLine ClassifyBuildLine(std::string_view line, const BuildLineContext& 
         r.errors = 1;
         r.shown =
             Shown("fatal error: cannot open " + context.projectTitle + context.exeSuffix + " for writing");
+        return r;
+    }
+    // The linker names the file or library it could not find; keep the name.
+    if (SaidBy(line, "ld") &&
+        (Contains(line, "cannot find") || Contains(line, "cannot open") || Contains(line, "No such file"))) {
+        r.errors = 1;
+        r.shown = Shown(line);
+        return r;
+    }
+    if (Contains(line, "multiple definition of")) {
+        r.errors = 1;
+        r.shown = Shown(line);
         return r;
     }
     if (Contains(line, "No such file or directory")) {

@@ -1,23 +1,27 @@
 #include "project/ini.h"
 
+#include "base/atomic_file.h"
 #include "project/paths.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace korl {
 
 namespace {
 
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
+// Keys and section names compare ignoring ASCII letter case.
+std::string Folded(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
 }
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -37,24 +41,50 @@ std::string_view FirstLine(std::string_view s) {
 
 } // namespace
 
-bool IniFile::Load(const std::string& path) {
+bool IniFile::Load(const std::string& path, std::string* error) {
     sections_.clear();
-    FILE* f = OpenRegularFile(path, "rb");
-    if (!f) return false;
+    sectionIndex_.clear();
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    // Non-blocking, so a FIFO named as a project file is refused, not waited on.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(S_ISDIR(st.st_mode) ? "it is a directory" : "not a regular file");
+    }
+    if (static_cast<unsigned long long>(st.st_size) > kMaxFileBytes) {
+        ::close(fd);
+        return fail("larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB");
+    }
     std::string text;
     char buf[65536];
-    size_t n;
-    while (text.size() < kMaxFileBytes && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, std::min(n, kMaxFileBytes - text.size()));
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    if (!ok) return false;
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return fail(std::strerror(err));
+        }
+        if (n == 0) break;
+        if (text.size() + static_cast<size_t>(n) > kMaxFileBytes) {
+            ::close(fd);
+            return fail("larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB");
+        }
+        text.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
     Parse(text);
     return true;
 }
 
 void IniFile::Parse(std::string_view text) {
     sections_.clear();
+    sectionIndex_.clear();
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     Section* current = nullptr;
     size_t pos = 0;
@@ -69,10 +99,7 @@ void IniFile::Parse(std::string_view text) {
             size_t close = line.find(']');
             std::string_view name = TrimBlanks(line.substr(0, close));
             current = const_cast<Section*>(FindSection(name));
-            if (!current) {
-                sections_.push_back({std::string(name), {}});
-                current = &sections_.back();
-            }
+            if (!current) current = &AddSection(name);
             continue;
         }
         size_t eq = line.find('=');
@@ -82,46 +109,51 @@ void IniFile::Parse(std::string_view text) {
         if (key.empty()) continue;
         if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
             value = value.substr(1, value.size() - 2);
-        bool seen = false;
-        for (const Entry& e : current->entries)
-            if (SameText(e.key, key)) seen = true;
-        if (!seen) current->entries.push_back({std::string(key), std::string(value)});
+        // The first of repeated keys wins.
+        if (current->index.emplace(Folded(key), current->entries.size()).second)
+            current->entries.push_back({std::string(key), std::string(value)});
     }
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
-    for (const Section& s : sections_)
-        if (SameText(s.name, name)) return &s;
-    return nullptr;
+    auto it = sectionIndex_.find(Folded(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+}
+
+IniFile::Section& IniFile::AddSection(std::string_view name) {
+    sectionIndex_.emplace(Folded(name), sections_.size());
+    sections_.push_back({std::string(name), {}, {}});
+    return sections_.back();
+}
+
+const IniFile::Entry* IniFile::FindEntry(const Section& s, std::string_view key) const {
+    auto it = s.index.find(Folded(key));
+    return it == s.index.end() ? nullptr : &s.entries[it->second];
 }
 
 std::string IniFile::Get(std::string_view section, std::string_view key, std::string_view def) const {
     if (const Section* s = FindSection(section))
-        for (const Entry& e : s->entries)
-            if (SameText(e.key, key)) return Cut(e.value);
+        if (const Entry* e = FindEntry(*s, key)) return Cut(e->value);
     return Cut(def);
 }
 
 bool IniFile::Has(std::string_view section, std::string_view key) const {
-    if (const Section* s = FindSection(section))
-        for (const Entry& e : s->entries)
-            if (SameText(e.key, key)) return true;
-    return false;
+    const Section* s = FindSection(section);
+    return s && FindEntry(*s, key);
 }
 
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
     value = FirstLine(value);
+    section = FirstLine(section);
+    key = FirstLine(key);
     Section* s = const_cast<Section*>(FindSection(section));
-    if (!s) {
-        sections_.push_back({std::string(FirstLine(section)), {}});
-        s = &sections_.back();
+    if (!s) s = &AddSection(section);
+    if (const Entry* e = FindEntry(*s, key)) {
+        const_cast<Entry*>(e)->value = std::string(value);
+        return;
     }
-    for (Entry& e : s->entries)
-        if (SameText(e.key, key)) {
-            e.value = std::string(value);
-            return;
-        }
-    s->entries.push_back({std::string(FirstLine(key)), std::string(value)});
+    s->index.emplace(Folded(key), s->entries.size());
+    s->entries.push_back({std::string(key), std::string(value)});
 }
 
 std::vector<std::string> IniFile::Sections() const {
@@ -154,7 +186,9 @@ std::string IniFile::Text() const {
 }
 
 bool IniFile::Save(const std::string& path, std::string* error) const {
-    return WriteFileAtomically(path, Text(), error);
+    auto saved = WriteFileAtomically(path, Text());
+    if (!saved && error) *error = saved.error().message;
+    return saved.ok();
 }
 
 } // namespace korl

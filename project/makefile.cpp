@@ -1,5 +1,6 @@
 #include "project/makefile.h"
 
+#include "base/atomic_file.h"
 #include "project/paths.h"
 
 #include <cstdio>
@@ -83,14 +84,47 @@ std::string ExtraBlock(const Project& project) {
     return s;
 }
 
-// make would expand "$" in a recipe; the shell still sees the path quoted.
-std::string MakeCommandPath(const std::string& path) {
-    std::string out;
-    for (char c : path) {
-        if (c == '$') out += '$';
-        out += c;
+// Characters that keep a name out of make's way entirely: a name made only
+// of these is written as the makefile has always shown it.
+bool IsPlainName(std::string_view s) {
+    if (s.empty() || s[0] == '-' || s[0] == '~') return false;
+    for (char c : s) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '.' || c == '_' || c == '+' || c == '-' || c == '/' || c == '@' || c == ',';
+        if (!ok) return false;
     }
-    return out;
+    return true;
+}
+
+// A path that starts like an option or a home directory is given as "./...".
+std::string Guarded(const std::string& path) {
+    if (!path.empty() && (path[0] == '-' || path[0] == '~')) return "./" + path;
+    return path;
+}
+
+// Characters make reads as syntax only on a rule line itself; inside a
+// variable's expansion they are plain.
+bool NeedsVariable(std::string_view s) { return s.find_first_of(";%=\t") != std::string_view::npos; }
+
+// One rule: written directly when it can be, else through two variables so
+// that ";", "%" and "=" in a name stay part of the name.
+std::string Rule(const std::string& target, const std::vector<std::string>& deps, size_t index,
+                 const std::string& command) {
+    std::string depText;
+    for (const std::string& d : deps) depText += MakeDependencyPath(Guarded(d)) + " ";
+    std::string s;
+    bool viaVariable = NeedsVariable(target);
+    for (const std::string& d : deps) viaVariable = viaVariable || NeedsVariable(d);
+    if (viaVariable) {
+        const std::string n = std::to_string(index);
+        s += "OBJ_" + n + " = " + MakeDependencyPath(Guarded(target)) + "\n";
+        s += "DEPS_" + n + " = " + depText + "\n";
+        s += "$(OBJ_" + n + ") : $(DEPS_" + n + ")\n";
+    } else {
+        s += MakeDependencyPath(Guarded(target)) + " : " + depText + "\n";
+    }
+    s += "\t$(CC) $(CFLAGS) $(INCDIR) -c " + command + "\n";
+    return s;
 }
 
 // The debug information gdb needs to decode SystemC values, which Debian's
@@ -163,13 +197,18 @@ std::vector<std::string> SplitOptionList(const std::string& text) {
 
 std::string ExtraPreprocessorFlags(const std::string& text) {
     std::string s;
-    for (const std::string& t : SplitOptionList(text)) s += "-D" + t + " ";
+    for (const std::string& t : SplitOptionList(text)) s += ShellWord("-D" + t) + " ";
     return s;
 }
 
+// Blanks around an entry only ever separated words; inside one they belong
+// to the directory.
 std::string ExtraIncludeFlags(const std::string& text) {
     std::string s;
-    for (const std::string& t : SplitOptionList(text)) s += "-I" + t + " ";
+    for (const std::string& t : SplitOptionList(text)) {
+        const std::string dir = TrimWhitespace(t);
+        if (!dir.empty()) s += ShellWord("-I" + dir) + " ";
+    }
     return s;
 }
 
@@ -179,9 +218,9 @@ std::string ExtraLibraryFlags(const std::string& text) {
         const std::string ext = ExtensionOf(t);
         if (ext == ".a") {
             const std::string lib = t.substr(0, t.size() - 2);
-            if (lib.size() > 3 && lib.compare(0, 3, "lib") == 0) s += "-l" + lib.substr(3) + " ";
+            if (lib.size() > 3 && lib.compare(0, 3, "lib") == 0) s += ShellWord("-l" + lib.substr(3)) + " ";
         } else if (ext == ".o") {
-            s += t + " ";
+            s += ShellWord(Guarded(t)) + " ";
         }
     }
     return s;
@@ -189,8 +228,41 @@ std::string ExtraLibraryFlags(const std::string& text) {
 
 std::string ExtraLibraryPathFlags(const std::string& text) {
     std::string s;
-    for (const std::string& t : SplitOptionList(text)) s += "-L" + t + " ";
+    for (const std::string& t : SplitOptionList(text)) {
+        const std::string dir = TrimWhitespace(t);
+        if (!dir.empty()) s += ShellWord("-L" + dir) + " ";
+    }
     return s;
+}
+
+std::string ShellWord(std::string_view text) {
+    bool safe = !text.empty();
+    for (char c : text)
+        safe = safe && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        std::strchr("._+-/@,=:%", c) != nullptr);
+    if (safe) return std::string(text);
+    std::string s = "'";
+    for (char c : text) {
+        if (c == '\'')
+            s += "'\\''";
+        else if (c == '$')
+            s += "$$";
+        else if (c == '#')
+            s += "\\#";
+        else
+            s += c;
+    }
+    return s + "'";
+}
+
+std::string ShellQuoted(std::string_view text) {
+    std::string s = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\' || c == '`' || c == '$') s += '\\';
+        if (c == '$') s += '$';
+        s += c;
+    }
+    return s + "\"";
 }
 
 std::string MakePath(const ProjectItem& item, const std::string& projectDir) {
@@ -200,11 +272,38 @@ std::string MakePath(const ProjectItem& item, const std::string& projectDir) {
 std::string MakeDependencyPath(const std::string& path) {
     std::string out;
     for (char c : path) {
-        if (c == ' ' || c == '#') out += '\\';
+        if (c == ' ' || c == '\t' || c == '#' || c == ':' || c == ';' || c == '*' || c == '?' || c == '[')
+            out += '\\';
         if (c == '$') out += '$';
         out += c;
     }
     return out;
+}
+
+char UnmakeableCharacterIn(const Project& project, std::string* path) {
+    auto check = [&](const std::string& p) {
+        char c = UnmakeableCharacter(p);
+        if (c && path) *path = p;
+        return c;
+    };
+    if (char c = check(project.FilePath())) return c;
+    for (const ProjectItem& item : project.Sources())
+        if (char c = check(item.FullPath())) return c;
+    return 0;
+}
+
+std::string CheckBuildable(const Project& project) {
+    std::string path;
+    if (char c = UnmakeableCharacterIn(project, &path))
+        return "Korl: cannot build: the name " + path + " contains " + UnmakeableCharacterText(c) +
+               ", which make cannot express";
+    for (const ProjectItem& item : project.Sources()) {
+        struct stat st;
+        const std::string full = item.FullPath();
+        if (::stat(full.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+            return "Korl: cannot build: the source " + full + " is not a regular file";
+    }
+    return {};
 }
 
 std::string ProjectMakefileText(Project& project, const ToolLayout& tools, bool force) {
@@ -217,13 +316,19 @@ std::string ProjectMakefileText(Project& project, const ToolLayout& tools, bool 
     }
     const auto& sources = project.Sources();
 
+    // Names that need no escaping keep the makefile's familiar text; any
+    // other name is escaped for make and quoted for the shell.
+    const std::string exe = project.Title() + tools.exeSuffix;
+    bool plain = IsPlainName(exe);
+    for (const ProjectItem& item : sources) plain = plain && IsPlainName(StemOf(item.name) + ".o");
+
     std::string s;
-    s += "MODULE = " + project.Title() + "\n";
+    s += "MODULE = " + MakeDependencyPath(project.Title()) + "\n";
     s += "SRCS = ";
-    for (const ProjectItem& item : sources) s += MakePath(item, dir) + " ";
+    for (const ProjectItem& item : sources) s += MakeDependencyPath(Guarded(MakePath(item, dir))) + " ";
     s += "\n";
     s += "OBJS = ";
-    for (const ProjectItem& item : sources) s += StemOf(item.name) + ".o ";
+    for (const ProjectItem& item : sources) s += MakeDependencyPath(Guarded(StemOf(item.name) + ".o")) + " ";
     s += "\n";
     s += "\n";
     if (useScv)
@@ -248,15 +353,23 @@ std::string ProjectMakefileText(Project& project, const ToolLayout& tools, bool 
     s += std::string("EXE    = $(MODULE)") + tools.exeSuffix + "\n";
     s += "\n";
     s += "$(EXE): $(OBJS)\n";
-    s += "\t$(CC) $(CFLAGS) $(INCDIR) $(LIBDIR) -o $@ $(OBJS) $(SCV_INTROSPECTION) $(LIBS) 2>&1 | "
-         "$(CPPFILT)\n";
+    if (plain) {
+        s += "\t$(CC) $(CFLAGS) $(INCDIR) $(LIBDIR) -o $@ $(OBJS) $(SCV_INTROSPECTION) $(LIBS) 2>&1 | "
+             "$(CPPFILT)\n";
+    } else {
+        std::string objs;
+        for (const ProjectItem& item : sources) objs += ShellQuoted(Guarded(StemOf(item.name) + ".o")) + " ";
+        s += "\t$(CC) $(CFLAGS) $(INCDIR) $(LIBDIR) -o " + ShellQuoted(Guarded(exe)) + " " + objs +
+             "$(SCV_INTROSPECTION) $(LIBS) 2>&1 | $(CPPFILT)\n";
+    }
     s += "\n";
-    for (const ProjectItem& item : sources) {
+    for (size_t i = 0; i < sources.size(); ++i) {
+        const ProjectItem& item = sources[i];
         const std::string sourcePath = ToForwardSlashes(MakePath(item, dir));
-        s += StemOf(item.name) + ".o : " + MakeDependencyPath(sourcePath) + " ";
-        for (const std::string& inc : item.includes) s += MakeDependencyPath(inc) + " ";
-        s += "\n";
-        s += "\t$(CC) $(CFLAGS) $(INCDIR) -c " + Quoted(MakeCommandPath(sourcePath)) + "\n";
+        std::vector<std::string> deps{sourcePath};
+        for (const std::string& inc : item.includes)
+            if (!UnmakeableCharacter(inc)) deps.push_back(inc);
+        s += Rule(StemOf(item.name) + ".o", deps, i, ShellQuoted(Guarded(sourcePath)));
     }
     return s;
 }
@@ -277,26 +390,35 @@ std::string FileMakefileText(const Project& project, const ToolLayout& tools, co
     s += "\n";
     s += "LIBS   =  -lsystemc -lscv -lcudd $(EXTRA_LIBS)\n";
     s += "\n";
-    s += StemOf(FileNameOf(sourcePath)) + ".o : " + MakeDependencyPath(sourcePath) + " \n";
-    s += "\t$(CC) $(CFLAGS) $(INCDIR) -c " + Quoted(MakeCommandPath(sourcePath)) + "\n";
+    s += Rule(StemOf(FileNameOf(sourcePath)) + ".o", {sourcePath}, 0, ShellQuoted(Guarded(sourcePath)));
     return s;
 }
 
 bool WriteMakefile(const std::string& directory, const std::string& text, std::string* error) {
     std::string dir = directory;
     if (!dir.empty() && dir.back() != '/') dir += '/';
-    std::string why;
-    if (WriteFileAtomically(dir + kMakefileName, text, &why)) return true;
-    if (error) *error = "Korl: cannot write the makefile (" + why + ")";
+    auto written = WriteFileAtomically(dir + kMakefileName, text);
+    if (written) return true;
+    if (error) *error = "Korl: cannot write the makefile (" + written.error().message + ")";
     return false;
 }
 
 bool WriteProjectMakefile(Project& project, const ToolLayout& tools, bool force, std::string* error) {
+    if (std::string why = CheckBuildable(project); !why.empty()) {
+        if (error) *error = why;
+        return false;
+    }
     return WriteMakefile(project.Directory(), ProjectMakefileText(project, tools, force), error);
 }
 
 bool WriteFileMakefile(const Project& project, const ToolLayout& tools, const std::string& sourcePath,
                        std::string* error) {
+    if (char c = UnmakeableCharacter(sourcePath)) {
+        if (error)
+            *error = "Korl: cannot build: the name " + sourcePath + " contains " +
+                     UnmakeableCharacterText(c) + ", which make cannot express";
+        return false;
+    }
     return WriteMakefile(project.Directory(), FileMakefileText(project, tools, sourcePath), error);
 }
 

@@ -5,6 +5,7 @@
 // dependency list.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "project/project.h"
@@ -42,8 +43,20 @@ std::string ExtraLibraryPathFlags(const std::string& text);  // "-LX " per entry
 
 // The source's name when it lies in the project directory, else its full path.
 std::string MakePath(const ProjectItem& item, const std::string& projectDir);
-// A path as a make prerequisite: blanks escaped as "\ ".
+// A path as a make target or prerequisite: blanks, tabs, "#", ":", ";" and
+// the wildcard characters escaped with a backslash, "$" doubled.
 std::string MakeDependencyPath(const std::string& path);
+// One shell word for a recipe, as typed in an option: unchanged when it holds
+// nothing the shell or make would read, else in single quotes ("$" doubled
+// for make, "#" escaped).
+std::string ShellWord(std::string_view text);
+// A path in double quotes for a recipe, with the characters the shell reads
+// inside them escaped and "$" doubled for make; nothing in it is ever run.
+std::string ShellQuoted(std::string_view text);
+
+// Why the project cannot be built (a name make cannot express, a source that
+// is no regular file), or empty. The makefile writers refuse such projects.
+std::string CheckBuildable(const Project& project);
 
 // The project makefile; brings every source's include list up to date first.
 std::string ProjectMakefileText(Project& project, const ToolLayout& tools, bool force);

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <vector>
 
 namespace korl {
@@ -231,50 +230,6 @@ std::FILE* OpenRegularFile(const std::string& path, const char* mode) {
     std::FILE* f = fdopen(fd, mode);
     if (!f) close(fd);
     return f;
-}
-
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error) {
-    auto fail = [&](const std::string& what, int err) {
-        if (error) *error = what + ": " + std::strerror(err);
-        return false;
-    };
-    static std::atomic<unsigned> counter{0};
-    const std::string dir = DirectoryOf(path);
-    const std::string tmp =
-        dir + "." + FileNameOf(path) + ".korl-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return fail("cannot write " + path, errno);
-    struct stat old;
-    if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) (void)fchmod(fd, old.st_mode & 07777);
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            close(fd);
-            unlink(tmp.c_str());
-            return fail("cannot write " + path, err);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-        int err = errno;
-        close(fd);
-        unlink(tmp.c_str());
-        return fail("cannot write " + path, err);
-    }
-    if (close(fd) != 0) {
-        int err = errno;
-        unlink(tmp.c_str());
-        return fail("cannot write " + path, err);
-    }
-    if (rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        unlink(tmp.c_str());
-        return fail("cannot replace " + path, err);
-    }
-    return true;
 }
 
 } // namespace korl

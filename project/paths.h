@@ -51,12 +51,6 @@ std::string ResolveStoredDirectory(std::string_view dirPart, std::string_view pr
 // directory when empty).
 std::string AbsolutePath(std::string_view path, std::string_view cwd = {});
 
-// Writes `data` to a new file beside `path` and renames it over `path`, so a
-// reader never sees a half-written file and a failure leaves the old one. The
-// mode of an existing file is kept. On failure nothing is left behind and
-// `error` (when given) says why.
-bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error);
-
 // A regular file (after following links): what can be read as text without
 // blocking, unlike a FIFO or a device.
 bool FileExists(const std::string& path);

@@ -1,6 +1,8 @@
 #include "project/project.h"
 
 #include "project/ini.h"
+#include "base/atomic_file.h"
+#include "base/short_name.h"
 #include "project/paths.h"
 #include "project/toollayout.h"
 
@@ -12,22 +14,17 @@ namespace korl {
 
 namespace {
 
-// Guards against absurd counts in a damaged project file: each missing item
-// still costs an (empty) entry, as the stored count says.
-constexpr int kMaxItemsPerList = 10000;
-
-// atoi without its undefined overflow: leading white space, a sign, digits.
-int ParseCount(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-    bool neg = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+// The number of an "ItemN" key (any letter case), or -1 for another key.
+long long ItemNumber(const std::string& key) {
+    if (key.size() < 5 || key.size() > 22) return -1;
+    for (size_t i = 0; i < 4; ++i)
+        if ((key[i] | 0x20) != "item"[i]) return -1;
     long long v = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        v = v * 10 + (s[i] - '0');
-        if (v > INT_MAX) v = INT_MAX;
+    for (size_t i = 4; i < key.size(); ++i) {
+        if (key[i] < '0' || key[i] > '9' || v > (1LL << 50)) return -1;
+        v = v * 10 + (key[i] - '0');
     }
-    return neg ? -static_cast<int>(v) : static_cast<int>(v);
+    return v;
 }
 
 std::string ItemKey(size_t i) { return "Item" + std::to_string(i); }
@@ -38,6 +35,31 @@ bool Contains(const std::vector<ProjectItem>& list, const ProjectItem& item) {
     return false;
 }
 
+} // namespace
+
+char UnmakeableCharacter(std::string_view path) {
+    for (char c : path)
+        if (c == '\n' || c == '\r' || c == '|' || c == '\\') return c;
+    return 0;
+}
+
+std::string UnmakeableCharacterText(char c) {
+    switch (c) {
+        case '\n':
+            return "a newline";
+        case '\r':
+            return "a carriage return";
+        case '\\':
+            return "a backslash";
+        default:
+            return std::string("'") + c + "'";
+    }
+}
+
+namespace {
+std::string RefusalText(char c) {
+    return "the name contains " + UnmakeableCharacterText(c) + ", which make cannot express";
+}
 } // namespace
 
 ProjectItem ProjectItem::FromPath(const std::string& fullPath) {
@@ -110,26 +132,49 @@ bool Project::NewProject(const std::string& path) {
 }
 
 bool Project::Load(const std::string& path) {
-    Close(PromptButtons::YesNo);
-    OpenAt(path);
-
+    // Read first: a file that cannot be read leaves the open project alone
+    // and never turns into an empty project of that name.
+    const std::string abs = AbsolutePath(path);
     IniFile ini;
-    const bool read = ini.Load(FilePath());
+    std::string why;
+    if (!ini.Load(abs, &why)) {
+        lastError_ = "cannot open project file " + abs + ": " + why;
+        return false;
+    }
+    if (ini.Sections().empty() || ini.Keys("ProjectInfo").empty()) {
+        lastError_ =
+            "cannot open project file " + abs + ": not a Korl project file (no [ProjectInfo] section)";
+        return false;
+    }
+    lastError_.clear();
+    Close(PromptButtons::YesNo);
+    // Closing may have saved this very file.
+    if (!ini.Load(abs, &why)) {
+        lastError_ = "cannot open project file " + abs + ": " + why;
+        return false;
+    }
+    OpenAt(abs);
+
     (void)ini.Get("ProjectInfo", "Version");
-    const int cpps = std::min(ParseCount(ini.Get("ProjectInfo", "NoOfCppFiles", "0")), kMaxItemsPerList);
-    const int hs = std::min(ParseCount(ini.Get("ProjectInfo", "NoOfHFiles", "0")), kMaxItemsPerList);
-    auto readList = [&](const char* section, int count, std::vector<ProjectItem>& list) {
-        for (int i = 0; i < count; ++i) {
-            const std::string stored = ToForwardSlashes(ini.Get(section, ItemKey(static_cast<size_t>(i))));
+    // The items present are read in the order of their numbers, whatever the
+    // stored counts say; Save writes the counts anew.
+    auto readList = [&](const char* section, std::vector<ProjectItem>& list) {
+        std::vector<std::pair<long long, std::string>> keys;
+        for (std::string& key : ini.Keys(section))
+            if (long long n = ItemNumber(key); n >= 0) keys.emplace_back(n, std::move(key));
+        std::sort(keys.begin(), keys.end());
+        for (const auto& [n, key] : keys) {
+            const std::string stored = ToForwardSlashes(ini.Get(section, key));
             PathParts p = SplitPath(stored);
+            if (p.base.empty() && p.ext.empty()) continue;
             ProjectItem item;
             item.name = p.base + p.ext;
             item.directory = ResolveStoredDirectory(p.drive + p.dir, directory_);
             list.push_back(std::move(item));
         }
     };
-    readList("Cpps", cpps, sources_);
-    readList("Hs", hs, headers_);
+    readList("Cpps", sources_);
+    readList("Hs", headers_);
     vcdFileName_ = ini.Get("Extra", "VCDFilename", Title());
     extraPreprocessor_ = ini.Get("Extra", "ExtraPrp");
     extraIncludes_ = ini.Get("Extra", "ExtraInc");
@@ -137,7 +182,7 @@ bool Project::Load(const std::string& path) {
     extraLibraryPaths_ = ini.Get("Extra", "ExtraLibPath");
     modified_ = false;
     Notify(ProjectEvent::Opened);
-    return read;
+    return true;
 }
 
 std::string Project::FileText() const {
@@ -159,9 +204,8 @@ std::string Project::FileText() const {
 
 bool Project::Save() {
     if (!modified_ || !IsOpen()) return true;
-    std::string error;
-    if (!WriteFileAtomically(FilePath(), FileText(), &error)) {
-        lastError_ = error;
+    if (auto saved = WriteFileAtomically(FilePath(), FileText()); !saved) {
+        lastError_ = saved.error().message;
         return false;
     }
     lastError_.clear();
@@ -186,6 +230,10 @@ AddFilesResult Project::AddExistingFiles(const std::vector<std::string>& fullPat
     for (const std::string& given : fullPaths) {
         // Dialogs give absolute paths; anything else is taken from the
         // current directory so the item still names the file.
+        if (char c = UnmakeableCharacter(given)) {
+            r.refused.emplace_back(given, RefusalText(c));
+            continue;
+        }
         const std::string path = !given.empty() && given[0] == '/' ? given : AbsolutePath(given);
         std::optional<ItemKind> kind = KindForExistingFile(path);
         if (!kind) {
@@ -209,6 +257,11 @@ AddFilesResult Project::AddExistingFiles(const std::vector<std::string>& fullPat
 
 AddNewFileResult Project::AddNewFile(const std::string& chosenPath, int filterIndex) {
     AddNewFileResult r;
+    if (char c = UnmakeableCharacter(chosenPath)) {
+        r.path = chosenPath;
+        r.refused = RefusalText(c);
+        return r;
+    }
     r.path = NewFileNameFor(
         !chosenPath.empty() && chosenPath[0] == '/' ? chosenPath : AbsolutePath(chosenPath), filterIndex);
     if (FILE* f = std::fopen(r.path.c_str(), "wb")) {
@@ -239,7 +292,7 @@ std::optional<ProjectItem> Project::RemoveItem(ItemTag tag) {
 }
 
 std::string Project::DisplayTitle(const ProjectItem& item) const {
-    return item.directory == directory_ ? item.name : item.FullPath();
+    return ProjectShortName(item.FullPath(), directory_);
 }
 
 bool Project::IsProjectSource(const std::string& path) const {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korl {
@@ -38,6 +39,12 @@ inline constexpr const char* kAddNewSourceFilterPattern = "*.cpp;";
 inline constexpr const char* kAddNewHeaderFilterName = "Header Files (*.h)";
 inline constexpr const char* kAddNewHeaderFilterPattern = "*.h";
 
+// The first character of `path` that no makefile can carry in a file name
+// (a line break, "|", or a backslash, which Korl reads as a separator), or 0.
+char UnmakeableCharacter(std::string_view path);
+// "a newline", "a carriage return", "'|'", "a backslash".
+std::string UnmakeableCharacterText(char c);
+
 enum class ItemKind : uint32_t { Source = 's', Header = 'h' };
 
 // What a file node of the tree carries: the list and the position in it.
@@ -68,12 +75,15 @@ struct AddFilesResult {
     std::vector<uint32_t> addedHeaders;  // indices into Headers()
     std::vector<std::string> duplicates; // already in their list
     std::vector<std::string> ignored;    // neither source nor header extension
+    // Names make cannot express, each with the reason ("... contains a newline").
+    std::vector<std::pair<std::string, std::string>> refused;
 };
 
 // Result of Add New File.
 struct AddNewFileResult {
     std::string path;           // the file created (name completed)
     bool created = false;       // false when it could not be created
+    std::string refused;        // why the name was refused (nothing created); empty otherwise
     std::optional<ItemTag> tag; // where it was added; none for other extensions
     std::string displayTitle;   // window title for the editor that opens it
 };
@@ -89,9 +99,10 @@ public:
     // at once. False when the file could not be written (the project is open
     // and modified all the same; LastError() says why).
     bool NewProject(const std::string& path);
-    // Closes the current project (Yes/No) and reads `path`. A missing or
-    // unreadable file gives an empty project; the result tells whether the
-    // file could be read.
+    // Closes the current project (Yes/No) and reads `path`. A file that is
+    // missing, unreadable, too large or no project file (no [ProjectInfo]
+    // section) is refused before anything is closed: false, with the path
+    // and the reason in LastError().
     bool Load(const std::string& path);
     // Writes the project file when modified; true when nothing had to be
     // written or it was written. On failure the old file stays untouched,

@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+
+#include "base/short_name.h"
 #include "scparse/sc_lexer.h"
 
 namespace scparse {
@@ -45,6 +48,14 @@ ElaborationResult runElaboration(DesignModel& model, const std::vector<std::stri
     for (const auto& path : files) {
         auto lexer = std::make_unique<SC_Lexer>(model, reportPath.c_str());
         const std::string openPath = isAbsolute(path) || projectDir.empty() ? path : projectDir + path;
+        // A FIFO would block the scan for ever and a device never end.
+        struct stat st;
+        if (::stat(openPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+            result.skipped.push_back(openPath +
+                                     (S_ISDIR(st.st_mode) ? " is a directory" : " is not a regular file") +
+                                     ", skipped");
+            continue;
+        }
         FILE* in = std::fopen(openPath.c_str(), "r");
         if (!in) {
             lexer.reset();
@@ -181,7 +192,7 @@ JumpTarget resolveJump(const SourceLocation& location, const std::string& projec
     // directory, whatever the current directory is.
     if (dir.empty() || !isAbsolute(dir)) dir = projectDir + dir;
     t.fullPath = dir + name;
-    t.shortName = dir == projectDir ? name : dir + name;
+    t.shortName = korl::ProjectShortName(t.fullPath, projectDir);
     t.line0 = location.line - 1;
     return t;
 }

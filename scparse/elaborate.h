@@ -31,6 +31,9 @@ struct ElaborationResult {
     bool completed = false;  // false: stopped at a file that could not be opened
     std::string failedFile;  // that file
     std::string consoleText; // what goes to the Virtual Console ("" when completed)
+    // Files skipped because they are no regular file (a FIFO, a device, a
+    // directory), each with a message naming it; the scan went on without them.
+    std::vector<std::string> skipped;
 };
 
 struct ElaborationOptions {

@@ -1,5 +1,7 @@
 #include "waview/wvwfile.h"
 
+#include "base/atomic_file.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -79,19 +81,14 @@ bool CheckTree(const Waview_FileManager& doc, std::string* error) {
 } // namespace
 
 bool WriteWaveFile(Waview_FileManager& doc, const std::string& path, std::string* error, int64_t closeAt) {
-    const std::string tmp = path + ".part";
-    if (!doc.OpenForWriting(tmp)) return Fail(error, "Cannot create the file " + tmp);
+    korl::AtomicFile out(path);
+    if (!out.Open() || !doc.OpenForWriting(out.TempPath()))
+        return Fail(error, "Cannot create the file " + path);
     bool ok = WriteStructure(doc);
     ok = doc.CloseAllSignals(closeAt) && ok;
     ok = doc.Close() && ok;
-    if (!ok) {
-        std::remove(tmp.c_str());
-        return Fail(error, "Cannot write the file " + path);
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return Fail(error, "Cannot replace the file " + path);
-    }
+    if (!ok) return Fail(error, "Cannot write the file " + path);
+    if (!out.Commit()) return Fail(error, "Cannot replace the file " + path);
     return true;
 }
 

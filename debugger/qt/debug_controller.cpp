@@ -1,5 +1,7 @@
 #include "debugger/qt/debug_controller.h"
 
+#include "base/qt/strings.h"
+
 #include <QDockWidget>
 #include <QLabel>
 #include <QMessageBox>
@@ -18,8 +20,8 @@
 #include "debugger/stop_record.h"
 
 namespace {
-std::string S(const QString& s) { return s.toStdString(); }
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), int(s.size())); }
+using korl::Q;
+using korl::S;
 
 std::string FileNameOf(const std::string& path) {
     const auto slash = path.find_last_of('/');

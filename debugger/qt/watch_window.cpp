@@ -1,5 +1,7 @@
 #include "debugger/qt/watch_window.h"
 
+#include "base/qt/strings.h"
+
 #include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,8 +16,8 @@ namespace {
 // gdb is asked about the first 255 characters of a label at most.
 constexpr int kMaxLabel = 255;
 
-std::string S(const QString& s) { return s.toStdString(); }
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), int(s.size())); }
+using korl::Q;
+using korl::S;
 } // namespace
 
 Korl_WatchWindow::Korl_WatchWindow(QWidget* parent) : QWidget(parent), tree_(new QTreeWidget(this)) {

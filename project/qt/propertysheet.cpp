@@ -1,7 +1,10 @@
 #include "project/qt/propertysheet.h"
 
+#include "base/qt/strings.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QSettings>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -19,13 +22,20 @@ QLineEdit* AddField(QVBoxLayout* layout, const QString& label, int id, QWidget* 
     return edit;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+using korl::Q;
 
 } // namespace
 
 Korl_GeneralPropertyPage::Korl_GeneralPropertyPage(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     vcdFileName = AddField(layout, "VCD Filename", 1006, this);
+    auto* jobsLabel = new QLabel("Parallel build jobs (0: one per processor):", this);
+    buildJobs = new QSpinBox(this);
+    buildJobs->setObjectName("buildJobs");
+    buildJobs->setRange(0, 256);
+    jobsLabel->setBuddy(buildJobs);
+    layout->addWidget(jobsLabel);
+    layout->addWidget(buildJobs);
     layout->addStretch();
 }
 
@@ -56,6 +66,7 @@ Korl_ProjectPropertySheet::Korl_ProjectPropertySheet(korl::Project& project, QWi
     tabs_->addTab(link_, "Link");
 
     general_->vcdFileName->setText(Q(project.VcdFileName()));
+    general_->buildJobs->setValue(BuildJobsSetting());
     cpp_->preprocessor->setText(Q(project.ExtraPreprocessor()));
     cpp_->includes->setText(Q(project.ExtraIncludes()));
     link_->libraries->setText(Q(project.ExtraLibraries()));
@@ -75,6 +86,18 @@ void Korl_ProjectPropertySheet::Apply() {
     project_.SetExtraIncludes(cpp_->includes->text().toStdString());
     project_.SetExtraLibraries(link_->libraries->text().toStdString());
     project_.SetExtraLibraryPaths(link_->libraryPaths->text().toStdString());
+    if (general_->buildJobs->value() != BuildJobsSetting()) SetBuildJobsSetting(general_->buildJobs->value());
+}
+
+int Korl_ProjectPropertySheet::BuildJobsSetting() {
+    QSettings settings;
+    const int jobs = settings.value("Build/Jobs", 0).toInt();
+    return jobs < 0 || jobs > 256 ? 0 : jobs;
+}
+
+void Korl_ProjectPropertySheet::SetBuildJobsSetting(int jobs) {
+    QSettings settings;
+    settings.setValue("Build/Jobs", jobs);
 }
 
 void Korl_ProjectPropertySheet::accept() {

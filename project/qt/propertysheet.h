@@ -4,6 +4,7 @@
 // project's setters; Cancel changes nothing.
 #include <QDialog>
 #include <QLineEdit>
+#include <QSpinBox>
 
 #include "project/project.h"
 
@@ -14,6 +15,7 @@ class Korl_GeneralPropertyPage : public QWidget {
 public:
     explicit Korl_GeneralPropertyPage(QWidget* parent = nullptr);
     QLineEdit* vcdFileName; // 1006
+    QSpinBox* buildJobs;    // parallel build jobs, a setting of this machine (0: one per processor)
 };
 
 class Korl_CppPropertyPage : public QWidget {
@@ -46,6 +48,11 @@ public:
     void Apply();
 
     void accept() override;
+
+    // Jobs a build runs at once, as stored in the settings ("Build/Jobs");
+    // 0 means one per processor.
+    static int BuildJobsSetting();
+    static void SetBuildJobsSetting(int jobs);
 
 private:
     korl::Project& project_;

@@ -1,5 +1,7 @@
 #include "project/qt/workspace.h"
 
+#include "base/qt/strings.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -17,8 +19,8 @@ using korl::ItemTag;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
+using korl::Q;
+using korl::S;
 
 // A page with a coloured corner band naming the file kind.
 QIcon FileIcon(const QColor& band, const QString& letter) {
@@ -347,7 +349,10 @@ bool OpenProjectDialog(QWidget* parent, Project& project) {
     r.filters = ProjectFileFilters();
     FileDialogResult res = RunFileDialog(parent, r);
     if (!res.accepted || res.files.isEmpty()) return false;
-    project.Load(S(res.files.first()));
+    if (!project.Load(S(res.files.first()))) {
+        ShowMessage(parent, Q(project.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+        return false;
+    }
     return true;
 }
 
@@ -361,7 +366,10 @@ bool AddExistingFilesDialog(QWidget* parent, Project& project) {
     if (!res.accepted) return false;
     std::vector<std::string> paths;
     for (const QString& f : res.files) paths.push_back(S(f));
-    project.AddExistingFiles(paths);
+    const AddFilesResult added = project.AddExistingFiles(paths);
+    for (const auto& [path, why] : added.refused)
+        ShowMessage(parent, Q("Cannot add " + path + ": " + why + "."), QMessageBox::Ok,
+                    QMessageBox::Warning);
     return true;
 }
 
@@ -374,7 +382,13 @@ std::optional<AddNewFileResult> AddNewFileDialog(QWidget* parent, Project& proje
     r.overwritePrompt = true;
     FileDialogResult res = RunFileDialog(parent, r);
     if (!res.accepted || res.files.isEmpty()) return std::nullopt;
-    return project.AddNewFile(S(res.files.first()), res.filterIndex);
+    AddNewFileResult added = project.AddNewFile(S(res.files.first()), res.filterIndex);
+    if (!added.refused.empty()) {
+        ShowMessage(parent, Q("Cannot add " + added.path + ": " + added.refused + "."), QMessageBox::Ok,
+                    QMessageBox::Warning);
+        return std::nullopt;
+    }
+    return added;
 }
 
 } // namespace korl

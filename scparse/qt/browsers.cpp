@@ -1,5 +1,7 @@
 // The model's headers come before any Qt header (see browsers.h).
 #include "scparse/design_model.h"
+
+#include "base/qt/strings.h"
 #include "scparse/elaborate.h"
 #include "scparse/qt/browsers.h"
 
@@ -19,7 +21,7 @@ using namespace scparse;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+using korl::Q;
 
 constexpr struct {
     int id;
@@ -240,6 +242,7 @@ bool Korl_Browsers::Elaborate() {
         return false;
     }
 
+    for (const std::string& skipped : result.skipped) frame_.AppendConsoleLine(Q(skipped));
     design_->Fill(model_->root, dir);
     source_->Fill(model_->modules, model_->classes, dir);
     if (QDockWidget* dock = frame_.PaneDock(Korl_MainFrame::DesignBrowserPane)) {

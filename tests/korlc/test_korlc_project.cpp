@@ -139,6 +139,7 @@ TEST_F(KorlcProject, HelpUsageAndMissingProjects) {
     }
     Result r = Korlc(dir_, "show nothere.k1");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.out.find("cannot read project file " + dir_ + "nothere.k1"), std::string::npos);
+    EXPECT_EQ(r.out,
+              "korlc show: cannot open project file " + dir_ + "nothere.k1: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(dir_ + "nothere.k1"));
 }

@@ -43,9 +43,17 @@ TEST(ClassifyBuildLine, CommandEchoes) {
              "Compiling...\r\n/home/me/lib dir/x.cpp\r\n", 0, 0},
             {R"("/usr/bin/g++" -g -Wall -I. -L. -o counter counter.o main.o  -lsystemc  2>&1 | "/usr/bin/c++filt")",
              "Linking...\r\n", 0, 0},
-            // The compiler driver speaking for itself is not an echo.
+            // Names with the shell's special characters come escaped; the
+            // pane shows them as they are.
+            {R"("/usr/bin/g++" -g -c "q\"uo\\te \$(shell touch PWNED) \`x\`.cpp")",
+             "Compiling...\r\nq\"uo\\te $(shell touch PWNED) `x`.cpp\r\n", 0, 0},
+            // The compiler driver speaking for itself is not an echo, and its
+            // errors count.
             {"g++: error: unrecognized command-line option '-fnothing'",
-             "g++: error: unrecognized command-line option '-fnothing'\r\n", 0, 0},
+             "g++: error: unrecognized command-line option '-fnothing'\r\n", 1, 0},
+            {"g++: fatal error: no input files", "g++: fatal error: no input files\r\n", 1, 0},
+            {"g++: error: nothere.o: No such file or directory",
+             "g++: error: nothere.o: No such file or directory\r\n", 1, 0},
         },
         Context());
 }
@@ -56,7 +64,13 @@ TEST(ClassifyBuildLine, MakeChatterIsHiddenExceptUpToDate) {
             {"make: 'counter' is up to date.", "counter is up to date.\r\n", 0, 0},
             {"make[1]: 'd.o' is up to date.", "counter is up to date.\r\n", 0, 0},
             {"make: *** [makefile:34: main.o] Error 1", "", 0, 0},
-            {"make: *** No rule to make target 'x.cpp', needed by 'x.o'.  Stop.", "", 0, 0},
+            // make giving up is an error, shown whole.
+            {"make: *** No rule to make target 'x.cpp', needed by 'x.o'.  Stop.",
+             "make: *** No rule to make target 'x.cpp', needed by 'x.o'.  Stop.\r\n", 1, 0},
+            {"makefile:4: *** missing separator.  Stop.", "makefile:4: *** missing separator.  Stop.\r\n", 1,
+             0},
+            // What make says while a stopped build ends is no error of its own.
+            {"make: *** wait: No child processes.  Stop.", "", 0, 0},
             {"make: Nothing to be done for 'x.o'.", "", 0, 0},
             {"make[2]: Entering directory '/tmp/kb'", "", 0, 0},
             {"make: Target 'all' not remade because of errors.", "", 0, 0},
@@ -83,11 +97,18 @@ TEST(ClassifyBuildLine, LinkerMessages) {
              "/tmp/kb/d.cpp:2: undefined reference to `foo()'\r\n", 1, 0},
             {"/usr/bin/ld: cannot open output file d: Permission denied",
              "fatal error: cannot open counter for writing\r\n", 1, 0},
-            // Only the first half of the output-file rule: on to the next rules.
+            // Only the first half of the output-file rule: on to the next
+            // rules, where the linker's failure to open counts.
             {"/usr/bin/ld: cannot open output file dd: Is a directory",
-             "/usr/bin/ld: cannot open output file dd: Is a directory\r\n", 0, 0},
+             "/usr/bin/ld: cannot open output file dd: Is a directory\r\n", 1, 0},
+            // The linker's missing files keep their names.
             {"/usr/bin/ld: cannot find nothere.o: No such file or directory",
-             "/usr/bin/ld: error: No such file or directory\r\n", 1, 0},
+             "/usr/bin/ld: cannot find nothere.o: No such file or directory\r\n", 1, 0},
+            {"/usr/bin/ld: cannot find -lnothere: No such file or directory",
+             "/usr/bin/ld: cannot find -lnothere: No such file or directory\r\n", 1, 0},
+            {"/usr/bin/ld: cannot find -lfoo", "/usr/bin/ld: cannot find -lfoo\r\n", 1, 0},
+            {"b.cpp:1: multiple definition of `f()'; a.o:a.cpp:1: first defined here",
+             "b.cpp:1: multiple definition of `f()'; a.o:a.cpp:1: first defined here\r\n", 1, 0},
         },
         Context());
     BuildLineContext windows = Context();
@@ -105,7 +126,7 @@ TEST(ClassifyBuildLine, CompilerDiagnostics) {
             {"counter.cpp:2:21: counter.h: No such file or directory",
              "counter.cpp:2: error: No such file or directory\r\n", 1, 0},
             {"cc1plus: fatal error: nothere.cpp: No such file or directory",
-             "cc1plus: error: No such file or directory\r\n", 1, 0},
+             "cc1plus: fatal error: nothere.cpp: No such file or directory\r\n", 1, 0},
             {"e.cpp:1:30: error: no match for call to '(S) ()'",
              "e.cpp:1:30: error: error: no match for call to '(S) ()'\r\n", 1, 0},
             {"main.cpp:12: no match for call to (sc_in) ()",

@@ -98,7 +98,11 @@ TEST(Makefile, OptionListsBecomeFlags) {
     EXPECT_EQ(ExtraLibraryFlags("libfoo.a,util.o,m"), "-lfoo util.o ");
     EXPECT_EQ(ExtraLibraryFlags("foo.a,lib.a,m,,libx.so"), "");
     EXPECT_EQ(ExtraPreprocessorFlags("NDEBUG,TRACE"), "-DNDEBUG -DTRACE ");
-    EXPECT_EQ(ExtraIncludeFlags(",inc,, ../x ,"), "-Iinc -I ../x  ");
+    // Blanks around an entry go; inside one they stay, quoted for the shell.
+    EXPECT_EQ(ExtraIncludeFlags(",inc,, ../x ,"), "-Iinc -I../x ");
+    EXPECT_EQ(ExtraIncludeFlags("my inc,$(x)"), "'-Imy inc' '-I$$(x)' ");
+    EXPECT_EQ(ExtraPreprocessorFlags(R"(S="a#b",Q='x')"), R"('-DS="a\#b"' '-DQ='\''x'\''' )");
+    EXPECT_EQ(ExtraLibraryFlags("-x.o"), "./-x.o ");
     EXPECT_EQ(ExtraLibraryPathFlags("/opt/lib"), "-L/opt/lib ");
     EXPECT_TRUE(SplitOptionList(",,,").empty());
 }
@@ -113,12 +117,14 @@ TEST(Makefile, PathsOutsideTheProjectAndWithBlanks) {
     const std::string text = ProjectMakefileText(p, FixedTools(), false);
     const std::string x = dir / "lib/x.cpp";
     const std::string ab = dir / "p/my src/a b.cpp";
-    EXPECT_NE(text.find("SRCS = " + x + " " + ab + " \nOBJS = x.o a b.o \n"), std::string::npos) << text;
+    EXPECT_NE(text.find("SRCS = " + x + " " + MakeDependencyPath(ab) + " \nOBJS = x.o a\\ b.o \n"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("x.o : " + x + " \n\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + x + "\"\n"),
               std::string::npos);
-    EXPECT_NE(
-        text.find("a b.o : " + MakeDependencyPath(ab) + " \n\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + ab + "\"\n"),
-        std::string::npos);
+    EXPECT_NE(text.find("a\\ b.o : " + MakeDependencyPath(ab) + " \n\t$(CC) $(CFLAGS) $(INCDIR) -c \"" + ab +
+                        "\"\n"),
+              std::string::npos);
     EXPECT_EQ(MakeDependencyPath("/a b/c d.cpp"), "/a\\ b/c\\ d.cpp");
 }
 

@@ -70,25 +70,3 @@ TEST(Paths, ResolveStoredDirectory) {
     EXPECT_EQ(AbsolutePath("b/../c.cpp", "/a"), "/a/c.cpp");
     EXPECT_EQ(AbsolutePath("/x//./y.h", "/a"), "/x/y.h");
 }
-
-TEST(Paths, AtomicWriteReplacesAndKeepsMode) {
-    korltest::TempDir dir;
-    const std::string file = dir / "p.k1";
-    ASSERT_TRUE(WriteFileAtomically(file, "one\n", nullptr));
-    chmod(file.c_str(), 0640);
-    ASSERT_TRUE(WriteFileAtomically(file, "two\n", nullptr));
-    EXPECT_EQ(korltest::ReadFile(file), "two\n");
-    struct stat st;
-    ASSERT_EQ(stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
-
-    // A target that cannot be replaced leaves it alone and no stray file.
-    std::filesystem::create_directories(dir / "blocked/inner");
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically(dir / "blocked", "x", &error));
-    EXPECT_NE(error.find("blocked"), std::string::npos);
-    EXPECT_FALSE(WriteFileAtomically(dir / "missing/p.k1", "x", &error));
-    size_t entries = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) (void)e, ++entries;
-    EXPECT_EQ(entries, 2u); // p.k1 and blocked/
-}

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "project/paths.h"
 #include "project/project.h"
@@ -69,31 +73,77 @@ TEST(Project, LoadsAWindowsFileAndSavesItBack) {
               "[Extra]\nVCDFilename=counter\nExtraPrp=NDEBUG\nExtraInc=\nExtraLib=libm.a\nExtraLibPath=\n");
 }
 
-TEST(Project, MissingOrDamagedFilesLoadAsEmptyProjects) {
+TEST(Project, MissingUnreadableOrGarbageFilesAreRefusedAndLeaveTheOpenProject) {
     TempDir dir;
     Project p;
-    EXPECT_FALSE(p.Load(dir / "gone.k1"));
-    EXPECT_TRUE(p.IsOpen());
-    EXPECT_EQ(p.Title(), "gone");
-    EXPECT_EQ(p.VcdFileName(), "gone");
-    EXPECT_TRUE(p.Sources().empty());
+    ASSERT_TRUE(p.NewProject(dir / "open.k1"));
+    auto refused = [&](const std::string& path, const std::string& reason) {
+        EXPECT_FALSE(p.Load(path)) << path;
+        EXPECT_EQ(p.LastError(), "cannot open project file " + path + ": " + reason);
+        EXPECT_EQ(p.FileName(), "open.k1"); // still the project that was open
+    };
+    refused(dir / "gone.k1", "No such file or directory");
+    EXPECT_FALSE(std::filesystem::exists(dir / "gone.k1")); // never created
+    WriteFile(dir / "garbage.k1", std::string("\x7f"
+                                              "ELF\x02\x01\x01\0\0\0binary",
+                                              18));
+    refused(dir / "garbage.k1", "not a Korl project file (no [ProjectInfo] section)");
+    WriteFile(dir / "empty.k1", "");
+    refused(dir / "empty.k1", "not a Korl project file (no [ProjectInfo] section)");
+    std::filesystem::create_directory(dir / "dir.k1");
+    refused(dir / "dir.k1", "it is a directory");
+    if (::geteuid() != 0) { // root reads anything
+        WriteFile(dir / "locked.k1", "[ProjectInfo]\nVersion=1.0\n");
+        ::chmod((dir / "locked.k1").c_str(), 0);
+        refused(dir / "locked.k1", "Permission denied");
+    }
+}
 
-    // Counts beyond the stored items give empty entries; absurd counts are
-    // bounded; negative ones give nothing; long values are cut.
-    WriteFile(dir / "bad.k1", "[ProjectInfo]\nNoOfCppFiles=2\nNoOfHFiles=-5\n[Cpps]\nItem0=" +
-                                  std::string(400, 'a') + ".cpp\n[Extra]\nVCDFilename=\n");
-    EXPECT_TRUE(p.Load(dir / "bad.k1"));
-    ASSERT_EQ(p.Sources().size(), 2u);
+TEST(Project, ItemsPresentAreReadWhateverTheCountsSay) {
+    TempDir dir;
+    Project p;
+    // Counts larger than the items (no phantom entries), smaller than them
+    // (nothing lost), a gap, a value cut at 255, a negative count.
+    WriteFile(dir / "bad.k1",
+              "[ProjectInfo]\nNoOfCppFiles=7\nNoOfHFiles=-5\n[Cpps]\nItem0=" + std::string(400, 'a') +
+                  ".cpp\nItem3=c.cpp\nitem1=b.cpp\nItem2=\n"
+                  "[Hs]\nItem0=x.h\nItem1=y.h\n[Extra]\nVCDFilename=\n");
+    ASSERT_TRUE(p.Load(dir / "bad.k1"));
+    ASSERT_EQ(p.Sources().size(), 3u);
     EXPECT_EQ(p.Sources()[0].name, std::string(255, 'a'));
-    EXPECT_EQ(p.Sources()[1].name, "");
-    EXPECT_EQ(p.Sources()[1].directory, dir.path());
-    EXPECT_TRUE(p.Headers().empty());
+    EXPECT_EQ(p.Sources()[1].name, "b.cpp");
+    EXPECT_EQ(p.Sources()[2].name, "c.cpp");
+    EXPECT_EQ(p.Headers().size(), 2u);
     EXPECT_EQ(p.VcdFileName(), "");
+    // Saved, the counts and the numbering match the items.
+    p.SetExtraPreprocessor("X");
+    ASSERT_TRUE(p.Save());
+    const std::string text = ReadFile(dir / "bad.k1");
+    EXPECT_NE(text.find("NoOfCppFiles=3\nNoOfHFiles=2\n[Cpps]\nItem0=" + std::string(255, 'a') +
+                        "\nItem1=b.cpp\nItem2=c.cpp\n[Hs]\nItem0=x.h\nItem1=y.h\n"),
+              std::string::npos)
+        << text;
 
     WriteFile(dir / "huge.k1", "[ProjectInfo]\nNoOfCppFiles=99999999999999999999\nNoOfHFiles=2147483647\n");
-    p.Load(dir / "huge.k1");
-    EXPECT_LE(p.Sources().size(), 10000u);
-    EXPECT_LE(p.Headers().size(), 10000u);
+    ASSERT_TRUE(p.Load(dir / "huge.k1"));
+    EXPECT_TRUE(p.Sources().empty());
+    EXPECT_TRUE(p.Headers().empty());
+}
+
+TEST(Project, HundredThousandItemsAreAllKept) {
+    TempDir dir;
+    std::string text = "[ProjectInfo]\nVersion=1.0\nNoOfCppFiles=100000\nNoOfHFiles=0\n[Cpps]\n";
+    for (int i = 0; i < 100000; ++i) text += "Item" + std::to_string(i) + "=s" + std::to_string(i) + ".cpp\n";
+    WriteFile(dir / "big.k1", text);
+    Project p;
+    ASSERT_TRUE(p.Load(dir / "big.k1"));
+    ASSERT_EQ(p.Sources().size(), 100000u);
+    EXPECT_EQ(p.Sources()[99999].name, "s99999.cpp");
+    p.SetExtraPreprocessor("X");
+    ASSERT_TRUE(p.Save());
+    Project q;
+    ASSERT_TRUE(q.Load(dir / "big.k1"));
+    EXPECT_EQ(q.Sources().size(), 100000u);
 }
 
 TEST(Project, AddExistingFilesSortsByExtensionAndSkipsDuplicates) {

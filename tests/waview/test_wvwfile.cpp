@@ -177,12 +177,17 @@ TEST(WaveFile, FailedSaveKeepsPreviousFile) {
     Build(doc);
     const std::string p = TempPath("keep.wvw");
     Spit(p, "previous");
-    // A directory in the way of the temporary file makes the save fail.
-    fs::create_directories(p + ".part");
+    // A directory that cannot be replaced stands for a file that cannot be.
+    const std::string blocked = TempPath("blocked.wvw");
+    fs::create_directories(blocked + "/inner");
     std::string error;
-    EXPECT_FALSE(WriteWaveFile(doc, p, &error));
+    EXPECT_FALSE(WriteWaveFile(doc, blocked, &error));
+    EXPECT_NE(error.find("Cannot replace"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(blocked + "/inner"));
+    for (auto& e : fs::directory_iterator(fs::path(p).parent_path()))
+        EXPECT_EQ(e.path().filename().string().find(".korl-"), std::string::npos) << e.path();
     EXPECT_EQ(Slurp(p), "previous");
-    fs::remove_all(p + ".part");
+    fs::remove_all(blocked);
 }
 
 TEST(WaveFile, WaveFilePathOfDump) {

@@ -76,7 +76,7 @@ bool Build(korl::Project& project, int* status) {
     korl::BuildResult result;
     result.errors = 1; // a build that never reports its end failed
     std::string error;
-    if (!korlc::RunConsoleBuild(korl::BuildKind::Elaborate, project, {}, &result, &error)) {
+    if (!korlc::RunConsoleBuild(korl::BuildKind::Elaborate, project, {}, 0, &result, &error)) {
         *status = Fail(error);
         return false;
     }
@@ -121,7 +121,7 @@ int CmdElaborate(int argc, char** argv) {
         return Fail("cannot read project file " + projectPath + ": " + std::strerror(errno));
     korl::Project project;
     project.SetClosePrompt([](const std::string&, korl::PromptButtons) { return korl::PromptAnswer::No; });
-    project.Load(projectPath);
+    if (!project.Load(projectPath)) return Fail(project.LastError());
     const std::string dir = project.Directory();
 
     if (build) {
@@ -150,13 +150,14 @@ int CmdElaborate(int argc, char** argv) {
         std::fprintf(stderr, "korlc elaborate: cannot open %s\n", result.failedFile.c_str());
         return 1;
     }
+    for (const std::string& s : result.skipped) std::fprintf(stderr, "korlc elaborate: %s\n", s.c_str());
 
     std::puts("Design Browser");
     PrintTree(scparse::fillDesignBrowser(model.root), scparse::BrowserTree::Design, jumps, 1);
     std::puts("Source Browser");
     PrintTree(scparse::fillSourceBrowser(model.modules, model.classes), scparse::BrowserTree::Source, jumps,
               1);
-    return 0;
+    return result.skipped.empty() ? 0 : 1;
 }
 
 korlc::Registrar elaborateCmd({"elaborate", "analyse the sources into both browser trees (Elaborate)",

@@ -2,12 +2,14 @@
 // windows. korlc never asks: a close prompt is answered No.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <strings.h>
 #include <string>
 #include <vector>
 
 #include "command.h"
+#include "project/filelock.h"
 #include "project/ini.h"
 #include "project/makefile.h"
 #include "project/paths.h"
@@ -23,20 +25,24 @@ int Usage(const char* text, bool help) {
     return help ? 0 : 2;
 }
 
-// Opens an existing project file; a missing one is an error here, although
-// the model would load it as an empty project.
+// Opens an existing project file; a missing, unreadable or garbage one is
+// an error with the path and the reason.
 bool OpenProject(const char* cmd, const std::string& arg, Project& p) {
     const std::string path = korl::AbsolutePath(arg);
-    if (!korl::FileExists(path)) {
-        std::fprintf(stderr, "korlc %s: cannot read project file %s\n", cmd, path.c_str());
-        return false;
-    }
     p.SetClosePrompt([](const std::string&, korl::PromptButtons) { return korl::PromptAnswer::No; });
     if (!p.Load(path)) {
-        std::fprintf(stderr, "korlc %s: cannot read project file %s\n", cmd, path.c_str());
+        std::fprintf(stderr, "korlc %s: %s\n", cmd, p.LastError().c_str());
         return false;
     }
     return true;
+}
+
+// Held from reading the project to saving it, so that commands changing one
+// project at the same time queue up instead of losing each other's changes.
+std::unique_ptr<korl::ProjectFileLock> LockProject(const char* cmd, const std::string& arg) {
+    auto lock = std::make_unique<korl::ProjectFileLock>(korl::AbsolutePath(arg));
+    if (!lock->Locked()) std::fprintf(stderr, "korlc %s: warning: %s\n", cmd, lock->Error().c_str());
+    return lock;
 }
 
 bool SaveProject(const char* cmd, Project& p) {
@@ -57,12 +63,26 @@ std::optional<korl::ItemTag> FindProjectFile(const Project& p, const std::string
 const char* kNewHelp =
     "usage: korlc new PROJECT[.k1]\n"
     "Creates an empty project file (\".k1\" is appended when the name has none).\n"
-    "An existing file is never replaced.\n";
+    "An existing file is never replaced; an empty name, or one that names a\n"
+    "directory (ending in \"/\", \".\" or \"..\"), is refused.\n";
 
 int CmdNew(int argc, char** argv) {
     if (korlc::wantsHelp(argc, argv)) return Usage(kNewHelp, true);
     if (argc != 2) return Usage(kNewHelp, false);
-    const std::string path = Project::ProjectFileNameFor(korl::AbsolutePath(argv[1]));
+    const std::string arg = argv[1];
+    const std::string name = korl::FileNameOf(arg);
+    if (arg.empty() || name.empty() || name == "." || name == ".." ||
+        Project::ProjectFileNameFor(name) == ".k1") {
+        std::fprintf(stderr, "korlc new: '%s' is not a project name\n", arg.c_str());
+        return 2;
+    }
+    if (char c = korl::UnmakeableCharacter(arg)) {
+        std::fprintf(stderr, "korlc new: cannot create %s: the name contains %s, which make cannot express\n",
+                     arg.c_str(), korl::UnmakeableCharacterText(c).c_str());
+        return 2;
+    }
+    const std::string path = Project::ProjectFileNameFor(korl::AbsolutePath(arg));
+    auto lock = LockProject("new", path);
     if (korl::FileExists(path) || korl::DirectoryExists(path)) {
         std::fprintf(stderr, "korlc new: %s already exists\n", path.c_str());
         return 1;
@@ -82,11 +102,21 @@ const char* kAddHelp =
     "usage: korlc add PROJECT.k1 FILE...\n"
     "Adds existing files as Add Existing File does: .c, .cpp and .cc files to the\n"
     "sources, .h and .hpp files to the headers (exact case); other files and\n"
-    "files already in their list are skipped. The project file is saved.\n";
+    "files already in their list are skipped. The project file is saved.\n"
+    "A name make cannot express (a newline, '|', a backslash) is refused: exit 2.\n";
 
 int CmdAdd(int argc, char** argv) {
     if (korlc::wantsHelp(argc, argv)) return Usage(kAddHelp, true);
     if (argc < 3) return Usage(kAddHelp, false);
+    // Names make cannot express are refused before anything is read.
+    for (int i = 2; i < argc; ++i)
+        if (char c = korl::UnmakeableCharacter(argv[i])) {
+            std::fprintf(stderr,
+                         "korlc add: cannot add %s: the name contains %s, which make cannot express\n",
+                         argv[i], korl::UnmakeableCharacterText(c).c_str());
+            return 2;
+        }
+    auto lock = LockProject("add", argv[1]);
     Project p;
     if (!OpenProject("add", argv[1], p)) return 2;
     int status = 0;
@@ -119,6 +149,7 @@ const char* kRemoveHelp =
 int CmdRemove(int argc, char** argv) {
     if (korlc::wantsHelp(argc, argv)) return Usage(kRemoveHelp, true);
     if (argc != 3) return Usage(kRemoveHelp, false);
+    auto lock = LockProject("remove", argv[1]);
     Project p;
     if (!OpenProject("remove", argv[1], p)) return 2;
     std::optional<korl::ItemTag> tag = FindProjectFile(p, argv[2]);
@@ -206,6 +237,7 @@ int CmdSet(int argc, char** argv) {
         std::fprintf(stderr, "korlc set: unknown option '%s'\n", opt);
         return Usage(kSetHelp, false);
     }
+    auto lock = LockProject("set", argv[1]);
     if (!OpenProject("set", argv[1], p)) return 2;
     (p.*chosen->set)(value);
     if (!SaveProject("set", p)) return 1;

@@ -52,13 +52,14 @@ void PrintPaneText(const std::string& text) {
     std::fflush(stdout);
 }
 
-bool RunConsoleBuild(korl::BuildKind kind, korl::Project& project, const std::string& source,
+bool RunConsoleBuild(korl::BuildKind kind, korl::Project& project, const std::string& source, unsigned jobs,
                      korl::BuildResult* result, std::string* error) {
     if (!InstallStopSignals()) {
         *error = std::string("cannot create pipe: ") + std::strerror(errno);
         return false;
     }
     korl::BuildRunner runner(PrintPaneText, [result](const korl::BuildResult& r) { *result = r; });
+    runner.SetJobs(jobs);
     if (!runner.Start(kind, project, korl::CurrentToolLayout(), source, error)) return false;
     runner.WaitForEnd(g_wakePipe[0], [&] {
         DrainWakePipe();

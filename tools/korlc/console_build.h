@@ -13,7 +13,8 @@ void PrintPaneText(const std::string& text);
 // Runs one build of `project` to its end, printing what the Compile pane
 // would show. Ctrl+C, SIGTERM and SIGHUP stop it as Stop Build does, so no
 // make or compiler outlives korlc. False with *error when it could not start.
-bool RunConsoleBuild(korl::BuildKind kind, korl::Project& project, const std::string& source,
+// `jobs` 0: one per processor.
+bool RunConsoleBuild(korl::BuildKind kind, korl::Project& project, const std::string& source, unsigned jobs,
                      korl::BuildResult* result, std::string* error);
 
 } // namespace korlc
