@@ -55,8 +55,8 @@ const PaneInfo kPanes[Korl_MainFrame::PaneCount] = {
     {" Stack ", "Stack", ID_VIEW_STACK},
 };
 
-const std::initializer_list<int> kBuildCommands = {ID_ELABORATE, ID_DEBUG_START, ID_BUILD_BUILD,
-                                                   ID_BUILD_COMPILE, ID_BUILD_REBUILD_ALL};
+const std::initializer_list<int> kBuildCommands = {ID_ELABORATE,   ID_DEBUG_START,   ID_DEBUG_RUN,
+                                                   ID_BUILD_BUILD, ID_BUILD_COMPILE, ID_BUILD_REBUILD_ALL};
 const std::initializer_list<int> kSteppingCommands = {
     ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR, ID_DEBUG_STOP};
 
@@ -212,8 +212,8 @@ void Korl_MainFrame::CreateMenus() {
     add(projectMenu_, {ID_BUILD_COMPILE, ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_BUILD_STOP, 0, ID_ELABORATE,
                        0, ID_PROJECT_ADD_NEW, ID_PROJECT_ADD_EXISTING, 0, ID_PROJECT_OPTIONS});
     debugMenu_ = new QMenu("&Debug", this);
-    add(debugMenu_, {ID_DEBUG_START, ID_DEBUG_STOP, 0, ID_DEBUG_TOGGLE_BREAKPOINT, 0, ID_DEBUG_STEP_INTO,
-                     ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR});
+    add(debugMenu_, {ID_DEBUG_START, ID_DEBUG_RUN, ID_DEBUG_STOP, 0, ID_DEBUG_TOGGLE_BREAKPOINT, 0,
+                     ID_DEBUG_STEP_INTO, ID_DEBUG_STEP_OVER, ID_DEBUG_STEP_OUT, ID_DEBUG_RUN_TO_CURSOR});
     waveMenu_ = new QMenu("&Wave", this);
     add(waveMenu_, {ID_WAVE_ZOOM_IN, ID_WAVE_ZOOM_OUT, ID_WAVE_ZOOM_FULL, ID_WAVE_ZOOM_AREA, 0,
                     ID_WAVE_ADD_CURSOR, ID_WAVE_REMOVE_CURSOR, 0});

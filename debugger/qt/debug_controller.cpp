@@ -5,12 +5,15 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QSettings>
 #include <QTimer>
+#include <QUrl>
 
 #include "app/commandids.h"
 #include "app/mainframe.h"
 #include "debugger/breakpoint_table.h"
 #include "debugger/gdb_session.h"
+#include "debugger/program_run.h"
 #include "debugger/qt/stack_window.h"
 #include "debugger/qt/watch_window.h"
 #include "debugger/sim_context.h"
@@ -36,7 +39,7 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     examine_[1] = new Korl_WatchWindow;
     examine_[1]->setObjectName("Examine2");
     stack_ = new Korl_StackWindow;
-    stack_->SetGoToSource([this](const std::string& line) { GoToSource(line); });
+    stack_->SetGoToSource([this](const korl::StackFrame& f) { GoToSource(f); });
     frame_.SetPaneWidget(Korl_MainFrame::Examine1Pane, examine_[0]);
     frame_.SetPaneWidget(Korl_MainFrame::Examine2Pane, examine_[1]);
     frame_.SetPaneWidget(Korl_MainFrame::StackPane, stack_);
@@ -51,8 +54,17 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     // a member of the frame and goes before the frame's children, this one
     // included.
     frame_.Project().AddListener([this](korl::ProjectEvent e) {
-        if (e == korl::ProjectEvent::Closed) StopDebugging();
+        if (e == korl::ProjectEvent::Closed) {
+            StopDebugging();
+            StopRun();
+            SetWatchLabels({});
+        } else if (e == korl::ProjectEvent::Opened) {
+            LoadWatches();
+        }
     });
+    // The watch lists belong to the project: kept with it, restored with it.
+    for (int i = 0; i < 2; ++i)
+        connect(examine_[i], &Korl_WatchWindow::labelsChanged, this, [this] { SaveWatches(); });
 
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
@@ -73,16 +85,38 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     }
 
     // Breakpoints toggled in an editor pass through here on their way to the frame's table.
-    if (frame_.Editors()) frame_.Editors()->SetBreakpointHost(this);
+    if (frame_.Editors()) {
+        frame_.Editors()->SetBreakpointHost(this);
+        // Values on hover, through the Examine panes' decoder; only at a stop.
+        frame_.Editors()->SetHoverProvider(
+            [this](const QString& expression, std::function<void(const QString&)> show) {
+                if (!AtStop()) return;
+                session_->EvaluateWatch(S(expression), [show](const std::string& value) {
+                    if (value != korl::kNoSymbol) show(Q(value));
+                });
+                Sync();
+            });
+    }
 
     using namespace korl;
     InstallStartHandler();
     frame_.SetCommandStateHandler(ID_DEBUG_START, [this] {
         if (session_) return AtStop();
+        if (run_) return false;
         return frame_.ProjectOpen() && !frame_.BuildRunning();
     });
-    frame_.SetCommandHandler(ID_DEBUG_STOP, [this] { StopDebugging(); });
-    frame_.SetCommandStateHandler(ID_DEBUG_STOP, [this] { return session_ && !session_->Ended(); });
+    frame_.SetCommandHandler(ID_DEBUG_STOP, [this] {
+        if (run_)
+            StopRun();
+        else
+            StopDebugging();
+    });
+    frame_.SetCommandStateHandler(
+        ID_DEBUG_STOP, [this] { return (session_ && !session_->Ended()) || (run_ && !run_->Ended()); });
+    frame_.SetCommandHandler(ID_DEBUG_RUN, [this] { BuildThenStart(true); });
+    frame_.SetCommandStateHandler(ID_DEBUG_RUN, [this] {
+        return !session_ && !run_ && frame_.ProjectOpen() && !frame_.BuildRunning();
+    });
     frame_.SetCommandHandler(ID_DEBUG_STEP_INTO, [this] { Step(&Korl_GdbSession::StepInto); });
     frame_.SetCommandHandler(ID_DEBUG_STEP_OVER, [this] { Step(&Korl_GdbSession::StepOver); });
     frame_.SetCommandHandler(ID_DEBUG_STEP_OUT, [this] { Step(&Korl_GdbSession::StepOut); });
@@ -96,6 +130,43 @@ Korl_DebugController::Korl_DebugController(Korl_MainFrame& frame) : QObject(&fra
     frame_.UpdateCommandUI();
 }
 
+namespace {
+QString WatchKey(const std::string& projectFile, int pane) {
+    return "Watches/" + QString::fromLatin1(QUrl::toPercentEncoding(Q(projectFile))) + "/Examine" +
+           QString::number(pane + 1);
+}
+} // namespace
+
+void Korl_DebugController::SetWatchLabels(const QStringList& labels) {
+    loadingWatches_ = true;
+    for (const auto& w : examine_)
+        if (w) w->SetLabels(labels);
+    loadingWatches_ = false;
+}
+
+void Korl_DebugController::LoadWatches() {
+    const std::string file = frame_.Project().FilePath();
+    QSettings settings;
+    loadingWatches_ = true;
+    for (int i = 0; i < 2; ++i)
+        if (examine_[i]) examine_[i]->SetLabels(settings.value(WatchKey(file, i)).toStringList());
+    loadingWatches_ = false;
+}
+
+void Korl_DebugController::SaveWatches() {
+    if (loadingWatches_ || !frame_.ProjectOpen()) return;
+    const std::string file = frame_.Project().FilePath();
+    QSettings settings;
+    for (int i = 0; i < 2; ++i) {
+        if (!examine_[i]) continue;
+        const QStringList labels = examine_[i]->Labels();
+        if (labels.isEmpty())
+            settings.remove(WatchKey(file, i));
+        else
+            settings.setValue(WatchKey(file, i), labels);
+    }
+}
+
 void Korl_DebugController::InstallStartHandler() {
     frame_.SetCommandHandler(korl::ID_DEBUG_START, [this] {
         Korl_DebugController* self = this; // the closure goes away below
@@ -104,12 +175,18 @@ void Korl_DebugController::InstallStartHandler() {
             self->Sync();
             return;
         }
-        // Without a session the frame's own path runs (save, makefile, debug
-        // build); it is reached by stepping aside for this one command.
-        self->frame_.SetCommandHandler(korl::ID_DEBUG_START, {});
-        self->frame_.OnCommand(korl::ID_DEBUG_START);
-        self->InstallStartHandler();
+        self->BuildThenStart(false);
     });
+}
+
+void Korl_DebugController::BuildThenStart(bool runOnly) {
+    if (session_ || run_) return;
+    // The frame's own path runs (save, makefile, debug build), reached by
+    // stepping aside for this one command; its end calls StartSession.
+    runOnly_ = runOnly;
+    frame_.SetCommandHandler(korl::ID_DEBUG_START, {});
+    frame_.OnCommand(korl::ID_DEBUG_START);
+    InstallStartHandler();
 }
 
 bool Korl_DebugController::AtStop() const { return session_ && !finishing_ && session_->AtStop(); }
@@ -143,7 +220,12 @@ QList<int> Korl_DebugController::BreakpointLines(const QString& file) const {
 }
 
 void Korl_DebugController::StartSession(const korl::BuildResult& build) {
-    if (session_) return;
+    if (session_ || run_) return;
+    if (runOnly_) {
+        runOnly_ = false;
+        StartRun(build);
+        return;
+    }
     korl::Project& project = frame_.Project();
     const korl::ToolLayout& tools = frame_.Tools();
     korl::GdbStartOptions options;
@@ -151,6 +233,7 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     options.executable = FileNameOf(build.executablePath);
     options.projectDir = project.Directory();
     options.toolRoot = tools.toolRoot;
+    options.programArgs = korl::SplitProgramArguments(project.ProgramArguments());
     korl::DeletePreviousVcd(options.projectDir, project.VcdFileName());
 
     korl::GdbSessionCallbacks callbacks;
@@ -232,6 +315,69 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     emit debuggingStarted();
 }
 
+void Korl_DebugController::StartRun(const korl::BuildResult& build) {
+    korl::Project& project = frame_.Project();
+    korl::DeletePreviousVcd(project.Directory(), project.VcdFileName());
+    decoder_ = QStringDecoder(QStringDecoder::Utf8);
+    frame_.ClearConsole();
+    if (QDockWidget* console = frame_.PaneDock(Korl_MainFrame::ConsolePane)) {
+        console->show();
+        console->raise();
+    }
+    korl::Korl_ProgramRun::Callbacks callbacks;
+    callbacks.output = [this](std::string_view text) {
+        frame_.AppendConsole(decoder_.decode(QByteArrayView(text.data(), qsizetype(text.size()))));
+    };
+    callbacks.ended = [this](int exitFlag) {
+        exitFlag_ = exitFlag;
+        QTimer::singleShot(0, this, [this] { FinishRun(); });
+    };
+    run_ = std::make_unique<korl::Korl_ProgramRun>(std::move(callbacks));
+    std::string error;
+    if (!run_->Start(build.executablePath, korl::SplitProgramArguments(project.ProgramArguments()),
+                     project.Directory(), &error)) {
+        run_.reset();
+        frame_.UpdateCommandUI();
+        korl::ShowMessage(&frame_, Q(error), QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
+    runRead_ = new QSocketNotifier(run_->ConsoleFd(), QSocketNotifier::Read, this);
+    connect(runRead_, &QSocketNotifier::activated, this, [this] {
+        if (run_) run_->OnConsoleReadable();
+    });
+    runTimer_ = new QTimer(this);
+    connect(runTimer_, &QTimer::timeout, this, [this] {
+        if (run_) run_->OnTimer();
+    });
+    runTimer_->start(run_->TimeoutMs());
+    frame_.SetConsoleInput([this](const std::string& keys) {
+        if (run_ && !run_->Ended()) run_->WriteConsole(keys);
+    });
+    frame_.UpdateCommandUI();
+    emit runStarted();
+}
+
+void Korl_DebugController::StopRun() {
+    if (run_ && !run_->Ended()) run_->Stop();
+}
+
+void Korl_DebugController::FinishRun() {
+    if (!run_) return;
+    if (runRead_) {
+        runRead_->setEnabled(false);
+        runRead_->deleteLater();
+        runRead_ = nullptr;
+    }
+    if (runTimer_) {
+        runTimer_->stop();
+        runTimer_->deleteLater();
+        runTimer_ = nullptr;
+    }
+    run_.reset();
+    frame_.OnProcessEnded(exitFlag_ == 1);
+    emit runEnded(exitFlag_);
+}
+
 void Korl_DebugController::Sync() {
     if (!session_) return;
     if (session_->Ended() || session_->GdbFd() < 0) {
@@ -302,8 +448,8 @@ void Korl_DebugController::Refresh(bool examine1, bool examine2, bool stack) {
     if (examine1 && examine_[0] && visible(Korl_MainFrame::Examine1Pane)) examine_[0]->RefreshAll();
     if (examine2 && examine_[1] && visible(Korl_MainFrame::Examine2Pane)) examine_[1]->RefreshAll();
     if (stack && visible(Korl_MainFrame::StackPane))
-        session_->ListFrames([this](bool, const std::string& text) {
-            if (stack_) stack_->SetStackText(text);
+        session_->ListFrames([this](bool, const std::vector<korl::StackFrame>& frames) {
+            if (stack_) stack_->SetFrames(frames, frame_.Project().Directory());
         });
     if (examine1 && examine2 && stack) {
         korl::ReadSimContext(*session_, [this](const std::string& text) {
@@ -315,12 +461,10 @@ void Korl_DebugController::Refresh(bool examine1, bool examine2, bool stack) {
     frame_.UpdateCommandUI();
 }
 
-void Korl_DebugController::GoToSource(const std::string& stackLine) {
+void Korl_DebugController::GoToSource(const korl::StackFrame& f) {
+    if (f.file.empty() || f.line < 1) return;
     const std::string dir = frame_.Project().Directory();
-    auto location = korl::StackLineLocation(stackLine, dir);
-    if (!location) return;
-    frame_.OpenDocument(Q(location->file), Q(korl::ProjectShortName(location->file, dir)),
-                        location->line - 1);
+    frame_.OpenDocument(Q(f.file), Q(korl::ProjectShortName(f.file, dir)), f.line - 1);
 }
 
 void Korl_DebugController::ShowErrorBox(const QString& text) {

@@ -23,6 +23,7 @@ class Korl_MainFrame;
 namespace korl {
 class BreakpointTable;
 class Korl_GdbSession;
+class Korl_ProgramRun;
 struct BuildResult;
 } // namespace korl
 
@@ -49,24 +50,38 @@ signals:
     // A stop is fully shown: position, values asked, stack and context read.
     void stopShown();
     void debuggingEnded(int exitFlag);
+    // Run without the debugger.
+    void runStarted();
+    void runEnded(int exitFlag);
 
 private:
     void StartSession(const korl::BuildResult& build);
+    void BuildThenStart(bool runOnly);
+    void StartRun(const korl::BuildResult& build);
+    void StopRun();
+    void FinishRun();
     void Step(void (korl::Korl_GdbSession::*command)());
     void RunToCursor();
     void StopDebugging();
     void ShowPosition(const std::string& file, int line0);
     void ClearPosition();
     void Refresh(bool examine1, bool examine2, bool stack);
-    void GoToSource(const std::string& stackLine);
+    void GoToSource(const korl::StackFrame& frame);
     void ShowErrorBox(const QString& text);
     void Sync();
     void Finish();
     void InstallStartHandler();
+    void LoadWatches();
+    void SaveWatches();
+    void SetWatchLabels(const QStringList& labels);
     bool AtStop() const;
 
     Korl_MainFrame& frame_;
     std::unique_ptr<korl::Korl_GdbSession> session_;
+    std::unique_ptr<korl::Korl_ProgramRun> run_;
+    QSocketNotifier* runRead_ = nullptr;
+    QTimer* runTimer_ = nullptr;
+    bool runOnly_ = false;
     std::unique_ptr<korl::BreakpointTable> table_;
     QSocketNotifier* gdbRead_ = nullptr;
     QSocketNotifier* consoleRead_ = nullptr;
@@ -82,6 +97,7 @@ private:
     int exitFlag_ = 0;
     bool finishing_ = false;
     int stopSerial_ = 0;
+    bool loadingWatches_ = false;
 };
 
 // Installs the debugger on the frame (owned by it); returns the controller.

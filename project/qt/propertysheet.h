@@ -13,7 +13,8 @@ class Korl_GeneralPropertyPage : public QWidget {
     Q_OBJECT
 public:
     explicit Korl_GeneralPropertyPage(QWidget* parent = nullptr);
-    QLineEdit* vcdFileName; // 1006
+    QLineEdit* vcdFileName;      // 1006
+    QLineEdit* programArguments; // 1007
 };
 
 class Korl_CppPropertyPage : public QWidget {
