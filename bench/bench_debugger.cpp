@@ -1,8 +1,12 @@
-// A stop with 20 SystemC watches and the stack: Korl's refresh against the
+// A stop with 20 watches (two of them arrays of 16 SystemC values, shown as
+// trees), the simulation context and the stack: Korl's refresh against the
 // raw gdb round trips of the same requests. Prints both times and the ratio.
 // Needs g++, gdb and libsystemc-dev. Run: build/bench/bench_debugger
 #include "debugger/gdb_session.h"
+#include "debugger/mi_parser.h"
+#include "debugger/sim_context.h"
 #include "debugger/value_decoder.h"
+#include "debugger/value_tree.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -22,26 +26,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const std::vector<std::string> kWatches = {"plain_int",
-                                           "flag",
-                                           "ratio",
-                                           "u8",
-                                           "u64",
-                                           "s16",
-                                           "big_u",
-                                           "big_s",
-                                           "bv8",
-                                           "bv40",
-                                           "lv8",
-                                           "lv40",
-                                           "lz",
-                                           "lx",
-                                           "count_sig",
-                                           "enable_sig",
-                                           "clk",
-                                           "prod.count_out",
-                                           "cons.count_in",
-                                           "cons.nibble_in"};
+const std::vector<std::string> kWatches = {"arr",    "wide",   "grid",   "lvs", "m",    "w",       "same",
+                                           "ref",    "ptr",    "arr[3]", "m.b", "m.c",  "w.nib",   "grid[1]",
+                                           "lvs[0]", "big[5]", "argc",   "m.a", "w.on", "wide[15]"};
 
 // gdb on plain pipes, one command at a time, waiting for its prompt.
 struct RawGdb {
@@ -62,7 +49,7 @@ struct RawGdb {
             dup2(a[0], 0), dup2(b[1], 1), dup2(b[1], 2);
             if (chdir(dir.c_str()) != 0) _exit(127);
             setpgid(0, 0);
-            execlp("gdb", "gdb", "-q", "-i", "mi", tty.c_str(), "-iex", "set print object on", "watch_types",
+            execlp("gdb", "gdb", "-q", "-i", "mi", tty.c_str(), "-iex", "set print object on", "aggregates",
                    nullptr);
             _exit(127);
         }
@@ -108,21 +95,21 @@ int main() {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("korl_bench_dbg_" + std::to_string(getpid()));
     fs::create_directories(dir);
-    fs::copy_file(fs::path(__FILE__).parent_path().parent_path() / "tests/debugger/data/src/watch_types.cpp",
-                  dir / "watch_types.cpp");
+    fs::copy_file(fs::path(__FILE__).parent_path().parent_path() / "tests/debugger/data/src/aggregates.cpp",
+                  dir / "aggregates.cpp");
     std::string build = "cd '" + dir.string() +
-                        "' && g++ -g -femit-class-debug-always -O0 -w -o watch_types watch_types.cpp "
+                        "' && g++ -g -femit-class-debug-always -O0 -w -o aggregates aggregates.cpp "
                         "$(pkg-config --cflags --libs systemc 2>/dev/null || echo -lsystemc)";
     if (std::system(build.c_str()) != 0) {
-        std::fprintf(stderr, "cannot build watch_types\n");
+        std::fprintf(stderr, "cannot build aggregates\n");
         return 2;
     }
     int line = 0;
     {
-        std::ifstream src(dir / "watch_types.cpp");
+        std::ifstream src(dir / "aggregates.cpp");
         int n = 0;
         for (std::string l; std::getline(src, l);)
-            if (++n, l.find("int scaled = scale") != std::string::npos) line = n;
+            if (++n, l.find("main stop") != std::string::npos) line = n;
     }
     const int rounds = 9;
 
@@ -130,7 +117,7 @@ int main() {
     // the machine falls on both alike; the best round of each counts.
     RawGdb raw;
     if (!raw.Start(dir.string())) return 2;
-    raw.Request("-break-insert \"watch_types.cpp:" + std::to_string(line) + "\"");
+    raw.Request("-break-insert \"aggregates.cpp:" + std::to_string(line) + "\"");
     raw.Request("-exec-run");
     raw.Until("*stopped");
     raw.Until("(gdb) ");
@@ -138,10 +125,10 @@ int main() {
     Korl_GdbSession session({{}, {}, {}, {}, {}});
     GdbStartOptions o;
     o.gdbPath = "/usr/bin/gdb";
-    o.executable = "watch_types";
+    o.executable = "aggregates";
     o.projectDir = dir.string();
     if (!session.Start(o)) return 2;
-    session.InsertBreakpoint("watch_types.cpp", line, {});
+    session.InsertBreakpoint("aggregates.cpp", line, {});
     session.Run();
     while (!session.AtStop() && PollSession(session, 100)) {
     }
@@ -153,23 +140,28 @@ int main() {
         // raw: the requests the decoder needs, one by one, each waiting for its prompt
         raw.seconds = 0;
         requests = 0;
-        for (const auto& w : kWatches)
-            EvaluateWatch(w, [&](const std::string& e) {
-                ++requests;
-                std::string reply = raw.Request("-data-evaluate-expression " + QuoteExpression(e));
-                std::size_t done = reply.find("^done");
-                return done == std::string::npos ? EvalResult{false, std::string(kNoSymbol)}
-                                                 : EvalResult{true, ReplyValue(reply.substr(done))};
-            });
+        auto ask = [&](const std::string& e) {
+            ++requests;
+            std::string reply = raw.Request("-data-evaluate-expression " + QuoteExpression(e));
+            std::size_t done = reply.find("^done");
+            MiRecord record;
+            if (done == std::string::npos ||
+                !ParseMiRecord(reply.substr(done, reply.find('\n', done) - done), record))
+                return EvalResult{false, std::string(kNoSymbol)};
+            return EvalResult{true, std::string(record.results.Str("value"))};
+        };
+        for (const auto& w : kWatches) EvaluateWatchTree(w, ask);
+        for (const auto& e : SimContextExpressions()) ask(e);
         raw.Request("-stack-list-frames");
         ++requests;
         rawSeconds = std::min(rawSeconds, raw.seconds);
 
         // Korl: the session's refresh after a stop
         auto t0 = Clock::now();
-        int left = int(kWatches.size()) + 1;
-        for (const auto& w : kWatches) session.EvaluateWatch(w, [&](const std::string&) { --left; });
-        session.ListFrames([&](bool, const std::string&) { --left; });
+        int left = int(kWatches.size()) + 2;
+        for (const auto& w : kWatches) session.EvaluateWatchTree(w, [&](const WatchValue&) { --left; });
+        ReadSimContext(session, [&](const std::string&) { --left; });
+        session.ListFrames([&](bool, const std::vector<korl::StackFrame>&) { --left; });
         while (left > 0 && PollSession(session, 100)) {
         }
         korlSeconds = std::min(korlSeconds, std::chrono::duration<double>(Clock::now() - t0).count());
@@ -178,7 +170,10 @@ int main() {
     session.Stop();
     fs::remove_all(dir);
 
-    std::printf("stop refresh: %zu watches + stack, %d gdb requests\n", kWatches.size(), requests);
+    std::printf(
+        "stop refresh: %zu watches (2 arrays of 16 SystemC values as trees) + context + stack, %d gdb "
+        "requests\n",
+        kWatches.size(), requests);
     std::printf("raw MI round trips: %.2f ms\n", rawSeconds * 1000);
     std::printf("Korl refresh:       %.2f ms\n", korlSeconds * 1000);
     std::printf("ratio:              %.2f (target below 2)\n",

@@ -1,24 +1,15 @@
 #include "debugger/gdb_session.h"
 
+#include "debugger/mi_parser.h"
 #include "debugger/mi_text.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <thread>
-
-extern char** environ;
 
 namespace korl {
 
@@ -27,61 +18,12 @@ namespace {
 constexpr std::size_t kMaxConsoleInput = 64 * 1024;
 constexpr std::size_t kMaxReadPerCall = 1024 * 1024;
 
-void CloseFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-}
-
-void SetNonBlocking(int fd) {
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-}
-
-// Parent pid of `pid` from /proc, -1 when unknown.
-pid_t ParentOf(pid_t pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%d/stat", int(pid));
-    FILE* f = std::fopen(path, "r");
-    if (!f) return -1;
-    char buffer[1024];
-    std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
-    std::fclose(f);
-    buffer[n] = 0;
-    // "pid (comm) state ppid ...": comm may hold blanks and parentheses
-    char* close = std::strrchr(buffer, ')');
-    if (!close) return -1;
-    int ppid = -1;
-    char state = 0;
-    if (std::sscanf(close + 1, " %c %d", &state, &ppid) != 2) return -1;
-    return pid_t(ppid);
-}
-
-// Every process below `root` (gdb's program and whatever it started).
-std::vector<pid_t> Descendants(pid_t root) {
-    std::vector<std::pair<pid_t, pid_t>> all; // pid, parent
-    if (DIR* dir = ::opendir("/proc")) {
-        while (dirent* e = ::readdir(dir)) {
-            char* end = nullptr;
-            long pid = std::strtol(e->d_name, &end, 10);
-            if (end == e->d_name || *end != 0) continue;
-            all.emplace_back(pid_t(pid), ParentOf(pid_t(pid)));
-        }
-        ::closedir(dir);
-    }
-    std::vector<pid_t> found{root};
-    for (std::size_t i = 0; i < found.size(); ++i)
-        for (auto& [pid, parent] : all)
-            if (parent == found[i]) found.push_back(pid);
-    found.erase(found.begin());
-    return found;
-}
-
 } // namespace
 
 Korl_GdbSession::Korl_GdbSession(GdbSessionCallbacks callbacks) : callbacks_(std::move(callbacks)) {}
 
 Korl_GdbSession::~Korl_GdbSession() {
-    if (gdbPid_ > 0 && !ended_) {
+    if (process_.pid > 0 && !ended_) {
         ended_ = true;
         KillProcesses();
     }
@@ -90,105 +32,39 @@ Korl_GdbSession::~Korl_GdbSession() {
 
 bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error) {
     auto fail = [&](const char* text) {
-        if (error) *error = text;
+        if (error && text) *error = text;
         CloseFds();
         return false;
     };
-    if (gdbPid_ > 0 || ended_) { // one run per session object
+    if (process_.pid > 0 || ended_) { // one run per session object
         if (error) *error = "Korl: cannot create Process";
         return false;
     }
     options_ = options;
 
-    // The program's terminal: echo off, since the console shows typed keys itself.
-    ptyMaster_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    char slaveName[256] = {0};
-    if (ptyMaster_ < 0 || ::grantpt(ptyMaster_) != 0 || ::unlockpt(ptyMaster_) != 0 ||
-        ::ptsname_r(ptyMaster_, slaveName, sizeof slaveName) != 0)
-        return fail("Korl: cannot create pipe");
-    ptySlave_ = ::open(slaveName, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (ptySlave_ < 0) return fail("Korl: cannot create pipe");
-    termios attrs{};
-    if (::tcgetattr(ptySlave_, &attrs) == 0) {
-        attrs.c_lflag &= ~tcflag_t(ECHO | ECHONL);
-        ::tcsetattr(ptySlave_, TCSANOW, &attrs);
+    if (!process_.OpenTerminal(error)) return fail(nullptr);
+    std::string exe = options.executable;
+    std::string exePath = exe.empty() || exe[0] == '/'
+                              ? exe
+                              : (options.projectDir.empty() ? "." : options.projectDir) + "/" + exe;
+    struct stat st;
+    if (exe.empty() || ::stat(exePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error) *error = "Korl: cannot find the program " + exePath;
+        process_.CloseFds();
+        return false;
     }
-    SetNonBlocking(ptyMaster_);
-
-    // gdb's standard input is a socket so that writing after its end gives
-    // an error instead of SIGPIPE.
-    int in[2], out[2], status[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in) != 0)
-        return fail("Korl: cannot create pipe");
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        ::close(in[0]), ::close(in[1]);
-        return fail("Korl: cannot create pipe");
-    }
-    if (::pipe2(status, O_CLOEXEC) != 0) {
-        ::close(in[0]), ::close(in[1]), ::close(out[0]), ::close(out[1]);
-        return fail("Korl: cannot create pipe");
-    }
-    ::shutdown(in[0], SHUT_WR);
-
-    // Everything the child needs is prepared before fork.
-    std::vector<std::string> args = {
-        options.gdbPath,
-        "-q",
-        "-i",
-        "mi",
-        std::string("--tty=") + slaveName,
-        "-iex",
-        "set print object on",
-        StartsWith(options.executable, "-") ? "./" + options.executable : options.executable};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e)
-        if (!StartsWith(*e, "LC_ALL=")) env.emplace_back(*e);
-    env.emplace_back("LC_ALL=C");
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const char* dir = options.projectDir.empty() ? "." : options.projectDir.c_str();
-
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        for (int fd : {in[0], in[1], out[0], out[1], status[0], status[1]}) ::close(fd);
-        return fail("Korl: cannot create Process");
-    }
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        ::signal(SIGPIPE, SIG_DFL);
-        ::signal(SIGINT, SIG_DFL);
-        int err = 0;
-        if (::chdir(dir) != 0 || ::dup2(in[0], 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(out[1], 2) < 0) {
-            err = errno;
-        } else {
-            ::execve(argv[0], argv.data(), envp.data());
-            err = errno;
-        }
-        (void)!::write(status[1], &err, sizeof err);
-        ::_exit(127);
-    }
-    ::setpgid(pid, pid);
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(status[1]);
-    int err = 0;
-    ssize_t n;
-    do n = ::read(status[0], &err, sizeof err);
-    while (n < 0 && errno == EINTR);
-    ::close(status[0]);
-    gdbIn_ = in[1];
-    gdbOut_ = out[0];
-    if (n > 0) {
-        int st;
-        ::waitpid(pid, &st, 0);
-        return fail("Korl: cannot create Process");
-    }
-    gdbPid_ = pid;
-    SetNonBlocking(gdbOut_);
+    std::vector<std::string> args = {options.gdbPath,
+                                     "-q",
+                                     "-i",
+                                     "mi",
+                                     "--tty=" + process_.ptyName,
+                                     "-iex",
+                                     "set print object on",
+                                     "--args",
+                                     StartsWith(exe, "-") ? "./" + exe : exe};
+    for (const auto& a : options.programArgs) args.push_back(a);
+    if (!process_.Spawn(args, options.projectDir.empty() ? "." : options.projectDir, error))
+        return fail(nullptr);
     machine_ = std::make_unique<MiMachine>(static_cast<MiMachine::Listener&>(*this), options.toolRoot,
                                            options.projectDir);
     phase_ = Phase::Starting;
@@ -197,28 +73,28 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error) 
     return true;
 }
 
-void Korl_GdbSession::CloseFds() {
-    CloseFd(gdbIn_);
-    CloseFd(gdbOut_);
-    CloseFd(ptyMaster_);
-    CloseFd(ptySlave_);
-}
+void Korl_GdbSession::CloseFds() { process_.CloseFds(); }
 
 void Korl_GdbSession::Emit(std::string_view text) {
     if (callbacks_.output && !text.empty()) callbacks_.output(text);
 }
 
 void Korl_GdbSession::OnGdbReadable() {
-    if (ended_ || gdbOut_ < 0) return;
+    if (ended_ || process_.out < 0) return;
     // what the program wrote comes before what gdb reports after it
     OnConsoleReadable();
     char buffer[65536];
     std::size_t total = 0;
     while (!ended_ && total < kMaxReadPerCall) {
-        ssize_t n = ::read(gdbOut_, buffer, sizeof buffer);
+        ssize_t n = ::read(process_.out, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         if (n <= 0) {
+            if (phase_ != Phase::Exiting) {
+                // gdb went without being asked: whatever ran is lost
+                Emit(kGdbEnded);
+                SetExitFlag(0);
+            }
             End();
             return;
         }
@@ -230,11 +106,11 @@ void Korl_GdbSession::OnGdbReadable() {
 }
 
 void Korl_GdbSession::OnConsoleReadable() {
-    if (ptyMaster_ < 0) return;
+    if (process_.ptyMaster < 0) return;
     char buffer[16384];
     std::size_t total = 0;
-    while (ptyMaster_ >= 0 && total < kMaxReadPerCall) {
-        ssize_t n = ::read(ptyMaster_, buffer, sizeof buffer);
+    while (process_.ptyMaster >= 0 && total < kMaxReadPerCall) {
+        ssize_t n = ::read(process_.ptyMaster, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return; // EAGAIN, or EIO while no program holds the terminal
         total += std::size_t(n);
@@ -244,7 +120,7 @@ void Korl_GdbSession::OnConsoleReadable() {
 }
 
 void Korl_GdbSession::WriteConsole(std::string_view text) {
-    if (ended_ || ptyMaster_ < 0) return;
+    if (ended_ || process_.ptyMaster < 0) return;
     for (char c : text) {
         if (c == '\n' && lastInputWasCR_) {
             lastInputWasCR_ = false;
@@ -257,8 +133,8 @@ void Korl_GdbSession::WriteConsole(std::string_view text) {
 }
 
 void Korl_GdbSession::OnConsoleWritable() {
-    while (!consoleInput_.empty() && ptyMaster_ >= 0) {
-        ssize_t n = ::write(ptyMaster_, consoleInput_.data(), consoleInput_.size());
+    while (!consoleInput_.empty() && process_.ptyMaster >= 0) {
+        ssize_t n = ::write(process_.ptyMaster, consoleInput_.data(), consoleInput_.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         consoleInput_.erase(0, std::size_t(n));
@@ -275,6 +151,13 @@ int Korl_GdbSession::TimeoutMs() const {
 void Korl_GdbSession::OnTimer() {
     if (!deadlineSet_ || ended_ || std::chrono::steady_clock::now() < deadline_) return;
     deadlineSet_ = false;
+    if (phase_ == Phase::Starting) {
+        // gdb never reached its first prompt: nothing can be debugged
+        Emit(kGdbDidNotStart);
+        SetExitFlag(0);
+        End();
+        return;
+    }
     // gdb does not answer: fail what waits, keep the session stoppable. A
     // late prompt makes it usable again.
     Emit(kGdbNotAnswering);
@@ -299,12 +182,15 @@ void Korl_GdbSession::FailAll() {
 }
 
 void Korl_GdbSession::Write(GdbCommand code, std::string_view argument) {
-    if (machine_) machine_->CommandSent(code);
+    // Every command carries a token, so that a late answer to a request
+    // given up on is never taken for the answer to the next one.
+    const long long token = nextToken_++;
+    if (machine_) machine_->CommandSent(code, token);
     if (IsExecCommand(code)) lastExec_ = code;
-    std::string text = FormatGdbCommand(code, argument);
+    std::string text = std::to_string(token) + FormatGdbCommand(code, argument);
     std::size_t done = 0;
-    while (gdbIn_ >= 0 && done < text.size()) {
-        ssize_t n = ::send(gdbIn_, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+    while (process_.in >= 0 && done < text.size()) {
+        ssize_t n = ::send(process_.in, text.data() + done, text.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return; // gdb has gone; its end arrives on the output
         done += std::size_t(n);
@@ -405,33 +291,20 @@ const StopRecord& Korl_GdbSession::LastStop() const {
     return machine_ ? machine_->stop : kNone;
 }
 
-const std::string& Korl_GdbSession::StackText() const {
-    static const std::string kEmpty;
-    return machine_ ? machine_->stackText : kEmpty;
+const std::vector<StackFrame>& Korl_GdbSession::Frames() const {
+    static const std::vector<StackFrame> kNone;
+    return machine_ ? machine_->frames : kNone;
 }
 
 void Korl_GdbSession::Stop() {
-    if (ended_ || gdbPid_ <= 0) return;
+    if (ended_ || process_.pid <= 0) return;
     SetExitFlag(0);
     Emit(kCanceledByUser);
     End();
 }
 
 void Korl_GdbSession::KillProcesses() {
-    if (gdbPid_ <= 0) return;
-    std::vector<pid_t> below = Descendants(gdbPid_);
-    if (programPid_ > 0 && !programExited_) below.push_back(programPid_);
-    // SIGKILL cannot be ignored; gdb's program runs in its own session, so
-    // its group is ended apart from gdb's.
-    for (pid_t p : below) {
-        ::kill(-p, SIGKILL);
-        ::kill(p, SIGKILL);
-    }
-    ::kill(-gdbPid_, SIGKILL);
-    int status;
-    while (::waitpid(gdbPid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    gdbPid_ = -1;
+    process_.Kill(programPid_ > 0 && !programExited_ ? programPid_ : -1);
 }
 
 void Korl_GdbSession::End() {
@@ -442,17 +315,7 @@ void Korl_GdbSession::End() {
     atStop_ = false;
 
     // gdb closed its output after -gdb-exit: give it a moment to leave by itself.
-    if (gdbPid_ > 0 && (machine_ && machine_->State() == STATE_EXIT)) {
-        for (int i = 0; i < 100; ++i) {
-            int status;
-            pid_t r = ::waitpid(gdbPid_, &status, WNOHANG);
-            if (r == gdbPid_ || (r < 0 && errno != EINTR)) {
-                gdbPid_ = -1;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
+    if (process_.pid > 0 && machine_ && machine_->State() == STATE_EXIT) process_.Reap(1000);
     KillProcesses();
     // What the program wrote last is shown before the end.
     OnConsoleReadable();
@@ -503,29 +366,55 @@ void Korl_GdbSession::Evaluate(std::string_view expression, std::function<void(c
              }});
 }
 
-void Korl_GdbSession::EvaluateWatch(std::string_view expression,
-                                    std::function<void(const std::string&)> done) {
-    auto watch = std::make_shared<WatchEvaluation>(std::string(expression));
+namespace {
+
+// Asks a step-by-step evaluation's expressions one after the other; the
+// chain holds itself only while a request is outstanding.
+template <class Eval, class Done>
+void Drive(Korl_GdbSession& session, std::shared_ptr<Eval> eval, Done done) {
     auto step = std::make_shared<std::function<void()>>();
-    // The chain holds itself only while a request is outstanding.
-    *step = [this, watch, done, weak = std::weak_ptr<std::function<void()>>(step)]() {
-        if (watch->Done()) {
-            if (done) done(watch->Result());
+    *step = [&session, eval, done, weak = std::weak_ptr<std::function<void()>>(step)]() {
+        if (eval->Done()) {
+            done(eval->Result());
             return;
         }
         auto self = weak.lock();
-        Evaluate(watch->NextExpression(), [watch, self](const EvalResult& r) {
-            watch->Supply(r);
+        session.Evaluate(eval->NextExpression(), [eval, self](const EvalResult& r) {
+            eval->Supply(r);
             (*self)();
         });
     };
     (*step)();
 }
 
-void Korl_GdbSession::ListFrames(std::function<void(bool, const std::string&)> done) {
+} // namespace
+
+void Korl_GdbSession::EvaluateWatch(std::string_view expression,
+                                    std::function<void(const std::string&)> done) {
+    EvaluateWatchTree(expression, [done](const WatchValue& v) {
+        if (done) done(v.value);
+    });
+}
+
+void Korl_GdbSession::EvaluateWatchTree(std::string_view expression,
+                                        std::function<void(const WatchValue&)> done) {
+    Drive(*this, std::make_shared<WatchTreeEvaluation>(std::string(expression)), [done](const WatchValue& v) {
+        if (done) done(v);
+    });
+}
+
+void Korl_GdbSession::LoadArrayPage(std::string_view arrayExpression, std::size_t from,
+                                    std::function<void(const WatchValue&)> done) {
+    std::shared_ptr<WatchTreeEvaluation> page = WatchTreeEvaluation::Page(std::string(arrayExpression), from);
+    Drive(*this, page, [done](const WatchValue& v) {
+        if (done) done(v);
+    });
+}
+
+void Korl_GdbSession::ListFrames(std::function<void(bool, const std::vector<StackFrame>&)> done) {
     Enqueue({CMD_STACK_LIST, {}, nullptr, [this, done](bool answered) {
                  bool ok = answered && machine_ && machine_->stackOk;
-                 if (done) done(ok, StackText());
+                 if (done) done(ok, Frames());
              }});
 }
 
@@ -583,8 +472,9 @@ void Korl_GdbSession::ErrorBox(const std::string& text) {
 void Korl_GdbSession::Record(std::string_view line) {
     // The program's pid, to interrupt it and to end it with gdb.
     if (StartsWith(line, "=thread-group-started")) {
-        if (auto v = FieldValue(line, "pid=")) {
-            programPid_ = pid_t(ParseDecimal(*v, -1));
+        MiRecord r;
+        if (ParseMiRecord(line, r) && r.results.Find("pid")) {
+            programPid_ = pid_t(r.results.Num("pid", -1));
             programExited_ = false;
         }
     } else if (StartsWith(line, "=thread-group-exited")) {

@@ -7,9 +7,11 @@
 #pragma once
 
 #include "debugger/gdb_command.h"
+#include "debugger/gdb_process.h"
 #include "debugger/line_builder.h"
 #include "debugger/mi_machine.h"
 #include "debugger/value_decoder.h"
+#include "debugger/value_tree.h"
 
 #include <sys/types.h>
 
@@ -24,6 +26,8 @@
 namespace korl {
 
 inline constexpr std::string_view kCanceledByUser = "Debugging is canceled by user\r\n";
+inline constexpr std::string_view kGdbEnded = "Korl: gdb has ended unexpectedly\r\n";
+inline constexpr std::string_view kGdbDidNotStart = "Korl: gdb did not start\r\n";
 inline constexpr std::string_view kGdbNotAnswering = "Korl: gdb does not answer\r\n";
 inline constexpr std::string_view kExecutionDone = "\r\nKorl: Execution Done!";
 inline constexpr std::string_view kExecutionAborted = "\r\nKorl: Execution Aborted!";
@@ -49,6 +53,7 @@ struct GdbStartOptions {
     std::string executable;               // title + suffix, in projectDir
     std::string projectDir;
     std::string toolRoot;
+    std::vector<std::string> programArgs; // passed to the program as they are
     std::chrono::milliseconds requestTimeout{10000};
     std::chrono::milliseconds startTimeout{30000};
 };
@@ -63,16 +68,18 @@ public:
 
     // Starts gdb (it has not answered yet: requests queue up until its first
     // prompt). False with `error` ("Korl: cannot create pipe", "Korl: cannot
-    // create Process") when it could not be started; no session remains then.
+    // create Process", "Korl: cannot find the program PATH") when it could not
+    // be started; no session remains then. A gdb that does not reach its
+    // first prompt within startTimeout ends the run ("Korl: gdb did not start").
     bool Start(const GdbStartOptions& options, std::string* error = nullptr);
 
     // Descriptors to watch for reading; -1 once the session has ended.
-    int GdbFd() const { return gdbOut_; }
-    int ConsoleFd() const { return ptyMaster_; }
+    int GdbFd() const { return process_.out; }
+    int ConsoleFd() const { return process_.ptyMaster; }
     void OnGdbReadable();
     void OnConsoleReadable();
     // Typed input waiting for the program to read; watch ConsoleFd() for writing then.
-    bool ConsoleWantsWrite() const { return !consoleInput_.empty() && ptyMaster_ >= 0; }
+    bool ConsoleWantsWrite() const { return !consoleInput_.empty() && process_.ptyMaster >= 0; }
     void OnConsoleWritable();
     // Milliseconds until OnTimer() is due, -1 when no request waits.
     int TimeoutMs() const;
@@ -97,13 +104,18 @@ public:
     void DeleteBreakpoint(int number, std::function<void()> done = {});
     void DeleteBreakpoint(std::shared_ptr<const int> number, std::function<void()> done = {});
     void Evaluate(std::string_view expression, std::function<void(const EvalResult&)> done);
+    // A watch decoded (an aggregate as its collapsed line).
     void EvaluateWatch(std::string_view expression, std::function<void(const std::string&)> done);
-    void ListFrames(std::function<void(bool ok, const std::string& stack)> done);
+    // A watch as a tree; an array's next page of elements (from its "..." child).
+    void EvaluateWatchTree(std::string_view expression, std::function<void(const WatchValue&)> done);
+    void LoadArrayPage(std::string_view arrayExpression, std::size_t from,
+                       std::function<void(const WatchValue&)> done);
+    void ListFrames(std::function<void(bool ok, const std::vector<StackFrame>& frames)> done);
 
     // Typed console text for the program (CR and CR LF become LF).
     void WriteConsole(std::string_view text);
 
-    bool Started() const { return gdbPid_ > 0; }
+    bool Started() const { return process_.pid > 0; }
     bool Ended() const { return ended_; }
     // The program has been started and is not at a stop the user sees.
     bool Running() const { return runSent_ && !atStop_ && !ended_; }
@@ -111,11 +123,11 @@ public:
     bool AtStop() const { return atStop_ && !ended_; }
     int ExitFlag() const { return machine_ ? machine_->exitFlag : 1; }
     void SetExitFlag(int flag);
-    pid_t GdbPid() const { return gdbPid_; }
+    pid_t GdbPid() const { return process_.pid; }
     pid_t ProgramPid() const { return programPid_; }
     GdbState State() const { return machine_ ? machine_->State() : STATE_INIT; }
     const StopRecord& LastStop() const;
-    const std::string& StackText() const;
+    const std::vector<StackFrame>& Frames() const; // of the last listing
 
 private:
     enum class Phase { NotStarted, Starting, Idle, Busy, Running, Unresponsive, Exiting, Ended };
@@ -157,8 +169,9 @@ private:
     std::string consoleInput_;
     bool lastInputWasCR_ = false;
 
-    int gdbIn_ = -1, gdbOut_ = -1, ptyMaster_ = -1, ptySlave_ = -1;
-    pid_t gdbPid_ = -1, programPid_ = -1;
+    GdbProcess process_;
+    pid_t programPid_ = -1;
+    long long nextToken_ = 1;
     bool programExited_ = false;
 
     Phase phase_ = Phase::NotStarted;

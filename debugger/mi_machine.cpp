@@ -1,5 +1,6 @@
 #include "debugger/mi_machine.h"
 
+#include "debugger/mi_parser.h"
 #include "debugger/mi_text.h"
 #include "debugger/value_decoder.h"
 
@@ -22,18 +23,43 @@ bool IsDroppedRecord(std::string_view line) {
 MiMachine::MiMachine(Listener& listener, std::string toolRoot, std::string workingDir)
     : listener_(listener), toolRoot_(std::move(toolRoot)), workingDir_(std::move(workingDir)) {}
 
-void MiMachine::CommandSent(GdbCommand code) {
+void MiMachine::CommandSent(GdbCommand code, long long token) {
     state_ = StateForCommand(code);
+    token_ = token;
+    skipPrompt_ = false;
     if (IsExecCommand(code)) lastExec_ = code;
+}
+
+// A result record carrying another request's token is the late answer of
+// a request that was given up: it and its prompt are dropped.
+bool MiMachine::Stale(std::string_view line) {
+    if (line.empty() || line[0] < '0' || line[0] > '9') return false;
+    long long token = ParseDecimal(line, -1);
+    if (token == token_) return false;
+    skipPrompt_ = true;
+    listener_.Record(line);
+    return true;
+}
+
+std::string_view MiMachine::Untokened(std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9') ++i;
+    return i < line.size() && line[i] == '^' ? line.substr(i) : line;
 }
 
 void MiMachine::InternalError(const char* stateName) {
     listener_.Show(std::string("Internal error in ") + stateName + " state\r\n");
 }
 
-void MiMachine::ProcessLine(std::string_view line) {
-    if (IsDroppedRecord(line)) {
-        listener_.Record(line);
+void MiMachine::ProcessLine(std::string_view rawLine) {
+    if (IsDroppedRecord(rawLine)) {
+        listener_.Record(rawLine);
+        return;
+    }
+    std::string_view line = Untokened(rawLine);
+    if (line.size() != rawLine.size() && state_ != STATE_LISTEN && Stale(rawLine)) return;
+    if (skipPrompt_ && IsPrompt(line)) {
+        skipPrompt_ = false;
         return;
     }
     switch (state_) {
@@ -48,6 +74,8 @@ void MiMachine::ProcessLine(std::string_view line) {
                 state_ = STATE_RUNNING;
             else if (StartsWith(line, "^error") && lastExec_ != CMD_RUN)
                 ErrorReport(line, 0); // a refused stepping command; the program stays where it was
+            else if (StartsWith(line, "^error"))
+                RunRefused(line);
             else
                 InternalError("STATE_EXEC");
             return;
@@ -81,13 +109,13 @@ void MiMachine::ProcessLine(std::string_view line) {
             return;
         case STATE_BREAK_INSERT:
             if (StartsWith(line, "^done")) {
-                std::size_t at = line.find("bkpt=");
+                MiRecord r;
+                ParseMiRecord(line, r);
                 resultNumber = 0;
                 replyLine = 0;
-                if (at != std::string_view::npos) {
-                    std::string_view tuple = line.substr(at + 5);
-                    if (auto v = FieldValue(tuple, "")) resultNumber = int(ParseDecimal(*v));
-                    if (auto v = FieldValue(tuple, "line=")) replyLine = int(ParseDecimal(*v));
+                if (const MiValue* bkpt = r.results.Find("bkpt")) {
+                    resultNumber = int(bkpt->Num("number", 0));
+                    replyLine = int(bkpt->Num("line", 0));
                 }
             } else if (StartsWith(line, "^error")) {
                 resultNumber = 0;
@@ -121,8 +149,10 @@ void MiMachine::ProcessLine(std::string_view line) {
             return;
         case STATE_EVALUAE_EXPRESSION:
             if (StartsWith(line, "^done")) {
-                valueText = ReplyValue(line);
-                valueOk = true;
+                MiRecord r;
+                valueOk = ParseMiRecord(line, r) && r.results.Find("value");
+                valueText = valueOk ? std::string(r.results.Str("value")).substr(0, kMaxValueText)
+                                    : std::string(kNoSymbol);
             } else if (StartsWith(line, "^error")) {
                 valueText = std::string(kNoSymbol);
                 valueOk = false;
@@ -136,8 +166,14 @@ void MiMachine::ProcessLine(std::string_view line) {
             return;
         case STATE_STACK_LIST:
             if (StartsWith(line, "^done")) {
-                stackText = ParseFrameListing(line, workingDir_);
-                stackOk = true;
+                MiRecord r;
+                stackOk = ParseMiRecord(line, r);
+                if (stackOk) {
+                    frames = FramesFrom(r.results, workingDir_);
+                    stackText = StackText(frames, workingDir_);
+                } else {
+                    listener_.Show(kStackError);
+                }
             } else if (StartsWith(line, "^error")) {
                 stackOk = false;
                 listener_.Show(kStackError);
@@ -163,7 +199,13 @@ void MiMachine::ProcessLine(std::string_view line) {
 void MiMachine::StopRecordLine(std::string_view line, std::size_t at) {
     std::string_view before = line.substr(0, at);
     std::string_view record = line.substr(at);
-    ParseStopRecord(record, toolRoot_, workingDir_, stop, resultNumber);
+    MiRecord parsed;
+    if (!ParseMiRecord(record, parsed)) {
+        // not a record after all: program output that happens to hold the word
+        listener_.Show(line);
+        return;
+    }
+    StopRecordFrom(parsed, toolRoot_, workingDir_, stop, resultNumber);
     if (!before.empty()) listener_.Show(before);
     const std::string& reason = stop.reason;
     if (StartsWith(reason, "exited")) {
@@ -187,11 +229,29 @@ void MiMachine::StopRecordLine(std::string_view line, std::size_t at) {
     }
 }
 
+namespace {
+std::string ErrorMessage(std::string_view record) {
+    MiRecord r;
+    ParseMiRecord(record, r);
+    std::string text(r.results.Str("msg"));
+    if (text.empty()) {
+        std::size_t msg = record.find("msg=");
+        if (msg != std::string_view::npos) text = std::string(record.substr(msg + 4));
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text.substr(0, kMaxErrorMessage);
+}
+} // namespace
+
+void MiMachine::RunRefused(std::string_view line) {
+    exitFlag = 0;
+    listener_.Show("Korl: the program cannot be started: " + ErrorMessage(line) + "\r\n");
+    state_ = STATE_EXIT;
+    listener_.Send(CMD_EXIT);
+}
+
 void MiMachine::ErrorReport(std::string_view line, std::size_t at) {
-    std::string_view rest = line.substr(at);
-    std::size_t msg = rest.find("msg=");
-    std::string text =
-        msg == std::string_view::npos ? std::string() : std::string(rest.substr(msg + 4, kMaxErrorMessage));
+    std::string text = ErrorMessage(line.substr(at));
     if (text.find("finish") != std::string::npos) text = std::string(kStepOutRefused);
     state_ = STATE_STOP;
     listener_.ErrorBox(text);

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korl {
 
@@ -46,7 +47,8 @@ public:
 
     GdbState State() const { return state_; }
     // Set before a command is written; `code` tells which exec command runs.
-    void CommandSent(GdbCommand code);
+    // `token` is the one written before the command (-1 without one).
+    void CommandSent(GdbCommand code, long long token = -1);
     void SetState(GdbState state) { state_ = state; }
 
     // One line as the line builder made it (ending in "\r\n").
@@ -56,7 +58,8 @@ public:
     int replyLine = 0; // "line=" of the last breakpoint reply
     bool valueOk = false;
     std::string valueText;
-    std::string stackText;
+    std::vector<StackFrame> frames;
+    std::string stackText; // made from `frames`
     bool stackOk = false;
     StopRecord stop;
     int exitFlag = 1;
@@ -65,11 +68,16 @@ private:
     void InternalError(const char* stateName);
     void StopRecordLine(std::string_view line, std::size_t at);
     void ErrorReport(std::string_view line, std::size_t at);
+    void RunRefused(std::string_view line);
+    bool Stale(std::string_view line);
+    static std::string_view Untokened(std::string_view line);
 
     Listener& listener_;
     std::string toolRoot_, workingDir_;
     GdbState state_ = STATE_INIT;
     GdbCommand lastExec_ = CMD_RUN;
+    long long token_ = -1;
+    bool skipPrompt_ = false;
 };
 
 } // namespace korl

@@ -11,14 +11,13 @@ namespace {
 
 const char* const kContext = "(*(sc_core::sc_simcontext**)&'sc_core::sc_curr_simcontext')";
 
-// A printed char pointer or array: 0x55... "prod.tick" or "prod.tick", with
-// the quotes escaped as the reply carries them.
+// A printed char pointer or string: 0x55... "prod.tick" or "prod.tick".
 std::string ProcessName(const std::string& value) {
-    std::size_t open = value.find("\\\"");
-    if (open == std::string::npos) return {};
-    std::size_t close = value.find("\\\"", open + 2);
-    if (close == std::string::npos) return {};
-    return value.substr(open + 2, close - open - 2);
+    // a std::string prints as "prod.tick" (values arrive with escapes decoded)
+    std::size_t open = value.find('"');
+    std::size_t close = value.rfind('"');
+    if (open == std::string::npos || close <= open) return {};
+    return value.substr(open + 1, close - open - 1);
 }
 
 } // namespace

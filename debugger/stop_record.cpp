@@ -1,5 +1,6 @@
 #include "debugger/stop_record.h"
 
+#include "debugger/mi_parser.h"
 #include "debugger/mi_text.h"
 
 #include <sys/stat.h>
@@ -48,17 +49,23 @@ bool IsFile(const std::string& path) {
 // "file=" is relative to where the program was compiled, normally the
 // project directory; when it names no file from there, gdb's "fullname="
 // (the compile directory's view) is the better guess.
-std::string SourceOf(std::string_view record, const std::string* toolRoot, std::string_view workingDir) {
+std::string SourceOf(const MiValue& frame, const std::string* toolRoot, std::string_view workingDir) {
     auto map = [&](std::string_view p) { return toolRoot ? MapLibraryPath(p, *toolRoot) : std::string(p); };
-    auto file = FieldValue(record, "file=");
-    if (!file) return {};
-    std::string path = ResolveSourcePath(map(*file), workingDir);
+    const MiValue* file = frame.Find("file");
+    if (!file || file->kind != MiValue::Kind::String) return {};
+    std::string path = ResolveSourcePath(map(file->text), workingDir);
     if (!path.empty() && IsFile(path)) return path;
-    if (auto full = FieldValue(record, "fullname=")) {
-        std::string other = ResolveSourcePath(map(*full), workingDir);
+    std::string_view full = frame.Str("fullname");
+    if (!full.empty()) {
+        std::string other = ResolveSourcePath(map(full), workingDir);
         if (!other.empty() && IsFile(other)) return other;
     }
     return path;
+}
+
+std::string LastComponent(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 } // namespace
@@ -94,65 +101,128 @@ std::string ResolveSourcePath(std::string_view path, std::string_view workingDir
     return full;
 }
 
+void StopRecordFrom(const MiRecord& record, std::string_view toolRoot, std::string_view workingDir,
+                    StopRecord& out, int& resultNumber) {
+    out = StopRecord{};
+    const MiValue& r = record.results;
+    out.reason = Cut(r.Str("reason"));
+    if (r.Find("bkptno")) {
+        out.bkptno = int(r.Num("bkptno", 0));
+        resultNumber = out.bkptno;
+    }
+    out.signalMeaning = Cut(r.Str("signal-meaning"));
+    out.signalName = Cut(r.Str("signal-name"));
+    const MiValue* frame = r.Find("frame");
+    if (frame && frame->kind == MiValue::Kind::Tuple) {
+        const std::string root(toolRoot);
+        out.file = Cut(SourceOf(*frame, &root, workingDir));
+        out.line = int(frame->Num("line", -1));
+        out.from = Cut(frame->Str("from"));
+        out.frame = FrameFrom(*frame, toolRoot, workingDir);
+        out.frame.level = 0;
+    }
+}
+
 void ParseStopRecord(std::string_view record, std::string_view toolRoot, std::string_view workingDir,
                      StopRecord& out, int& resultNumber) {
-    out = StopRecord{};
-    if (auto v = FieldValue(record, "reason=")) out.reason = Cut(*v);
-    if (auto v = FieldValue(record, "bkptno=")) resultNumber = int(ParseDecimal(*v));
-    const std::string root(toolRoot);
-    out.file = Cut(SourceOf(record, &root, workingDir));
-    if (auto v = FieldValue(record, "line=")) out.line = int(ParseDecimal(*v, -1));
-    if (auto v = FieldValue(record, "from=")) out.from = Cut(*v);
-    if (auto v = FieldValue(record, "signal-meaning=")) out.signalMeaning = Cut(*v);
-    if (auto v = FieldValue(record, "signal-name=")) out.signalName = Cut(*v);
-}
-
-std::string ParseFrameListing(std::string_view reply, std::string_view workingDir) {
-    std::string stack;
-    static constexpr std::string_view kFrame = "frame=";
-    std::size_t at = reply.find(kFrame);
-    while (at != std::string_view::npos) {
-        std::size_t next = reply.find(kFrame, at + kFrame.size());
-        std::string_view frame =
-            reply.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at);
-        at = next;
-
-        long long level = -1, line = -1;
-        if (auto v = FieldValue(frame, "level=")) level = ParseDecimal(*v, -1);
-        if (auto v = FieldValue(frame, "line=")) line = ParseDecimal(*v, -1);
-        std::string from;
-        if (auto v = FieldValue(frame, "from=")) {
-            std::size_t slash = v->rfind('/');
-            from = Cut(slash == std::string_view::npos ? *v : v->substr(slash + 1));
-        }
-        std::string file;
-        if (auto v = FieldValue(frame, "file=")) {
-            if (v->find("../../../../src/sysc") == std::string_view::npos)
-                file = Cut(SourceOf(frame, nullptr, workingDir));
-        }
-        if (!file.empty())
-            stack += std::to_string(level) + ": " + file + " line=" + std::to_string(line) + "\r\n";
-        else
-            stack += std::to_string(level) + ": " + from + "\r\n";
+    MiRecord parsed;
+    if (!ParseMiRecord(record, parsed)) {
+        out = StopRecord{};
+        return;
     }
-    return stack;
+    StopRecordFrom(parsed, toolRoot, workingDir, out, resultNumber);
 }
 
-std::optional<SourceLocation> StackLineLocation(std::string_view stackLine, std::string_view projectDir) {
-    std::string_view text = stackLine.substr(0, 255);
-    std::size_t key = text.find("line=");
-    if (key == std::string_view::npos) return std::nullopt;
-    SourceLocation loc;
-    loc.line = int(ParseDecimal(text.substr(key + 5), 0));
-    std::string_view head = text.substr(0, key);
-    if (!head.empty() && head.back() == ' ') head.remove_suffix(1);
-    std::size_t blank = head.find(' ');
-    if (blank == std::string_view::npos) return std::nullopt;
-    std::string_view file = head.substr(blank + 1);
-    if (file.empty()) return std::nullopt;
-    loc.file = ResolveSourcePath(file, projectDir);
-    if (loc.file.empty()) loc.file = std::string(file);
-    return loc;
+StackFrame FrameFrom(const MiValue& frame, std::string_view toolRoot, std::string_view workingDir) {
+    StackFrame f;
+    f.level = int(frame.Num("level", -1));
+    f.line = int(frame.Num("line", -1));
+    f.func = Cut(frame.Str("func", "??"));
+    f.addr = Cut(frame.Str("addr"));
+    f.from = Cut(LastComponent(frame.Str("from")));
+    f.gdbFile = Cut(frame.Str("file"));
+    // SystemC's own sources are not installed: its frames list as library code.
+    if (!toolRoot.empty() || f.gdbFile.find("../../../../src/sysc") == std::string::npos) {
+        const std::string root(toolRoot);
+        std::string file = SourceOf(frame, toolRoot.empty() ? nullptr : &root, workingDir);
+        if (!file.empty() && IsFile(file)) f.file = Cut(file);
+    }
+    return f;
+}
+
+std::vector<StackFrame> FramesFrom(const MiValue& results, std::string_view workingDir) {
+    std::vector<StackFrame> frames;
+    const MiValue* stack = results.Find("stack");
+    if (!stack) return frames;
+    for (const auto& [name, value] : stack->items)
+        if (value.kind == MiValue::Kind::Tuple) frames.push_back(FrameFrom(value, {}, workingDir));
+    return frames;
+}
+
+std::vector<StackFrame> ParseFrameListing(std::string_view reply, std::string_view workingDir) {
+    MiRecord parsed;
+    if (!ParseMiRecord(reply, parsed)) return {};
+    return FramesFrom(parsed.results, workingDir);
+}
+
+std::string ShortFunctionName(std::string_view func) {
+    if (func.empty()) return "??";
+    std::string_view name = func;
+    // The parameter list is the last top-level "(...)", qualifiers after it
+    // go with it; operator() keeps its own parentheses.
+    std::size_t close = name.rfind(')');
+    if (close != std::string_view::npos) {
+        int depth = 0;
+        for (std::size_t i = close + 1; i-- > 0;) {
+            if (name[i] == ')') {
+                ++depth;
+            } else if (name[i] == '(' && --depth == 0) {
+                if (i > 0 && !(i >= 8 && name.substr(i - 8, 8) == "operator")) name = name.substr(0, i);
+                break;
+            }
+        }
+    }
+    std::string out;
+    int depth = 0;
+    std::size_t openAt = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        if (c == '<' && !(i >= 8 && name.substr(i - 8, 8) == "operator")) {
+            if (depth++ == 0) openAt = i;
+            if (depth == 1) out += c;
+            continue;
+        }
+        if (c == '>' && depth > 0) {
+            if (--depth == 0) {
+                std::string_view args = name.substr(openAt + 1, i - openAt - 1);
+                out += args.size() > 24 ? std::string("...") : std::string(args);
+                out += '>';
+            }
+            continue;
+        }
+        if (depth == 0) out += c;
+    }
+    if (depth > 0) return std::string(name); // unbalanced: as gdb wrote it
+    return out;
+}
+
+std::string FrameText(const StackFrame& frame, std::string_view projectDir) {
+    std::string text = std::to_string(frame.level) + "  " + ShortFunctionName(frame.func) + "  ";
+    if (!frame.file.empty())
+        text += ProjectShortName(frame.file, projectDir) + ":" + std::to_string(frame.line);
+    else if (!frame.from.empty())
+        text += "in " + frame.from;
+    else if (!frame.gdbFile.empty())
+        text += LastComponent(frame.gdbFile) + ":" + std::to_string(frame.line);
+    else
+        text += "in ??";
+    return text;
+}
+
+std::string StackText(const std::vector<StackFrame>& frames, std::string_view projectDir) {
+    std::string text;
+    for (const StackFrame& f : frames) text += FrameText(f, projectDir) + "\r\n";
+    return text;
 }
 
 } // namespace korl

@@ -2,6 +2,7 @@
 
 #include "debugger/gdb_command.h"
 #include "debugger/mi_text.h"
+#include "debugger/value_tree.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,6 +46,43 @@ std::string Member(const std::string& expression, std::string_view member) {
     return (IsPostfixChain(expression) ? expression : "(" + expression + ")") + std::string(member);
 }
 
+bool IsHex(std::string_view t) {
+    if (t.size() < 3 || t.substr(0, 2) != "0x") return false;
+    for (char c : t.substr(2))
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+// "0x7ffe..." or "(T *) 0x7ffe...": a pointer with nothing printed behind it.
+std::optional<std::string_view> BarePointer(std::string_view v) {
+    if (!v.empty() && v.front() == '(') {
+        std::size_t close = v.rfind(") 0x");
+        if (close == std::string_view::npos || v.substr(0, close).find('*') == std::string_view::npos)
+            return std::nullopt;
+        v = v.substr(close + 2);
+    }
+    if (!IsHex(v) || v.find_first_not_of("0x") == std::string_view::npos) return std::nullopt;
+    return v;
+}
+
+// Name of the first base class of a printed object: "{<NAME> = ...".
+std::string_view FirstBase(std::string_view v) {
+    if (v.size() < 3 || v[0] != '{' || v[1] != '<') return {};
+    int depth = 0;
+    for (std::size_t i = 1; i < v.size(); ++i) {
+        if (v[i] == '<')
+            ++depth;
+        else if (v[i] == '>' && --depth == 0)
+            return v.substr(2, i - 2);
+    }
+    return {};
+}
+
+bool StripNamespace(std::string_view& name, std::string_view ns) {
+    if (StartsWith(name, ns)) name.remove_prefix(ns.size());
+    return true;
+}
+
 std::string Trimmed(std::string_view t) {
     while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
     while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
@@ -58,6 +96,28 @@ std::optional<std::uint64_t> NumberAfter(std::string_view value, std::string_vie
 }
 
 } // namespace
+
+std::string MemberPath(const std::string& expression, std::string_view member) {
+    return Member(expression, member);
+}
+
+ValueShape ShapeOf(std::string_view v) {
+    if (v.empty() || v.front() != '{') return ValueShape::Scalar;
+    if (StartsWith(v, "{static char_to_logic =") || StartsWith(v, "{static logic_to_char =") ||
+        (StartsWith(v, "{m_val = ") && v.find(',') == std::string_view::npos))
+        return ValueShape::SystemC;
+    std::string_view base = FirstBase(v);
+    StripNamespace(base, "sc_dt::");
+    for (std::string_view t :
+         {"sc_int_base", "sc_uint_base", "sc_signed", "sc_unsigned", "sc_bv_base", "sc_lv_base"})
+        if (base == t) return ValueShape::SystemC;
+    base = FirstBase(v);
+    StripNamespace(base, "sc_core::");
+    for (std::string_view t :
+         {"sc_signal", "sc_port", "sc_in<", "sc_out<", "sc_inout<", "sc_clock", "sc_buffer"})
+        if (StartsWith(base, t)) return ValueShape::Channel;
+    return ValueShape::Aggregate;
+}
 
 std::string ReplyValue(std::string_view reply) {
     std::size_t key = reply.find("value=");
@@ -177,8 +237,13 @@ WatchEvaluation::WatchEvaluation(std::string expression) : expression_(std::move
     next_ = expression_;
 }
 
+WatchEvaluation::WatchEvaluation(std::string expression, const std::string& knownValue)
+    : WatchEvaluation(std::move(expression)) {
+    if (!done_) Supply(EvalResult{true, knownValue});
+}
+
 void WatchEvaluation::Finish(std::string text) {
-    result_ = std::move(text);
+    result_ = prefix_.empty() ? std::move(text) : prefix_ + text;
     next_.clear();
     done_ = true;
 }
@@ -190,6 +255,26 @@ void WatchEvaluation::Supply(const EvalResult& result) {
             first_ = result.value;
             if (!result.ok) {
                 Finish(result.value);
+                return;
+            }
+            if (StartsWith(first_, "@0x") && IsHex(std::string_view(first_).substr(1))) {
+                // a reference prints its address only: the object is read through it
+                expression_ = "*&(" + expression_ + ")";
+                stage_ = Stage::Deref;
+                next_ = expression_;
+                return;
+            }
+            if (auto address = BarePointer(first_)) {
+                pointer_ = std::string(*address);
+                expression_ = "*(" + expression_ + ")";
+                stage_ = Stage::Deref;
+                next_ = expression_;
+                return;
+            }
+            if (ShapeOf(first_) == ValueShape::Aggregate) {
+                // a module or struct holding ports: its members are read one by one
+                value_ = first_;
+                Decode();
                 return;
             }
             if (Contains(first_, "sc_port<sc_core::sc_signal_in_if<") ||
@@ -213,6 +298,22 @@ void WatchEvaluation::Supply(const EvalResult& result) {
             value_ = result.value;
             Decode();
             return;
+        case Stage::Deref: {
+            // A pointer shows its target only when that is a SystemC value or channel.
+            ValueShape shape = result.ok ? ShapeOf(result.value) : ValueShape::Scalar;
+            bool pointer = !pointer_.empty();
+            if (!result.ok || (pointer && shape != ValueShape::SystemC && shape != ValueShape::Channel)) {
+                Finish(first_);
+                return;
+            }
+            if (pointer) prefix_ = pointer_ + " -> ";
+            pointer_.clear();
+            first_ = result.value;
+            stage_ = Stage::First;
+            std::string known = first_;
+            Supply(EvalResult{true, known});
+            return;
+        }
         case Stage::BigDigits:
             if (!TakeWords(result) || done_ || stage_ != Stage::BigDigits) return;
             Finish(BigDigitsToDecimal(words_, negative_));
@@ -267,6 +368,11 @@ bool WatchEvaluation::TakeWords(const EvalResult& result) {
 
 void WatchEvaluation::Decode() {
     const std::string& v = value_;
+    if (ShapeOf(v) == ValueShape::Aggregate) {
+        aggregate_ = true;
+        Finish(v);
+        return;
+    }
     if (Contains(v, "{<sc_uint_base> =") || Contains(v, "{<sc_int_base> =") ||
         Contains(v, "{<sc_dt::sc_uint_base> =") || Contains(v, "{<sc_dt::sc_int_base> =")) {
         auto text = TextBetween(v, "m_val = ", ',');
@@ -336,9 +442,7 @@ void WatchEvaluation::Decode() {
 
 std::string EvaluateWatch(std::string_view expression,
                           const std::function<EvalResult(const std::string&)>& evaluate) {
-    WatchEvaluation watch{std::string(expression)};
-    while (!watch.Done()) watch.Supply(evaluate(watch.NextExpression()));
-    return watch.Result();
+    return EvaluateWatchTree(expression, evaluate).value;
 }
 
 } // namespace korl

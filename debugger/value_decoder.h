@@ -52,14 +52,21 @@ struct EvalResult {
 class WatchEvaluation {
 public:
     explicit WatchEvaluation(std::string expression);
+    // The first answer is already known (a member of a printed aggregate).
+    WatchEvaluation(std::string expression, const std::string& knownValue);
 
     bool Done() const { return done_; }
     const std::string& NextExpression() const { return next_; }
     void Supply(const EvalResult& result);
     const std::string& Result() const { return result_; }
+    // The value is an array, struct or class: Result() is gdb's text of it
+    // and Expression() the expression that printed it (a reference or a
+    // pointer followed).
+    bool Aggregate() const { return aggregate_; }
+    const std::string& Expression() const { return expression_; }
 
 private:
-    enum class Stage { First, Rewritten, BigDigits, BitData, LogicData, LogicControl };
+    enum class Stage { First, Rewritten, Deref, BigDigits, BitData, LogicData, LogicControl };
 
     void Decode();
     void Finish(std::string text);
@@ -73,6 +80,8 @@ private:
     std::string first_; // the first value, shown when a follow-up fails
     std::string value_; // the value being decoded
     std::string result_;
+    std::string prefix_; // "0x... -> " for a pointer followed
+    bool aggregate_ = false;
 
     // word fetching, in chunks that gdb prints without eliding
     std::string pointer_, countMember_;
@@ -81,6 +90,19 @@ private:
     std::size_t width_ = 0;
     bool negative_ = false;
 };
+
+// `expression` with `member` (".m_val", "[3]") appended, parenthesised
+// first unless it is a plain chain of names, members and subscripts.
+std::string MemberPath(const std::string& expression, std::string_view member);
+
+// What a printed value is, from its text alone.
+enum class ValueShape {
+    Scalar,    // a plain C++ value or gdb's message
+    SystemC,   // a SystemC integer, vector or logic value: decoded as one value
+    Channel,   // a signal or port: its current value is read
+    Aggregate, // an array, struct or class: shown as a tree
+};
+ValueShape ShapeOf(std::string_view value);
 
 // Whole evaluation with a blocking evaluation step.
 std::string EvaluateWatch(std::string_view expression,

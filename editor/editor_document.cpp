@@ -14,6 +14,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QTimer>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <unistd.h>
 
@@ -67,6 +68,29 @@ Korl_EditorView::Korl_EditorView(Korl_EditorChildFrame* frame, Korl_EditorManage
                     OnLinesShifted();
             });
     connect(control_, &Korl_EditControl::markMarginClicked, this, &Korl_EditorView::ToggleBreakpointAt);
+    // Values on hover, when a provider (the debugger) is installed.
+    control_->SendScintilla(QsciScintillaBase::SCI_SETMOUSEDWELLTIME, 500);
+    connect(control_, &QsciScintillaBase::SCN_DWELLSTART, this, [this](int position, int x, int y) {
+        if (!manager_ || !manager_->Hover() || position < 0) return;
+        QString expression;
+        int from = int(control_->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+        int to = int(control_->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
+        if (from < to && position >= from && position < to) {
+            expression = control_->selectedText().simplified();
+        } else {
+            int line = 0, index = 0;
+            control_->lineIndexFromPosition(position, &line, &index);
+            expression = control_->wordAtLineIndex(line, index);
+        }
+        if (expression.isEmpty() || expression.size() > 255) return;
+        QPointer<Korl_EditControl> control(control_);
+        const QPoint at(x, y);
+        manager_->Hover()(expression, [control, at, expression](const QString& value) {
+            if (!control || value.isEmpty()) return;
+            QToolTip::showText(control->viewport()->mapToGlobal(at), expression + " = " + value, control);
+        });
+    });
+    connect(control_, &QsciScintillaBase::SCN_DWELLEND, this, [] { QToolTip::hideText(); });
     connect(control_, &Korl_EditControl::filesDropped, this, [this](const QStringList& paths) {
         if (manager_) Q_EMIT manager_->filesDropped(paths);
     });

@@ -72,6 +72,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 #include "editor/edit_control.h"
 #include "editor/editor_commands.h"
@@ -195,6 +196,13 @@ public:
     QMdiArea* Area() const { return area_; }
     void SetBreakpointHost(Korl_BreakpointHost* host) { host_ = host; }
     Korl_BreakpointHost* BreakpointHost() const { return host_; }
+    // Values on hover: resting the mouse on an identifier (or inside the
+    // selection) asks the provider, which answers through `show` (or never);
+    // the answer appears as a tool-tip while the mouse has not moved on.
+    using HoverProvider =
+        std::function<void(const QString& expression, std::function<void(const QString&)> show)>;
+    void SetHoverProvider(HoverProvider provider) { hover_ = std::move(provider); }
+    const HoverProvider& Hover() const { return hover_; }
 
     Korl_EditorChildFrame* NewDocument();
     Korl_EditorChildFrame* OpenDocument(const QString& fullPath, const QString& shortName);
@@ -249,6 +257,7 @@ private:
 
     QMdiArea* area_;
     Korl_BreakpointHost* host_ = nullptr;
+    HoverProvider hover_;
     // The key is the child as a plain object, taken while it was whole: the
     // destroyed signal arrives when it is a frame no more.
     struct Entry {

@@ -102,6 +102,7 @@ void Project::Reset() {
     extraIncludes_.clear();
     extraLibraries_.clear();
     extraLibraryPaths_.clear();
+    programArguments_.clear();
     modified_ = false;
 }
 
@@ -184,6 +185,7 @@ bool Project::Load(const std::string& path) {
     extraIncludes_ = ini.Get("Extra", "ExtraInc");
     extraLibraries_ = ini.Get("Extra", "ExtraLib");
     extraLibraryPaths_ = ini.Get("Extra", "ExtraLibPath");
+    programArguments_ = ini.Get("Extra", "ProgramArgs");
     modified_ = false;
     Notify(ProjectEvent::Opened);
     return true;
@@ -203,6 +205,8 @@ std::string Project::FileText() const {
     ini.Set("Extra", "ExtraInc", extraIncludes_);
     ini.Set("Extra", "ExtraLib", extraLibraries_);
     ini.Set("Extra", "ExtraLibPath", extraLibraryPaths_);
+    // written only when set, so projects without arguments stay as older Korls wrote them
+    if (!programArguments_.empty()) ini.Set("Extra", "ProgramArgs", programArguments_);
     return ini.Text();
 }
 
@@ -359,6 +363,10 @@ bool Project::SetExtraIncludes(const std::string& v) { return SetOption(extraInc
 bool Project::SetExtraLibraries(const std::string& v) { return SetOption(extraLibraries_, RemoveBlanks(v)); }
 bool Project::SetExtraLibraryPaths(const std::string& v) {
     return SetOption(extraLibraryPaths_, TrimWhitespace(v));
+}
+
+bool Project::SetProgramArguments(const std::string& v) {
+    return SetOption(programArguments_, TrimWhitespace(v));
 }
 
 void Project::SetModified(bool m) {

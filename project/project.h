@@ -163,6 +163,9 @@ public:
     const std::string& ExtraIncludes() const { return extraIncludes_; }
     const std::string& ExtraLibraries() const { return extraLibraries_; }
     const std::string& ExtraLibraryPaths() const { return extraLibraryPaths_; }
+    // The simulation's command-line arguments (shell-like quoting), used by
+    // Run, Start Debugging and korlc; [Extra] ProgramArgs, absent in older files.
+    const std::string& ProgramArguments() const { return programArguments_; }
     // Each setter normalises, stores and marks the project modified only when
     // the normalised value differs; the result tells whether it changed.
     bool SetVcdFileName(const std::string& value);
@@ -170,6 +173,7 @@ public:
     bool SetExtraIncludes(const std::string& value);
     bool SetExtraLibraries(const std::string& value);
     bool SetExtraLibraryPaths(const std::string& value);
+    bool SetProgramArguments(const std::string& value);
 
     static std::string NormalizeVcdFileName(const std::string& value);
     static std::string RemoveBlanks(const std::string& value);
@@ -199,6 +203,7 @@ private:
     std::string extraIncludes_;
     std::string extraLibraries_;
     std::string extraLibraryPaths_;
+    std::string programArguments_;
     std::vector<ProjectItem> sources_;
     std::vector<ProjectItem> headers_;
 

@@ -5,7 +5,9 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QSettings>
 #include <QTimer>
+#include <QUrl>
 
 #include "base/command_ids.h"
 #include "frame/command_registry.h"
@@ -14,6 +16,7 @@
 #include "project/toollayout.h"
 #include "debugger/breakpoint_table.h"
 #include "debugger/gdb_session.h"
+#include "debugger/program_run.h"
 #include "debugger/qt/stack_window.h"
 #include "debugger/qt/watch_window.h"
 #include "base/qt/strings.h"
@@ -43,7 +46,7 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
     examine_[1] = new Korl_WatchWindow;
     examine_[1]->setObjectName("Examine2");
     stack_ = new Korl_StackWindow;
-    stack_->SetGoToSource([this](const std::string& line) { GoToSource(line); });
+    stack_->SetGoToSource([this](const korl::StackFrame& f) { GoToSource(f); });
     frame_.SetPaneWidget(Korl_Pane::Examine1, examine_[0]);
     frame_.SetPaneWidget(Korl_Pane::Examine2, examine_[1]);
     frame_.SetPaneWidget(Korl_Pane::Stack, stack_);
@@ -58,8 +61,17 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
     // a member of the frame and goes before the frame's children, this one
     // included.
     frame_.Project().AddListener([this](korl::ProjectEvent e) {
-        if (e == korl::ProjectEvent::Closed) StopDebugging();
+        if (e == korl::ProjectEvent::Closed) {
+            StopDebugging();
+            StopRun();
+            SetWatchLabels({});
+        } else if (e == korl::ProjectEvent::Opened) {
+            LoadWatches();
+        }
     });
+    // The watch lists belong to the project: kept with it, restored with it.
+    for (int i = 0; i < 2; ++i)
+        connect(examine_[i], &Korl_WatchWindow::labelsChanged, this, [this] { SaveWatches(); });
 
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
@@ -78,6 +90,17 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
                 if (visible && AtStop()) Refresh(which == 0, which == 1, which == 2);
             });
     }
+
+    // Values on hover, through the Examine panes' decoder; only at a stop.
+    if (frame_.Editors())
+        frame_.Editors()->SetHoverProvider(
+            [this](const QString& expression, std::function<void(const QString&)> show) {
+                if (!AtStop()) return;
+                session_->EvaluateWatch(S(expression), [show](const std::string& value) {
+                    if (value != korl::kNoSymbol) show(Q(value));
+                });
+                Sync();
+            });
 
     // The frame keeps the one breakpoint table; a session in progress follows it.
     connect(&frame_.Events(), &Korl_FrameEvents::breakpointsChanged, this, [this] { Sync(); });
@@ -101,15 +124,28 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
         ID_DEBUG_START,
         [this] {
             if (!session_) {
-                frame_.StartDebugBuild();
+                BuildThenStart(false);
                 return;
             }
             if (AtStop()) session_->Continue();
             Sync();
         },
-        [this] { return session_ ? AtStop() : frame_.ProjectOpen() && !frame_.BuildRunning(); });
+        [this] {
+            if (session_) return AtStop();
+            return !run_ && frame_.ProjectOpen() && !frame_.BuildRunning();
+        });
     registerCommand(
-        ID_DEBUG_STOP, [this] { StopDebugging(); }, [this] { return session_ && !session_->Ended(); });
+        ID_DEBUG_STOP,
+        [this] {
+            if (run_)
+                StopRun();
+            else
+                StopDebugging();
+        },
+        [this] { return (session_ && !session_->Ended()) || (run_ && !run_->Ended()); });
+    registerCommand(
+        ID_DEBUG_RUN, [this] { BuildThenStart(true); },
+        [this] { return !session_ && !run_ && frame_.ProjectOpen() && !frame_.BuildRunning(); });
     registerCommand(
         ID_DEBUG_STEP_INTO, [this] { Step(&Korl_GdbSession::StepInto); }, [this] { return AtStop(); });
     registerCommand(
@@ -120,6 +156,50 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
         ID_DEBUG_RUN_TO_CURSOR, [this] { RunToCursor(); },
         [this] { return AtStop() && frame_.Editors() && frame_.Editors()->ActiveView(); });
     frame_.Commands().NotifyStatesChanged();
+}
+
+namespace {
+QString WatchKey(const std::string& projectFile, int pane) {
+    return "Watches/" + QString::fromLatin1(QUrl::toPercentEncoding(Q(projectFile))) + "/Examine" +
+           QString::number(pane + 1);
+}
+} // namespace
+
+void Korl_DebugController::SetWatchLabels(const QStringList& labels) {
+    loadingWatches_ = true;
+    for (const auto& w : examine_)
+        if (w) w->SetLabels(labels);
+    loadingWatches_ = false;
+}
+
+void Korl_DebugController::LoadWatches() {
+    const std::string file = frame_.Project().FilePath();
+    QSettings settings;
+    loadingWatches_ = true;
+    for (int i = 0; i < 2; ++i)
+        if (examine_[i]) examine_[i]->SetLabels(settings.value(WatchKey(file, i)).toStringList());
+    loadingWatches_ = false;
+}
+
+void Korl_DebugController::SaveWatches() {
+    if (loadingWatches_ || !frame_.ProjectOpen()) return;
+    const std::string file = frame_.Project().FilePath();
+    QSettings settings;
+    for (int i = 0; i < 2; ++i) {
+        if (!examine_[i]) continue;
+        const QStringList labels = examine_[i]->Labels();
+        if (labels.isEmpty())
+            settings.remove(WatchKey(file, i));
+        else
+            settings.setValue(WatchKey(file, i), labels);
+    }
+}
+
+void Korl_DebugController::BuildThenStart(bool runOnly) {
+    if (session_ || run_) return;
+    // The debug build's end starts the session, or the plain run.
+    runOnly_ = runOnly;
+    frame_.StartDebugBuild();
 }
 
 bool Korl_DebugController::AtStop() const { return session_ && !finishing_ && session_->AtStop(); }
@@ -133,7 +213,12 @@ Korl_DebugController::~Korl_DebugController() {
 }
 
 void Korl_DebugController::StartSession(const korl::BuildResult& build) {
-    if (session_) return;
+    if (session_ || run_) return;
+    if (runOnly_) {
+        runOnly_ = false;
+        StartRun(build);
+        return;
+    }
     korl::Project& project = frame_.Project();
     const korl::ToolLayout& tools = frame_.Tools();
     korl::GdbStartOptions options;
@@ -141,6 +226,7 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     options.executable = FileNameOf(build.executablePath);
     options.projectDir = project.Directory();
     options.toolRoot = tools.toolRoot;
+    options.programArgs = korl::SplitProgramArguments(project.ProgramArguments());
     korl::DeletePreviousVcd(options.projectDir, project.VcdFileName());
 
     korl::GdbSessionCallbacks callbacks;
@@ -213,6 +299,66 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     Q_EMIT debuggingStarted();
 }
 
+void Korl_DebugController::StartRun(const korl::BuildResult& build) {
+    korl::Project& project = frame_.Project();
+    korl::DeletePreviousVcd(project.Directory(), project.VcdFileName());
+    decoder_ = QStringDecoder(QStringDecoder::Utf8);
+    frame_.ClearConsole();
+    frame_.ShowPane(Korl_Pane::Console);
+    korl::Korl_ProgramRun::Callbacks callbacks;
+    callbacks.output = [this](std::string_view text) {
+        frame_.AppendConsole(decoder_.decode(QByteArrayView(text.data(), qsizetype(text.size()))));
+    };
+    callbacks.ended = [this](int exitFlag) {
+        exitFlag_ = exitFlag;
+        QTimer::singleShot(0, this, [this] { FinishRun(); });
+    };
+    run_ = std::make_unique<korl::Korl_ProgramRun>(std::move(callbacks));
+    std::string error;
+    if (!run_->Start(build.executablePath, korl::SplitProgramArguments(project.ProgramArguments()),
+                     project.Directory(), &error)) {
+        run_.reset();
+        frame_.Commands().NotifyStatesChanged();
+        korl::ShowMessage(frame_.PromptParent(), Q(error), QMessageBox::Ok, QMessageBox::Critical);
+        return;
+    }
+    runRead_ = new QSocketNotifier(run_->ConsoleFd(), QSocketNotifier::Read, this);
+    connect(runRead_, &QSocketNotifier::activated, this, [this] {
+        if (run_) run_->OnConsoleReadable();
+    });
+    runTimer_ = new QTimer(this);
+    connect(runTimer_, &QTimer::timeout, this, [this] {
+        if (run_) run_->OnTimer();
+    });
+    runTimer_->start(run_->TimeoutMs());
+    frame_.SetConsoleInput([this](const std::string& keys) {
+        if (run_ && !run_->Ended()) run_->WriteConsole(keys);
+    });
+    frame_.Commands().NotifyStatesChanged();
+    Q_EMIT runStarted();
+}
+
+void Korl_DebugController::StopRun() {
+    if (run_ && !run_->Ended()) run_->Stop();
+}
+
+void Korl_DebugController::FinishRun() {
+    if (!run_) return;
+    if (runRead_) {
+        runRead_->setEnabled(false);
+        runRead_->deleteLater();
+        runRead_ = nullptr;
+    }
+    if (runTimer_) {
+        runTimer_->stop();
+        runTimer_->deleteLater();
+        runTimer_ = nullptr;
+    }
+    run_.reset();
+    frame_.ProcessEnded(exitFlag_ == 1);
+    Q_EMIT runEnded(exitFlag_);
+}
+
 void Korl_DebugController::Sync() {
     if (!session_) return;
     if (session_->Ended() || session_->GdbFd() < 0) {
@@ -280,8 +426,8 @@ void Korl_DebugController::Refresh(bool examine1, bool examine2, bool stack) {
     if (examine1 && examine_[0] && visible(Korl_Pane::Examine1)) examine_[0]->RefreshAll();
     if (examine2 && examine_[1] && visible(Korl_Pane::Examine2)) examine_[1]->RefreshAll();
     if (stack && visible(Korl_Pane::Stack))
-        session_->ListFrames([this](bool, const std::string& text) {
-            if (stack_) stack_->SetStackText(text);
+        session_->ListFrames([this](bool, const std::vector<korl::StackFrame>& frames) {
+            if (stack_) stack_->SetFrames(frames, frame_.Project().Directory());
         });
     if (examine1 && examine2 && stack) {
         korl::ReadSimContext(*session_, [this](const std::string& text) {
@@ -293,12 +439,10 @@ void Korl_DebugController::Refresh(bool examine1, bool examine2, bool stack) {
     frame_.Commands().NotifyStatesChanged();
 }
 
-void Korl_DebugController::GoToSource(const std::string& stackLine) {
+void Korl_DebugController::GoToSource(const korl::StackFrame& f) {
+    if (f.file.empty() || f.line < 1) return;
     const std::string dir = frame_.Project().Directory();
-    auto location = korl::StackLineLocation(stackLine, dir);
-    if (!location) return;
-    frame_.OpenDocument(Q(location->file), Q(korl::ProjectShortName(location->file, dir)),
-                        location->line - 1);
+    frame_.OpenDocument(Q(f.file), Q(korl::ProjectShortName(f.file, dir)), f.line - 1);
 }
 
 void Korl_DebugController::ShowErrorBox(const QString& text) {

@@ -21,6 +21,7 @@ class Korl_FrameServices;
 
 namespace korl {
 class BreakpointTable;
+class Korl_ProgramRun;
 class Korl_GdbSession;
 struct BuildResult;
 } // namespace korl
@@ -43,24 +44,38 @@ Q_SIGNALS:
     // A stop is fully shown: position, values asked, stack and context read.
     void stopShown();
     void debuggingEnded(int exitFlag);
+    // Run without the debugger.
+    void runStarted();
+    void runEnded(int exitFlag);
 
 private:
     void StartSession(const korl::BuildResult& build);
+    void BuildThenStart(bool runOnly);
+    void StartRun(const korl::BuildResult& build);
+    void StopRun();
+    void FinishRun();
     void Step(void (korl::Korl_GdbSession::*command)());
     void RunToCursor();
     void StopDebugging();
     void ShowPosition(const std::string& file, int line0);
     void ClearPosition();
     void Refresh(bool examine1, bool examine2, bool stack);
-    void GoToSource(const std::string& stackLine);
+    void GoToSource(const korl::StackFrame& frame);
     void ShowErrorBox(const QString& text);
     void Sync();
     void Finish();
+    void LoadWatches();
+    void SaveWatches();
+    void SetWatchLabels(const QStringList& labels);
     bool AtStop() const;
 
     Korl_FrameServices& frame_;
     std::unique_ptr<korl::Korl_GdbSession> session_;
     korl::BreakpointTable* table_ = nullptr; // the frame's, while a session runs
+    std::unique_ptr<korl::Korl_ProgramRun> run_;
+    QSocketNotifier* runRead_ = nullptr;
+    QTimer* runTimer_ = nullptr;
+    bool runOnly_ = false;
     QSocketNotifier* gdbRead_ = nullptr;
     QSocketNotifier* consoleRead_ = nullptr;
     QSocketNotifier* consoleWrite_ = nullptr;
@@ -75,6 +90,7 @@ private:
     int exitFlag_ = 0;
     bool finishing_ = false;
     int stopSerial_ = 0;
+    bool loadingWatches_ = false;
 };
 
 // Installs the debugger on the frame; `owner` (the frame window) deletes it.

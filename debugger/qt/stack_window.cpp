@@ -17,7 +17,9 @@ Korl_StackWindow::Korl_StackWindow(QWidget* parent) : QPlainTextEdit(parent) {
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
-void Korl_StackWindow::SetStackText(const std::string& text) {
+void Korl_StackWindow::SetFrames(const std::vector<korl::StackFrame>& frames, const std::string& projectDir) {
+    frames_ = frames;
+    const std::string text = korl::StackText(frames, projectDir);
     QString shown = QString::fromUtf8(text.data(), int(text.size()));
     shown.replace("\r\n", "\n");
     if (shown.endsWith('\n')) shown.chop(1);
@@ -25,8 +27,9 @@ void Korl_StackWindow::SetStackText(const std::string& text) {
 }
 
 void Korl_StackWindow::GoToSource() {
-    const QString line = textCursor().block().text().left(255);
-    if (goToSource_) goToSource_(line.toStdString());
+    const int row = textCursor().blockNumber();
+    if (row < 0 || row >= int(frames_.size()) || frames_[std::size_t(row)].file.empty()) return;
+    if (goToSource_) goToSource_(frames_[std::size_t(row)]);
 }
 
 void Korl_StackWindow::keyPressEvent(QKeyEvent* e) {

@@ -1,20 +1,25 @@
-// The Stack pane: the frame listing as read-only text; Enter or a
-// double-click on a line with "line=" opens that source line.
+// The Stack pane: one line per frame ("N  function  file:line" or
+// "N  function  in library"), read-only; Enter or a double-click on a
+// frame with source opens that source line.
 #pragma once
 
 #include <QPlainTextEdit>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "debugger/stop_record.h"
 
 class Korl_StackWindow : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit Korl_StackWindow(QWidget* parent = nullptr);
 
-    // The listing as gdb's frames give it ("\r\n" line ends).
-    void SetStackText(const std::string& text);
-    // Called with the caret's line (at most 255 characters).
-    void SetGoToSource(std::function<void(const std::string& line)> fn) { goToSource_ = std::move(fn); }
+    // The frames of the last listing; file names by the project rule.
+    void SetFrames(const std::vector<korl::StackFrame>& frames, const std::string& projectDir);
+    const std::vector<korl::StackFrame>& Frames() const { return frames_; }
+    // Called with the frame under the caret when it has source.
+    void SetGoToSource(std::function<void(const korl::StackFrame& frame)> fn) { goToSource_ = std::move(fn); }
     void GoToSource();
 
 protected:
@@ -22,5 +27,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
-    std::function<void(const std::string&)> goToSource_;
+    std::function<void(const korl::StackFrame&)> goToSource_;
+    std::vector<korl::StackFrame> frames_;
 };

@@ -29,6 +29,7 @@ using korl::Q;
 Korl_GeneralPropertyPage::Korl_GeneralPropertyPage(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     vcdFileName = AddField(layout, "VCD Filename", 1006, this);
+    programArguments = AddField(layout, "Program arguments:", 1007, this);
     auto* jobsLabel = new QLabel("Parallel build jobs (0: one per processor):", this);
     buildJobs = new QSpinBox(this);
     buildJobs->setObjectName("buildJobs");
@@ -66,6 +67,7 @@ Korl_ProjectPropertySheet::Korl_ProjectPropertySheet(korl::Project& project, QWi
     tabs_->addTab(link_, "Link");
 
     general_->vcdFileName->setText(Q(project.VcdFileName()));
+    general_->programArguments->setText(Q(project.ProgramArguments()));
     general_->buildJobs->setValue(BuildJobsSetting());
     cpp_->preprocessor->setText(Q(project.ExtraPreprocessor()));
     cpp_->includes->setText(Q(project.ExtraIncludes()));
@@ -82,6 +84,7 @@ Korl_ProjectPropertySheet::Korl_ProjectPropertySheet(korl::Project& project, QWi
 
 void Korl_ProjectPropertySheet::Apply() {
     project_.SetVcdFileName(general_->vcdFileName->text().toStdString());
+    project_.SetProgramArguments(general_->programArguments->text().toStdString());
     project_.SetExtraPreprocessor(cpp_->preprocessor->text().toStdString());
     project_.SetExtraIncludes(cpp_->includes->text().toStdString());
     project_.SetExtraLibraries(link_->libraries->text().toStdString());

@@ -14,8 +14,9 @@ class Korl_GeneralPropertyPage : public QWidget {
     Q_OBJECT
 public:
     explicit Korl_GeneralPropertyPage(QWidget* parent = nullptr);
-    QLineEdit* vcdFileName; // 1006
-    QSpinBox* buildJobs;    // parallel build jobs, a setting of this machine (0: one per processor)
+    QLineEdit* vcdFileName;      // 1006
+    QLineEdit* programArguments; // 1007
+    QSpinBox* buildJobs;         // parallel build jobs, a setting of this machine (0: one per processor)
 };
 
 class Korl_CppPropertyPage : public QWidget {

@@ -16,7 +16,7 @@ namespace korl_test {
 
 inline std::string ProgramSourceDir() { return std::string(KORL_SOURCE_DIR) + "/tests/debugger/data/src"; }
 
-// Directory holding watch_types, console, typed, crash, spin and "dir with blank/blank",
+// Directory holding watch_types, aggregates, console, typed, crash, spin and "dir with blank/blank",
 // with their sources; empty when they could not be built (message in `error`).
 inline const std::string& ProgramDir(std::string* error = nullptr) {
     static std::string dir;
@@ -44,6 +44,7 @@ inline const std::string& ProgramDir(std::string* error = nullptr) {
             std::string cmd = cd + flags + "-o watch_types watch_types.cpp" + sc + " && " + flags +
                               "-o console console.cpp && " + flags + "-o crash crash.cpp && " + flags +
                               "-o spin spin.cpp && " + flags + "-o typed typed.cpp && " + flags +
+                              "-o aggregates aggregates.cpp" + sc + " && " + flags +
                               "-o 'dir with blank/blank' 'dir with blank/blank.cpp'";
             if (std::system(cmd.c_str()) == 0)
                 std::ofstream(stamp) << "ok\n";

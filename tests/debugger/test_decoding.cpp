@@ -7,6 +7,8 @@
 #include "debugger/value_decoder.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <fstream>
 
 #include <filesystem>
 #include <map>
@@ -98,27 +100,45 @@ TEST(StopRecordTest, ParsesFieldsAndMapsLibraryPaths) {
     EXPECT_EQ(stop.reason.size(), kMaxStopField);
 }
 
-TEST(StopRecordTest, ListsFramesAndFindsTheirSource) {
-    std::string dir = std::filesystem::temp_directory_path().lexically_normal().string();
+TEST(StopRecordTest, ListsFramesWithFunctionsAndTheirSource) {
+    std::string dir = (std::filesystem::temp_directory_path() / ("korl_frames_" + std::to_string(::getpid())))
+                          .lexically_normal()
+                          .string();
+    std::filesystem::create_directories(dir + "/sub");
+    std::ofstream(dir + "/w.cpp") << "x\n";
+    std::ofstream(dir + "/sub/s.cpp") << "x\n";
     std::string reply =
-        "^done,stack=[frame={level=\"0\",func=\"scale\",file=\"w.cpp\",fullname=\"/x/w.cpp\",line=\"47\"},"
-        "frame={level=\"1\",func=\"sc_elab_and_sim\",from=\"/lib/x86_64-linux-gnu/libsystemc-2.3.4.so\"},"
+        "^done,stack=[frame={level=\"0\",func=\"scale(int, int)\",file=\"w.cpp\",fullname=\"/x/w.cpp\","
+        "line=\"47\"},"
+        "frame={level=\"1\",func=\"sc_core::sc_elab_and_sim\",from=\"/lib/x86_64-linux-gnu/"
+        "libsystemc-2.3.4.so\"},"
         "frame={level=\"2\",func=\"m\",file=\"../../../../src/sysc/kernel/sc_main.cpp\",line=\"9\"},"
-        "frame={level=\"3\",func=\"_start\"},frame={level=\"4\",file=\"q.cpp\",line=\"2\"}]\r\n";
-    std::string stack = ParseFrameListing(reply, dir);
-    EXPECT_EQ(stack, "0: " + dir + "/w.cpp line=47\r\n1: libsystemc-2.3.4.so\r\n2: \r\n3: \r\n4: " + dir +
-                         "/q.cpp line=2\r\n");
+        "frame={level=\"3\",func=\"_start\"},frame={level=\"4\",file=\"sub/s.cpp\",line=\"2\"}]\r\n";
+    std::vector<StackFrame> frames = ParseFrameListing(reply, dir);
+    ASSERT_EQ(frames.size(), 5u);
+    EXPECT_EQ(frames[0].file, dir + "/w.cpp");
+    EXPECT_EQ(frames[0].line, 47);
+    EXPECT_EQ(frames[2].file, ""); // SystemC's own sources are not installed
+    EXPECT_EQ(StackText(frames, dir),
+              "0  scale  w.cpp:47\r\n"
+              "1  sc_core::sc_elab_and_sim  in libsystemc-2.3.4.so\r\n"
+              "2  m  sc_main.cpp:9\r\n"
+              "3  _start  in ??\r\n"
+              "4  ??  " +
+                  dir + "/sub/s.cpp:2\r\n");
+    EXPECT_TRUE(ParseFrameListing("^done,stack=[frame={level=\"0\"", dir).empty());
+    std::filesystem::remove_all(dir);
 
-    auto loc = StackLineLocation("0: " + dir + "/w.cpp line=47", "/elsewhere");
-    ASSERT_TRUE(loc);
-    EXPECT_EQ(loc->file, dir + "/w.cpp");
-    EXPECT_EQ(loc->line, 47);
-    EXPECT_FALSE(StackLineLocation("1: libsystemc-2.3.4.so", dir));
+    EXPECT_EQ(ShortFunctionName("fir::entry()"), "fir::entry");
+    EXPECT_EQ(ShortFunctionName("sc_core::sc_method_process::run_process(int) const"),
+              "sc_core::sc_method_process::run_process");
+    EXPECT_EQ(ShortFunctionName("std::vector<int>::push_back(int const&)"), "std::vector<int>::push_back");
+    EXPECT_EQ(ShortFunctionName("void foo<std::map<std::string, std::vector<int> > >(int)"), "void foo<...>");
+    EXPECT_EQ(ShortFunctionName("bool operator<(a, b)"), "bool operator<");
+    EXPECT_EQ(ShortFunctionName("f<(x"), "f<(x");
+    EXPECT_EQ(ShortFunctionName(""), "??");
     EXPECT_EQ(ProjectShortName("/p/q/main.cpp", "/p/q/"), "main.cpp");
     EXPECT_EQ(ProjectShortName("/p/q/sub/main.cpp", "/p/q"), "/p/q/sub/main.cpp");
-    auto bare = StackLineLocation("0: main.cpp line=5", dir);
-    ASSERT_TRUE(bare);
-    EXPECT_EQ(bare->file, dir + "/main.cpp");
 }
 
 TEST(ValueDecoderTest, FormatsBitsAndLogic) {
@@ -235,8 +255,7 @@ TEST(SimContextTest, FormatsTimeDeltaAndProcess) {
     EXPECT_EQ(FormatSimTime(7), "7 fs");
     EXPECT_EQ(FormatSimTime(2'000'000'000'000'000ull), "2 s");
     EXPECT_EQ(FormatSimTime(2'000'000'000'000'000'000ull), "2000 s");
-    EXPECT_EQ(SimContextText({"10000", "1000", "3", "0x5555 \\\"prod.tick\\\""}),
-              "10 ns, delta 3, prod.tick");
+    EXPECT_EQ(SimContextText({"10000", "1000", "3", "0x5555 \"prod.tick\""}), "10 ns, delta 3, prod.tick");
     EXPECT_EQ(SimContextText({"5", "1000", "0", std::nullopt}), "5 ps, delta 0");
     EXPECT_EQ(SimContextText({std::nullopt, std::nullopt, std::nullopt, std::nullopt}), "");
     // a product beyond 64 bits is shown without overflowing

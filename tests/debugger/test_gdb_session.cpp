@@ -1,5 +1,6 @@
 // The session against the real gdb, on programs built for the tests.
 #include "debug_programs.h"
+#include "session_harness.h"
 #include "debugger/breakpoint_table.h"
 #include "debugger/gdb_session.h"
 #include "debugger/sim_context.h"
@@ -14,75 +15,11 @@
 #include <map>
 
 using namespace korl;
+using korl_test::Gone;
+using korl_test::Harness;
 using korl_test::LineOf;
 
 namespace {
-
-// A session with everything its callbacks report.
-struct Harness {
-    std::string console;
-    std::vector<std::pair<std::string, int>> positions; // file, 0-based line
-    std::vector<std::string> boxes;
-    int stops = 0;
-    int endedCount = 0;
-    int exitFlag = -1;
-    std::function<void()> onStopped;
-    Korl_GdbSession session{
-        GdbSessionCallbacks{[this](std::string_view t) { console += t; },
-                            [this](const std::string& f, int l) { positions.emplace_back(f, l); },
-                            [this] {
-                                ++stops;
-                                if (onStopped) onStopped();
-                            },
-                            [this](const std::string& t) { boxes.push_back(t); },
-                            [this](int flag) {
-                                ++endedCount;
-                                exitFlag = flag;
-                            }}};
-    std::string dir;
-
-    bool Start(const std::string& executable, const std::string& in = {}) {
-        GdbStartOptions o;
-        o.executable = executable;
-        o.projectDir = dir = in.empty() ? korl_test::ProgramDir() : in;
-        o.toolRoot = "/opt/korl";
-        std::string error;
-        bool ok = session.Start(o, &error);
-        EXPECT_TRUE(ok) << error;
-        return ok;
-    }
-
-    // Drives the session until `done` holds; false after 20 s.
-    bool Until(const std::function<bool()>& done, int ms = 20000) {
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            if (!PollSession(session, 50) && !done()) return done();
-        }
-        return true;
-    }
-    bool NextStop() {
-        int before = stops;
-        return Until([&] { return stops > before || session.Ended(); }) && stops > before;
-    }
-    std::string Watch(const std::string& expression) {
-        std::string value;
-        bool got = false;
-        session.EvaluateWatch(expression, [&](const std::string& v) { value = v, got = true; });
-        EXPECT_TRUE(Until([&] { return got; })) << expression;
-        return value;
-    }
-    int Line() const { return positions.empty() ? -100 : positions.back().second + 1; }
-};
-
-bool Gone(pid_t pid) {
-    if (pid <= 0 || ::kill(pid, 0) != 0) return true;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), {});
-    std::size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() &&
-           text[close + 2] == 'Z'; // a zombie no one reaped yet
-}
 
 class GdbSessionTest : public ::testing::Test {
 protected:
@@ -157,7 +94,7 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind) {
                                                          {"no_such_symbol", "No symbol in current context"},
                                                          {"plain_int * 2", "-84"}};
     for (auto& [expr, value] : expected) EXPECT_EQ(h.Watch(expr), value) << expr;
-    EXPECT_EQ(h.Watch("label"), "\\\"watch me\\\"");
+    EXPECT_EQ(h.Watch("label"), "\"watch me\"");
 
     // an Examine pane's rows, refreshed together
     WatchList pane;
@@ -180,10 +117,14 @@ TEST_F(GdbSessionTest, BreakpointsInMainMethodAndThreadWithEveryWatchKind) {
     ASSERT_TRUE(h.Until([&] { return context != "unread"; }));
     EXPECT_EQ(context, "0 s, delta 1, prod.tick");
     std::string stack;
-    h.session.ListFrames([&](bool ok, const std::string& s) { stack = ok ? s : "failed"; });
+    h.session.ListFrames([&](bool ok, const std::vector<StackFrame>& frames) {
+        stack = ok ? StackText(frames, dir_) : "failed";
+    });
     ASSERT_TRUE(h.Until([&] { return !stack.empty(); }));
-    EXPECT_EQ(stack.rfind("0: " + source_ + " line=" + std::to_string(lTick) + "\r\n", 0), 0u) << stack;
-    EXPECT_NE(stack.find(": libsystemc-2.3.4.so\r\n"), std::string::npos) << stack;
+    EXPECT_EQ(stack.rfind("0  producer::tick  watch_types.cpp:" + std::to_string(lTick) + "\r\n", 0), 0u)
+        << stack;
+    EXPECT_NE(stack.find("  in libsystemc-2.3.4.so\r\n"), std::string::npos) << stack;
+    EXPECT_EQ(stack.find("\r\n\r\n"), std::string::npos) << stack;
 
     table.RemoveBreakpoint(source_, lTick);
     h.session.Continue();
@@ -281,27 +222,80 @@ TEST_F(GdbSessionTest, StepOutInOutermostFrameThenSegmentationFault) {
     EXPECT_EQ(RunEndText(h.exitFlag), "\r\nKorl: Execution Aborted!");
 }
 
-TEST_F(GdbSessionTest, MissingExecutableLeavesTheSessionStoppable) {
-    Harness h;
-    ASSERT_TRUE(h.Start("no_such_program"));
-    h.session.Run();
-    ASSERT_TRUE(h.Until([&] { return h.console.find("Internal error in STATE_EXEC") != std::string::npos; }));
-    pid_t gdb = h.session.GdbPid();
-    h.session.Stop();
-    h.session.Stop();
-    EXPECT_EQ(h.endedCount, 1);
-    EXPECT_EQ(h.exitFlag, 0);
-    EXPECT_NE(h.console.find("Debugging is canceled by user\r\n"), std::string::npos);
-    EXPECT_TRUE(Gone(gdb));
+TEST_F(GdbSessionTest, EveryFailedStartEndsInBoundedTimeWithNothingLeft) {
+    namespace fs = std::filesystem;
+    const std::string scratch =
+        (fs::temp_directory_path() / ("korl_dbg_start_" + std::to_string(::getpid()))).string();
+    fs::create_directories(scratch);
 
-    Harness none;
-    GdbStartOptions o;
-    o.gdbPath = "/nonexistent/gdb";
-    o.executable = "x";
-    o.projectDir = dir_;
-    std::string error;
-    EXPECT_FALSE(none.session.Start(o, &error));
-    EXPECT_EQ(error, "Korl: cannot create Process");
+    // no program: refused at once, naming it
+    {
+        Harness h;
+        GdbStartOptions o;
+        o.executable = "no_such_program";
+        o.projectDir = scratch;
+        std::string error;
+        EXPECT_FALSE(h.session.Start(o, &error));
+        EXPECT_EQ(error, "Korl: cannot find the program " + scratch + "/no_such_program");
+        EXPECT_EQ(h.endedCount, 0);
+    }
+    // a program that cannot be started: gdb refuses the run, the session ends itself
+    {
+        std::ofstream(scratch + "/not_runnable") << "plain text\n";
+        Harness h;
+        ASSERT_TRUE(h.Start("not_runnable", scratch));
+        h.session.Run();
+        pid_t gdb = h.session.GdbPid();
+        ASSERT_TRUE(h.Until([&] { return h.session.Ended(); }, 5000)) << h.console;
+        EXPECT_EQ(h.endedCount, 1);
+        EXPECT_EQ(h.exitFlag, 0);
+        EXPECT_NE(h.console.find("Korl: the program cannot be started: "), std::string::npos) << h.console;
+        EXPECT_EQ(h.console.find("Internal error"), std::string::npos) << h.console;
+        h.session.Stop(); // after the end: nothing more happens
+        EXPECT_EQ(h.endedCount, 1);
+        EXPECT_TRUE(Gone(gdb));
+    }
+    // a gdb that exits at once, and one that never answers
+    {
+        const std::string quick = scratch + "/quick_gdb", mute = scratch + "/mute_gdb";
+        std::ofstream(quick) << "#!/bin/sh\nexit 0\n";
+        std::ofstream(mute) << "#!/bin/sh\nexec sleep 30\n";
+        fs::permissions(quick, fs::perms::owner_all);
+        fs::permissions(mute, fs::perms::owner_all);
+        std::ofstream(scratch + "/prog") << "x";
+        for (const std::string& gdbPath : {quick, mute}) {
+            Harness h;
+            GdbStartOptions o;
+            o.gdbPath = gdbPath;
+            o.executable = "prog";
+            o.projectDir = scratch;
+            o.startTimeout = std::chrono::milliseconds(800);
+            std::string error;
+            ASSERT_TRUE(h.session.Start(o, &error)) << error;
+            pid_t gdb = h.session.GdbPid();
+            h.session.Run();
+            auto begin = std::chrono::steady_clock::now();
+            ASSERT_TRUE(h.Until([&] { return h.session.Ended(); }, 5000)) << gdbPath;
+            EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
+            EXPECT_EQ(h.endedCount, 1);
+            EXPECT_EQ(h.exitFlag, 0);
+            EXPECT_NE(h.console.find(gdbPath == quick ? kGdbEnded : kGdbDidNotStart), std::string::npos)
+                << h.console;
+            EXPECT_TRUE(Gone(gdb));
+        }
+    }
+    // no gdb at all
+    {
+        Harness none;
+        GdbStartOptions o;
+        o.gdbPath = "/nonexistent/gdb";
+        o.executable = "prog";
+        o.projectDir = scratch;
+        std::string error;
+        EXPECT_FALSE(none.session.Start(o, &error));
+        EXPECT_EQ(error, "Korl: cannot create Process");
+    }
+    fs::remove_all(scratch);
 }
 
 TEST_F(GdbSessionTest, ConsoleShowsThePromptAndTakesTypedLines) {

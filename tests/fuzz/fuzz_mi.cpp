@@ -14,6 +14,7 @@
 #include "debugger/mi_text.h"
 #include "debugger/stop_record.h"
 #include "debugger/value_decoder.h"
+#include "debugger/value_tree.h"
 
 using namespace korl;
 
@@ -47,14 +48,12 @@ struct Replay : MiMachine::Listener {
     void Reply() override {
         if (requestState == STATE_EVALUAE_EXPRESSION && values.size() < 64)
             values.push_back(machine.valueText);
-        if (requestState == STATE_STACK_LIST) {
-            const std::string& stack = machine.stackText;
-            for (size_t at = 0, end; at < stack.size() && at < 1 << 16; at = end + 1) {
-                end = stack.find('\n', at);
-                if (end == std::string::npos) end = stack.size();
-                StackLineLocation(std::string_view(stack).substr(at, end - at), "/tmp/");
-            }
+        if (requestState == STATE_EVALUAE_EXPRESSION) {
+            PrintedNode node;
+            ParsePrintedValue(machine.valueText, node);
         }
+        if (requestState == STATE_STACK_LIST)
+            for (const StackFrame& f : machine.frames) FrameText(f, "/tmp/");
     }
     void Send(GdbCommand) override {}
     void Position(const std::string& file, int line0) override {

@@ -206,6 +206,7 @@ const char* kSetHelp =
     "  ExtraInc     (includes)      comma-separated include directories; trimmed\n"
     "  ExtraLib     (libraries)     comma-separated libX.a and X.o files; blanks removed\n"
     "  ExtraLibPath (libpaths)      comma-separated library directories; trimmed\n"
+    "  ProgramArgs (args)           the simulation's arguments (quotes group words); trimmed\n"
     "Prints the value as stored.\n";
 
 bool SameName(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
@@ -229,6 +230,7 @@ int CmdSet(int argc, char** argv) {
         {"ExtraInc", "includes", &Project::SetExtraIncludes, &Project::ExtraIncludes},
         {"ExtraLib", "libraries", &Project::SetExtraLibraries, &Project::ExtraLibraries},
         {"ExtraLibPath", "libpaths", &Project::SetExtraLibraryPaths, &Project::ExtraLibraryPaths},
+        {"ProgramArgs", "args", &Project::SetProgramArguments, &Project::ProgramArguments},
     };
     const Option* chosen = nullptr;
     for (const Option& o : options)

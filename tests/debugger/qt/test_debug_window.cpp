@@ -9,6 +9,12 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QHash>
+#include <QMenuBar>
+#include <QMenu>
+#include <QAction>
+#include <QSettings>
+#include <QToolTip>
 #include <QTextBlock>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -60,11 +66,13 @@ void top::tick() {
     if (t > 1000) cout << "never" << endl;
 }
 
-int sc_main(int, char*[]) {
+int sc_main(int argc, char* argv[]) {
     std::string name;
     cout << "name? " << flush;
     std::getline(std::cin, name);
-    cout << "hello " << name << endl;
+    cout << "hello " << name << " args " << argc - 1;
+    for (int i = 1; i < argc; ++i) cout << " [" << argv[i] << "]";
+    cout << endl;
     sc_clock clk("clk", 10, SC_NS);
     top t("t");
     t.clk(clk);
@@ -153,6 +161,13 @@ struct Quiet {
 
 QString ConsoleText(Korl_MainFrame& frame) { return frame.ConsoleWindow()->toPlainText(); }
 
+// The open label editor (closed ones may linger until deleted).
+QLineEdit* Editor(QTreeWidget* tree) {
+    for (QLineEdit* e : tree->findChildren<QLineEdit*>())
+        if (e->isVisible()) return e;
+    return nullptr;
+}
+
 QString Value(Korl_WatchWindow* w, int row) {
     QTreeWidgetItem* item = w->Tree()->topLevelItem(row);
     return item ? item->text(1) : QString();
@@ -239,15 +254,18 @@ TEST(DebugWindow, BreakWatchStackStepAndEnd) {
     EXPECT_TRUE(w.debugger->SimContextLabel()->text().contains("delta"))
         << w.debugger->SimContextLabel()->text().toStdString();
 
-    // The Stack pane lists the method and, deeper, sc_main; a jump opens the file there.
+    // The Stack pane lists the method by name and, deeper, sc_main; a jump opens the file there.
     Korl_StackWindow* stack = w.debugger->Stack();
-    WAIT_TRUE(stack->toPlainText().contains("main.cpp line=" + QString::number(kTickFirstLine)), kGdbMs);
+    WAIT_TRUE(stack->toPlainText().contains("main.cpp:" + QString::number(kTickFirstLine)), kGdbMs);
     const QStringList frames = stack->toPlainText().split('\n');
+    EXPECT_TRUE(frames[0].startsWith("0  ")) << frames[0].toStdString();
+    EXPECT_FALSE(frames.contains(QString())) << stack->toPlainText().toStdString();
+    EXPECT_TRUE(stack->toPlainText().contains("  in libsystemc")) << stack->toPlainText().toStdString();
     int mainFrame = -1;
     for (int i = 1; i < frames.size(); ++i)
-        if (frames[i].contains("main.cpp line=")) mainFrame = i;
+        if (frames[i].contains("  sc_main  main.cpp:")) mainFrame = i;
     ASSERT_GT(mainFrame, 0) << stack->toPlainText().toStdString();
-    const int mainLine = frames[mainFrame].mid(frames[mainFrame].lastIndexOf('=') + 1).toInt();
+    const int mainLine = frames[mainFrame].mid(frames[mainFrame].lastIndexOf(':') + 1).toInt();
     QTextCursor cursor(stack->document()->findBlockByNumber(mainFrame));
     stack->setTextCursor(cursor);
     stack->setFocus();
@@ -260,6 +278,19 @@ TEST(DebugWindow, BreakWatchStackStepAndEnd) {
     WAIT_EQ(w.debugger->StopLine(), kTickFirstLine, kGdbMs);
     EXPECT_EQ(ActiveView(frame)->HighlightedLine(), kTickFirstLine);
     WAIT_EQ(Value(examine, 0), QString("1"), kGdbMs);
+    // Values that changed since the last stop are red, the others are not.
+    EXPECT_TRUE(examine->Changed(examine->Tree()->topLevelItem(0)));
+    WAIT_EQ(Value(examine, 2), QString("true"), kGdbMs);
+    EXPECT_FALSE(examine->Changed(examine->Tree()->topLevelItem(2)));
+
+    // Resting the mouse on a name shows its value.
+    {
+        Korl_EditControl* control = ActiveView(frame)->Control();
+        const int at = int(control->positionFromLineIndex(kTickFirstLine - 1, 5));
+        Q_EMIT control->SCN_DWELLSTART(at, 10, 10);
+        WAIT_EQ(QToolTip::text(), QString("cnt = 1"), kGdbMs);
+        Q_EMIT control->SCN_DWELLEND(at, 10, 10);
+    }
 
     // Step Into twice() and out again.
     WAIT_TRUE(frame.IsCommandEnabled(ID_DEBUG_STEP_INTO), kGdbMs);
@@ -318,35 +349,157 @@ TEST(DebugWindow, StopWhileRunningLeavesNoProcess) {
     EXPECT_FALSE(frame.IsCommandEnabled(ID_DEBUG_STOP));
 }
 
+TEST(DebugWindow, RunWithoutTheDebuggerPassesTheProjectsArguments) {
+    Window w;
+    Korl_MainFrame& frame = w.frame;
+    frame.Project().SetProgramArguments("one 'two three'");
+    ASSERT_TRUE(frame.IsCommandEnabled(ID_DEBUG_RUN));
+    QSignalSpy started(w.debugger, &Korl_DebugController::runStarted);
+    QSignalSpy ended(w.debugger, &Korl_DebugController::runEnded);
+    frame.OnCommand(ID_DEBUG_RUN);
+    WAIT_EQ(started.count(), 1, kBuildMs);
+    EXPECT_EQ(w.debugger->Session(), nullptr); // no gdb
+    EXPECT_FALSE(frame.IsCommandEnabled(ID_DEBUG_START));
+    EXPECT_TRUE(frame.IsCommandEnabled(ID_DEBUG_STOP));
+    WAIT_TRUE(ConsoleText(frame).contains("name? "), kGdbMs);
+    frame.ConsoleWindow()->setFocus();
+    QTest::keyClicks(frame.ConsoleWindow(), "Bo");
+    QTest::keyClick(frame.ConsoleWindow(), Qt::Key_Return);
+    WAIT_EQ(ended.count(), 1, kGdbMs);
+    EXPECT_EQ(ended.at(0).at(0).toInt(), 1);
+    EXPECT_TRUE(ConsoleText(frame).contains("hello Bo args 2 [one] [two three]"))
+        << ConsoleText(frame).toStdString();
+    EXPECT_TRUE(ConsoleText(frame).contains("done at 35 ns"));
+    EXPECT_TRUE(ConsoleText(frame).contains("Korl: Execution Done!"));
+    EXPECT_TRUE(frame.IsCommandEnabled(ID_DEBUG_RUN));
+    frame.Project().SetProgramArguments("");
+}
+
+TEST(DebugWindow, EveryMenuItemShowsTheKeyThatTriggersItAndNoKeyIsShared) {
+    Quiet quiet;
+    Korl_MainFrame frame{Korl_MainFrame::Options{false, false}};
+    auto check = [&](const char* mode) {
+        QHash<QString, QString> keys; // key -> the item that has it
+        std::function<void(QMenu*)> walk = [&](QMenu* m) {
+            for (QAction* a : m->actions()) {
+                if (a->menu()) {
+                    walk(a->menu());
+                    continue;
+                }
+                const QString text = a->text();
+                const int tab = text.indexOf('\t');
+                const QString shown = tab < 0 ? QString() : text.mid(tab + 1).trimmed();
+                // the hint names the frame's first key (Ctrl+Break is what keyboards call Ctrl+Pause);
+                // editor commands without a frame key (Del) are the editor's own keys
+                QString real = a->shortcut().toString(QKeySequence::PortableText);
+                if (real == "Ctrl+Pause") real = "Ctrl+Break";
+                if (!shown.isEmpty() && !a->shortcuts().isEmpty())
+                    EXPECT_EQ(shown, real) << mode << ": " << text.toStdString();
+                for (const QKeySequence& k : a->shortcuts()) {
+                    const QString key = k.toString(QKeySequence::PortableText);
+                    EXPECT_FALSE(keys.contains(key))
+                        << mode << ": " << key.toStdString() << " at " << keys.value(key).toStdString()
+                        << " and " << text.toStdString();
+                    keys.insert(key, text);
+                }
+            }
+        };
+        for (QAction* menu : frame.menuBar()->actions())
+            if (menu->menu()) walk(menu->menu());
+    };
+    check("no document");
+    frame.OnCommand(ID_FILE_NEW);
+    check("editor");
+}
+
 TEST(DebugWindow, ExamineRowsFollowTheirEdits) {
-    Korl_WatchWindow w;
-    w.show();
-    w.EndEdit(0, "a");
-    w.EndEdit(1, "b");
-    w.EndEdit(2, "c");
-    ASSERT_EQ(w.Tree()->topLevelItemCount(), 4);
-    // Without a session every value is empty.
-    EXPECT_EQ(Value(&w, 0), QString());
-    // A cancelled edit of an inner row deletes it; of the last row, nothing.
-    w.EndEdit(1, "");
-    ASSERT_EQ(w.Tree()->topLevelItemCount(), 3);
-    EXPECT_EQ(w.Tree()->topLevelItem(1)->text(0), QString("c"));
-    w.EndEdit(2, "");
-    EXPECT_EQ(w.Tree()->topLevelItemCount(), 3);
-    // Delete removes the selected row; other keys do not edit the list.
-    w.Tree()->setCurrentItem(w.Tree()->topLevelItem(0));
-    QTest::keyClick(w.Tree(), Qt::Key_X);
-    EXPECT_EQ(w.Tree()->topLevelItemCount(), 3);
-    QTest::keyClick(w.Tree(), Qt::Key_Delete);
-    ASSERT_EQ(w.Tree()->topLevelItemCount(), 2);
-    EXPECT_EQ(w.Tree()->topLevelItem(0)->text(0), QString("c"));
-    // Enter opens the label editor; what is typed there becomes the label.
-    QTest::keyClick(w.Tree(), Qt::Key_Return);
-    auto* editor = w.Tree()->findChild<QLineEdit*>();
-    ASSERT_TRUE(editor);
-    editor->setText("d");
-    QTest::keyClick(editor, Qt::Key_Return);
-    WAIT_EQ(w.Tree()->topLevelItem(0)->text(0), QString("d"), 5000);
+    QStringList messages;
+    static QStringList* sink = nullptr;
+    sink = &messages;
+    QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            if (!text.contains("propagateSizeHints")) sink->append(text); // the offscreen platform's own
+        });
+    {
+        Korl_WatchWindow w;
+        w.show();
+        w.EndEdit(0, "a");
+        w.EndEdit(1, "b");
+        w.EndEdit(2, "c");
+        ASSERT_EQ(w.Tree()->topLevelItemCount(), 4);
+        EXPECT_EQ(w.Labels(), (QStringList{"a", "b", "c"}));
+        // Without a session every value is empty.
+        EXPECT_EQ(Value(&w, 0), QString());
+        // A rename to nothing deletes an inner row; on the last row, nothing happens.
+        w.EndEdit(1, "");
+        ASSERT_EQ(w.Tree()->topLevelItemCount(), 3);
+        EXPECT_EQ(w.Tree()->topLevelItem(1)->text(0), QString("c"));
+        w.EndEdit(2, "");
+        EXPECT_EQ(w.Tree()->topLevelItemCount(), 3);
+        // Delete removes the selected row, never the empty last one.
+        w.Tree()->setFocus();
+        w.Tree()->setCurrentItem(w.Tree()->topLevelItem(0));
+        QTest::keyClick(w.Tree(), Qt::Key_Delete);
+        ASSERT_EQ(w.Tree()->topLevelItemCount(), 2);
+        EXPECT_EQ(w.Tree()->topLevelItem(0)->text(0), QString("c"));
+        w.Tree()->setCurrentItem(w.Tree()->topLevelItem(1));
+        QTest::keyClick(w.Tree(), Qt::Key_Delete);
+        EXPECT_EQ(w.Tree()->topLevelItemCount(), 2);
+        // F2 renames: the editor holds the name, what is typed replaces it.
+        w.Tree()->setCurrentItem(w.Tree()->topLevelItem(0));
+        QTest::keyClick(w.Tree(), Qt::Key_F2);
+        auto* editor = Editor(w.Tree());
+        ASSERT_TRUE(editor);
+        EXPECT_EQ(editor->text(), QString("c"));
+        editor->selectAll();
+        QTest::keyClicks(editor, "d");
+        QTest::keyClick(editor, Qt::Key_Return);
+        WAIT_EQ(w.Tree()->topLevelItem(0)->text(0), QString("d"), 5000);
+        WAIT_EQ(w.List().Rows()[0].label, std::string("d"), 5000);
+        // Typing on the empty last row adds a watch.
+        w.Tree()->setCurrentItem(w.Tree()->topLevelItem(1));
+        QTest::keyClicks(w.Tree(), "e");
+        editor = Editor(w.Tree());
+        ASSERT_TRUE(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        WAIT_EQ(w.Tree()->topLevelItemCount(), 3, 5000);
+        EXPECT_EQ(w.Labels(), (QStringList{"d", "e"}));
+        // Double-click on a row renames it too.
+        QTreeWidgetItem* first = w.Tree()->topLevelItem(0);
+        Q_EMIT w.Tree()->itemDoubleClicked(first, 1);
+        WAIT_TRUE(Editor(w.Tree()) != nullptr, 5000);
+        EXPECT_EQ(Editor(w.Tree())->text(), QString("d"));
+        QTest::keyClick(Editor(w.Tree()), Qt::Key_Escape);
+        EXPECT_EQ(w.Labels(), (QStringList{"d", "e"}));
+        w.SetLabels({"x"});
+        EXPECT_EQ(w.Tree()->topLevelItemCount(), 2);
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join("\n").toStdString();
+}
+
+TEST(DebugWindow, WatchListsBelongToTheirProject) {
+    Quiet quiet;
+    const std::string base =
+        std::string(KORL_BINARY_DIR) + "/tests/debugger/qt/watchproj_" + std::to_string(::getpid());
+    std::filesystem::create_directories(base);
+    for (const char* name : {"/a.k1", "/b.k1"}) std::ofstream(base + name) << kProject;
+    {
+        Korl_MainFrame frame{Korl_MainFrame::Options{false, false}};
+        Korl_DebugController* debugger = InstallDebugger(frame);
+        frame.LoadProject(QString::fromStdString(base + "/a.k1"));
+        debugger->Examine(1)->EndEdit(0, "cnt");
+        debugger->Examine(2)->EndEdit(0, "bus");
+        frame.LoadProject(QString::fromStdString(base + "/b.k1"));
+        EXPECT_TRUE(debugger->Examine(1)->Labels().isEmpty());
+        EXPECT_TRUE(debugger->Examine(2)->Labels().isEmpty());
+        frame.LoadProject(QString::fromStdString(base + "/a.k1"));
+        EXPECT_EQ(debugger->Examine(1)->Labels(), QStringList{"cnt"});
+        EXPECT_EQ(debugger->Examine(2)->Labels(), QStringList{"bus"});
+        debugger->Examine(1)->DeleteSelectedRow();
+    }
+    QSettings().remove("Watches");
+    std::filesystem::remove_all(base);
 }
 
 TEST(DebugWindow, StackLineOpensItsSource) {
@@ -356,8 +509,19 @@ TEST(DebugWindow, StackLineOpensItsSource) {
     const QString k1 = ProjectFile();
     frame.LoadProject(k1);
     Korl_StackWindow* stack = debugger->Stack();
-    stack->SetStackText("0: " + QFileInfo(k1).absolutePath().toStdString() +
-                        "/main.cpp line=5\r\n1: libsystemc-2.3.4.so\r\n");
+    const std::string dir = QFileInfo(k1).absolutePath().toStdString();
+    korl::StackFrame top;
+    top.level = 0;
+    top.func = "sc_main(int, char**)";
+    top.file = dir + "/main.cpp";
+    top.line = 5;
+    korl::StackFrame lib;
+    lib.level = 1;
+    lib.func = "sc_core::sc_elab_and_sim";
+    lib.from = "libsystemc-2.3.4.so";
+    stack->SetFrames({top, lib}, dir);
+    EXPECT_EQ(stack->toPlainText(),
+              QString("0  sc_main  main.cpp:5\n1  sc_core::sc_elab_and_sim  in libsystemc-2.3.4.so"));
     // A library frame has no line: nothing opens.
     stack->setTextCursor(QTextCursor(stack->document()->findBlockByNumber(1)));
     QTest::keyClick(stack, Qt::Key_Return);
