@@ -57,7 +57,6 @@ enum CommandId : int {
     ID_DEBUG_STEP_OUT = 32837,
     ID_DEBUG_RUN_TO_CURSOR = 32838,
     ID_DEBUG_RUN = 32880, // Run without the debugger
-    ID_DEBUG_RUN = 32880, // Run without the debugger
 
     // Window
     ID_WINDOW_CASCADE = 57650,
