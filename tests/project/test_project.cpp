@@ -84,9 +84,10 @@ TEST(Project, MissingUnreadableOrGarbageFilesAreRefusedAndLeaveTheOpenProject) {
     };
     refused(dir / "gone.k1", "No such file or directory");
     EXPECT_FALSE(std::filesystem::exists(dir / "gone.k1")); // never created
-    WriteFile(dir / "garbage.k1", std::string("\x7f"
-                                              "ELF\x02\x01\x01\0\0\0binary",
-                                              18));
+    static const char kElf[] =
+        "\x7f"
+        "ELF\x02\x01\x01\0\0\0binary";
+    WriteFile(dir / "garbage.k1", std::string(kElf, sizeof kElf - 1));
     refused(dir / "garbage.k1", "not a Korl project file (no [ProjectInfo] section)");
     WriteFile(dir / "empty.k1", "");
     refused(dir / "empty.k1", "not a Korl project file (no [ProjectInfo] section)");
