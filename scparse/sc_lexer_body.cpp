@@ -454,7 +454,6 @@ bool SC_Lexer::bodyAction(Action action, int target) {
             }
             break;
 
-
         // ---- constructor arguments of a clock, signal or port declaration ----
         case Action::ItemArgsOpen:
             argsReturn_ = yystart;

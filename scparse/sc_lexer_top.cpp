@@ -166,7 +166,6 @@ bool SC_Lexer::topAction(Action action, int target) {
             BEGIN(CTOR_HEAD);
             break;
 
-
         // ---- the body of sc_main ----
         case Action::MainOpen:
             ++mainDepth_;
