@@ -42,6 +42,10 @@ private:
     };
 
     void runAction(int rule, sc_rules::Action action);
+    // The actions of module and class bodies, and of the top level and
+    // sc_main; each returns false for an action that is not its own.
+    bool bodyAction(sc_rules::Action action, int target);
+    bool topAction(sc_rules::Action action, int target);
     void report(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))

@@ -47,7 +47,7 @@ mkdir -p "$OUT/findings"
 seed fuzz_vcd tests/fuzz/seeds/vcd/*
 seed fuzz_wvw tests/fuzz/seeds/wvw/*
 seed fuzz_project tests/fuzz/seeds/project/* examples/*/*.k1
-seed fuzz_scparse tests/fuzz/seeds/scparse/* examples/*/*.cpp examples/*/*.h tests/debugger/data/src/*.cpp
+seed fuzz_scparse tests/fuzz/seeds/scparse/* examples/*/*.cpp examples/*/*.h tests/scparse/designs/*/*.cpp tests/scparse/designs/*/*.h tests/debugger/data/src/*.cpp
 seed fuzz_mi tests/fuzz/seeds/mi/* tests/debugger/data/*.txt
 seed fuzz_classify tests/fuzz/seeds/classify/*
 
