@@ -84,7 +84,7 @@ TEST(Frame, AcceleratorsAndToolbarOrder) {
     EXPECT_TRUE(keys(ID_BUILD_BUILD).contains(QKeySequence(Qt::Key_F7)));
     EXPECT_TRUE(keys(ID_BUILD_BUILD).contains(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B)));
     EXPECT_EQ(keys(ID_DEBUG_RUN_TO_CURSOR), QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_F10)});
-    EXPECT_EQ(f.Action(ID_DEBUG_RUN_TO_CURSOR)->text(), "&Run to Cursor\tShift+F5 ");
+    EXPECT_EQ(f.Action(ID_DEBUG_RUN_TO_CURSOR)->text(), "&Run to Cursor\tCtrl+F10");
     EXPECT_EQ(keys(ID_DEBUG_STOP), QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_F5)});
     EXPECT_EQ(keys(ID_NEXT_PANE), QList<QKeySequence>{QKeySequence(Qt::Key_F6)});
     EXPECT_EQ(keys(ID_PREV_PANE), QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_F6)});

@@ -195,7 +195,7 @@ int CmdDebug(int argc, char** argv) {
 
     korl::BuildResult build;
     build.errors = 1;
-    if (!korlc::RunConsoleBuild(korl::BuildKind::Debug, project, {}, &build, &error)) return Fail(error);
+    if (!korlc::RunConsoleBuild(korl::BuildKind::Debug, project, {}, 0, &build, &error)) return Fail(error);
     if (build.errors != 0 || !build.executableExists) return 2;
 
     korl::ToolLayout tools = korl::CurrentToolLayout();

@@ -71,7 +71,7 @@ int CmdRun(int argc, char** argv) {
     korl::BuildResult build;
     build.errors = 1;
     std::string error;
-    if (!korlc::RunConsoleBuild(korl::BuildKind::Build, project, {}, &build, &error)) return Fail(error);
+    if (!korlc::RunConsoleBuild(korl::BuildKind::Build, project, {}, 0, &build, &error)) return Fail(error);
     if (build.errors != 0 || !build.executableExists) return 2;
 
     struct sigaction sa {};

@@ -486,7 +486,7 @@ TEST(DebugWindow, WatchListsBelongToTheirProject) {
     for (const char* name : {"/a.k1", "/b.k1"}) std::ofstream(base + name) << kProject;
     {
         Korl_MainFrame frame{Korl_MainFrame::Options{false, false}};
-        Korl_DebugController* debugger = InstallDebugger(frame);
+        Korl_DebugController* debugger = InstallDebugger(frame, &frame);
         frame.LoadProject(QString::fromStdString(base + "/a.k1"));
         debugger->Examine(1)->EndEdit(0, "cnt");
         debugger->Examine(2)->EndEdit(0, "bus");
