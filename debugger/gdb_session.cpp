@@ -57,7 +57,7 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error) 
                                      "-q",
                                      "-i",
                                      "mi",
-                                     "--tty=" + process_.ptyName,
+                                     "--tty=" + process_.tty.name(),
                                      "-iex",
                                      "set print object on",
                                      "--args",
@@ -106,11 +106,11 @@ void Korl_GdbSession::OnGdbReadable() {
 }
 
 void Korl_GdbSession::OnConsoleReadable() {
-    if (process_.ptyMaster < 0) return;
+    if (process_.tty.master() < 0) return;
     char buffer[16384];
     std::size_t total = 0;
-    while (process_.ptyMaster >= 0 && total < kMaxReadPerCall) {
-        ssize_t n = ::read(process_.ptyMaster, buffer, sizeof buffer);
+    while (process_.tty.master() >= 0 && total < kMaxReadPerCall) {
+        ssize_t n = ::read(process_.tty.master(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return; // EAGAIN, or EIO while no program holds the terminal
         total += std::size_t(n);
@@ -120,7 +120,7 @@ void Korl_GdbSession::OnConsoleReadable() {
 }
 
 void Korl_GdbSession::WriteConsole(std::string_view text) {
-    if (ended_ || process_.ptyMaster < 0) return;
+    if (ended_ || process_.tty.master() < 0) return;
     for (char c : text) {
         if (c == '\n' && lastInputWasCR_) {
             lastInputWasCR_ = false;
@@ -133,8 +133,8 @@ void Korl_GdbSession::WriteConsole(std::string_view text) {
 }
 
 void Korl_GdbSession::OnConsoleWritable() {
-    while (!consoleInput_.empty() && process_.ptyMaster >= 0) {
-        ssize_t n = ::write(process_.ptyMaster, consoleInput_.data(), consoleInput_.size());
+    while (!consoleInput_.empty() && process_.tty.master() >= 0) {
+        ssize_t n = ::write(process_.tty.master(), consoleInput_.data(), consoleInput_.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         consoleInput_.erase(0, std::size_t(n));
