@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace korl {
@@ -209,9 +210,18 @@ void Korl_GdbSession::Enqueue(Request request) {
         return;
     }
     bool breakpoint = request.code == CMD_BREAK_INSERT || request.code == CMD_BREAK_DELETE;
-    queue_.push_back(std::move(request));
+    if (followUps_ >= 0 && !IsExecCommand(request.code)) {
+        // Asked from an answer's callback: the next step of that evaluation
+        // goes before anything queued later (a step pressed meanwhile would
+        // otherwise move the program before the value is read).
+        queue_.insert(queue_.begin() + std::min<std::ptrdiff_t>(followUps_, std::ptrdiff_t(queue_.size())),
+                      std::move(request));
+        ++followUps_;
+    } else {
+        queue_.push_back(std::move(request));
+    }
     if (phase_ == Phase::Running && breakpoint) Interrupt();
-    Pump();
+    if (followUps_ < 0) Pump(); // else Reply() pumps once the callback has returned
 }
 
 void Korl_GdbSession::Interrupt() {
@@ -433,7 +443,11 @@ void Korl_GdbSession::Reply() {
     deadlineSet_ = false;
     phase_ = Phase::Idle;
     std::unique_ptr<Request> done = std::move(current_);
-    if (done && done->done) done->done(true);
+    if (done && done->done) {
+        followUps_ = 0;
+        done->done(true);
+        followUps_ = -1;
+    }
     Pump();
 }
 

@@ -181,6 +181,9 @@ private:
     std::deque<Request> queue_;
     std::unique_ptr<Request> current_;
     GdbCommand lastExec_ = CMD_RUN;
+    // While an answer's callback runs: how many requests it has put at the
+    // front of the queue so far; -1 otherwise.
+    std::ptrdiff_t followUps_ = -1;
     bool interruptPending_ = false;
     bool interruptStop_ = false;
     std::chrono::steady_clock::time_point deadline_{};
