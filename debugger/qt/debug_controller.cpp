@@ -65,6 +65,8 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
             StopDebugging();
             StopRun();
             SetWatchLabels({});
+            // A stale listing would open the old project's sources.
+            if (stack_) stack_->SetFrames({}, {});
         } else if (e == korl::ProjectEvent::Opened) {
             LoadWatches();
         }

@@ -499,7 +499,11 @@ TEST(DebugWindow, WatchListsBelongToTheirProject) {
         frame.LoadProject(QString::fromStdString(base + "/a.k1"));
         debugger->Examine(1)->EndEdit(0, "cnt");
         debugger->Examine(2)->EndEdit(0, "bus");
+        debugger->Stack()->SetFrames({korl::StackFrame{0, "sc_main", base + "/main.cpp", "main.cpp", 3}},
+                                     base);
         frame.LoadProject(QString::fromStdString(base + "/b.k1"));
+        EXPECT_TRUE(debugger->Stack()->Frames().empty());
+        EXPECT_TRUE(debugger->Stack()->toPlainText().isEmpty());
         EXPECT_TRUE(debugger->Examine(1)->Labels().isEmpty());
         EXPECT_TRUE(debugger->Examine(2)->Labels().isEmpty());
         frame.LoadProject(QString::fromStdString(base + "/a.k1"));
