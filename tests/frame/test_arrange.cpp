@@ -32,6 +32,7 @@ TEST(ArrangeIcons, MinimisedWindowsInRowsAlongTheBottomOthersUntouched) {
     EXPECT_EQ(icons[1].left(), icons[0].right() + 1); // same row, next to it
     for (int a = 0; a < icons.size(); ++a) {
         EXPECT_TRUE(area.viewport()->rect().contains(icons[a])) << a;
-        for (int b = a + 1; b < icons.size(); ++b) EXPECT_FALSE(icons[a].intersects(icons[b])) << a << " " << b;
+        for (int b = a + 1; b < icons.size(); ++b)
+            EXPECT_FALSE(icons[a].intersects(icons[b])) << a << " " << b;
     }
 }
