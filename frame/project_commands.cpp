@@ -20,31 +20,61 @@ using namespace korl;
 void Korl_MainFrame::AfterProjectOpened() {
     ResetPanes();
     projectOpen_ = project_.IsOpen();
+    if (projectOpen_) recentProjects_.Add(Q(project_.FilePath()));
     ShowPane(Korl_Pane::ProjectBrowser);
+    UpdateTitle();
     commands_->NotifyStatesChanged();
 }
 
-void Korl_MainFrame::LoadProject(const QString& path) {
-    if (!project_.Load(S(QFileInfo(path).absoluteFilePath()))) {
+bool Korl_MainFrame::LoadProject(const QString& path) {
+    if (!CloseAllChildren(true)) return false;
+    const bool loaded = project_.Load(S(QFileInfo(path).absoluteFilePath()));
+    projectDiscardAnswered_ = false;
+    if (!loaded) {
         ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
-        return;
+        return false;
     }
     AfterProjectOpened();
+    return true;
 }
 
 void Korl_MainFrame::OnNewProject() {
-    if (NewProjectDialog(this, project_)) AfterProjectOpened();
+    const QString path = ChooseNewProjectFile(this);
+    if (path.isEmpty() || !CloseAllChildren(true)) return;
+    const bool written = project_.NewProject(S(path));
+    projectDiscardAnswered_ = false;
+    if (!written && !project_.LastError().empty())
+        ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+    AfterProjectOpened();
 }
 
 void Korl_MainFrame::OnOpenProject() {
-    if (OpenProjectDialog(this, project_)) AfterProjectOpened();
+    const QString path = ChooseProjectFileToOpen(this);
+    if (!path.isEmpty()) LoadProject(path);
 }
 
 void Korl_MainFrame::OnCloseProject() {
-    if (!project_.Close(PromptButtons::YesNoCancel)) return;
+    if (!CloseAllChildren(true)) return;
+    project_.Close(PromptButtons::YesNoCancel); // answered above
+    projectDiscardAnswered_ = false;
     ResetPanes();
     projectOpen_ = false;
+    UpdateTitle();
     commands_->NotifyStatesChanged();
+}
+
+void Korl_MainFrame::OpenRecent(const QString& path, bool project) {
+    if (!QFileInfo::exists(path)) {
+        (project ? recentProjects_ : recentFiles_).Remove(path);
+        ShowMessage(this, QString("%1 no longer exists; it has been removed from the list.").arg(path),
+                    QMessageBox::Ok, QMessageBox::Information);
+        return;
+    }
+    if (project) {
+        LoadProject(path);
+    } else {
+        OpenPath(path);
+    }
 }
 
 void Korl_MainFrame::OnOptions() {
@@ -55,8 +85,9 @@ void Korl_MainFrame::OnOptions() {
 void Korl_MainFrame::OnAddNewFile() {
     auto result = AddNewFileDialog(this, project_);
     if (!result) return;
-    OpenDocument(Q(result->path),
-                 Q(result->displayTitle.empty() ? FileNameOf(result->path) : result->displayTitle));
+    if (OpenDocument(Q(result->path),
+                     Q(result->displayTitle.empty() ? FileNameOf(result->path) : result->displayTitle)))
+        recentFiles_.Add(Q(result->path));
 }
 
 void Korl_MainFrame::OnAddExistingFile() { AddExistingFilesDialog(this, project_); }
@@ -76,7 +107,8 @@ void Korl_MainFrame::OnOpenFiles() {
     r.filters = SourceFileFilters();
     FileDialogResult res = RunFileDialog(this, r);
     if (!res.accepted) return;
-    for (const QString& f : res.files) OpenDocument(f, QFileInfo(f).fileName());
+    for (const QString& f : res.files)
+        if (OpenDocument(f, QFileInfo(f).fileName())) recentFiles_.Add(QFileInfo(f).absoluteFilePath());
 }
 
 void Korl_MainFrame::OnOpenVcd() {
@@ -101,8 +133,8 @@ void Korl_MainFrame::OpenPath(const QString& path) {
         LoadProject(full);
     else if (ext == "vcd")
         OpenVcdFile(full);
-    else
-        OpenDocument(full, name);
+    else if (OpenDocument(full, name))
+        recentFiles_.Add(full);
 }
 
 void Korl_MainFrame::DropFiles(const QStringList& paths) {
