@@ -30,7 +30,8 @@ const char kUsage[] =
     "  korl --screenshot ...  write a PNG picture of the main window, drawn without a\n"
     "                       display: stopped at a breakpoint of the project FILE\n"
     "                       (debug, with --break and the Examine 1 --watch list),\n"
-    "                       after Elaborate (design), or showing the dump FILE (wave)\n"
+    "                       after Elaborate (design), or showing a dump (wave: the\n"
+    "                       dump FILE, or the one the project FILE writes when run)\n"
     "  --help, -h           print this help\n"
     "  --version            print Korl's version\n";
 

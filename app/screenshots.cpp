@@ -95,14 +95,19 @@ bool DesignScene(Korl_MainFrame& frame) {
 }
 
 bool WaveScene(Korl_MainFrame& frame, const Request& r) {
-    frame.OpenPath(r.file);
-    if (!WaitFor([&] { return !frame.MdiArea()->subWindowList().isEmpty(); }, 60000)) return false;
+    // A project runs (Debug > Run) and its dump opens at the end; a dump opens as it is.
+    if (frame.ProjectOpen())
+        frame.OnCommand(ID_DEBUG_RUN);
+    else
+        frame.OpenPath(r.file);
+    if (!WaitFor([&] { return !frame.MdiArea()->subWindowList().isEmpty(); }, 240000)) return false;
     QMdiSubWindow* wave = frame.MdiArea()->subWindowList().first();
     wave->showMaximized();
     frame.MdiArea()->setActiveSubWindow(wave);
     Pause(200);
     frame.OnCommand(ID_WAVE_ADD_CURSOR);
     frame.ShowPane(Korl_Pane::Console);
+    Pause(300);
     return true;
 }
 
