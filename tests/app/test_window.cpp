@@ -2,6 +2,7 @@
 // the recent lists, status texts, problems of a build and where jumps land.
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QDockWidget>
 #include <QMdiArea>
 #include <QMenu>
@@ -46,6 +47,24 @@ Korl_EditorChildFrame* OpenModified(Korl_MainFrame& f, const QString& path, cons
 bool WaitForBuildEnd(QSignalSpy& ended, qsizetype count = 1) {
     return ended.size() >= count || ended.wait(120000);
 }
+
+// A child of another kind that asks its own question on close, as a wave
+// window does, answered Cancel while `refuse` is set.
+class AskingChild : public QMdiSubWindow {
+public:
+    bool refuse = true;
+    int asked = 0;
+
+protected:
+    void closeEvent(QCloseEvent* e) override {
+        ++asked;
+        if (refuse) {
+            e->ignore();
+            return;
+        }
+        QMdiSubWindow::closeEvent(e);
+    }
+};
 
 } // namespace
 
@@ -101,6 +120,31 @@ TEST(Prompts, CancelOfExitWithTwoModifiedDocumentsKeepsBoth) {
     const QByteArray first = ReadAll(a), second = ReadAll(b);
     // One of the two was saved, the other left as it was on disk.
     EXPECT_EQ(int(first.startsWith("// edited")) + int(second.startsWith("// edited")), 1);
+}
+
+TEST(Prompts, AnotherChildThatStaysOpenStopsExit) {
+    Prompts prompts;
+    QTemporaryDir dir;
+    Korl_MainFrame f(NoState());
+    f.show();
+    ASSERT_NE(OpenModified(f, dir.filePath("a.cpp"), "int a;\n"), nullptr);
+    auto* wave = new AskingChild;
+    wave->setWidget(new QWidget);
+    f.MdiArea()->addSubWindow(wave);
+    wave->show();
+
+    // The editor is asked first (Discard), the other child then refuses: all stays.
+    prompts.saveAnswers = {Korl_SaveAnswer::Discard};
+    EXPECT_FALSE(f.close());
+    EXPECT_EQ(wave->asked, 1);
+    ASSERT_EQ(f.EditorChildren().size(), 1);
+    EXPECT_TRUE(f.EditorChildren().first()->View()->IsModified());
+
+    wave->refuse = false;
+    prompts.saveAnswers = {Korl_SaveAnswer::Discard};
+    EXPECT_TRUE(f.close());
+    EXPECT_EQ(prompts.saveNames.size(), 2);
+    EXPECT_EQ(ReadAll(dir.filePath("a.cpp")), "int a;\n");
 }
 
 TEST(Prompts, ProjectSwitchCanBeCancelled) {
