@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QApplication>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -329,6 +332,15 @@ TEST_F(EditorTest, ProblemMarksFollowTheirTextAndCoverLaterDocuments) {
     Korl_EditControl* c = view->Control();
     EXPECT_EQ(c->ProblemMarkLines(), (QList<int>{1, 2}));
     EXPECT_EQ(c->ProblemTip(1), QStringLiteral("bad two"));
+    // Resting the pointer on the mark shows the message.
+    area->show();
+    const int y = int(c->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0,
+                                       c->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 1))) +
+                  3;
+    QHelpEvent help(QEvent::ToolTip, QPoint(4, y), c->viewport()->mapToGlobal(QPoint(4, y)));
+    QApplication::sendEvent(c->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("bad two"));
+    QToolTip::hideText();
     // A line inserted above moves the marks with their text.
     c->insertAt(QStringLiteral("zero\n"), 0, 0);
     EXPECT_EQ(c->ProblemMarkLines(), (QList<int>{2, 3}));
