@@ -173,6 +173,7 @@ private:
     void CreateStatusBar();
     void UpdateTitle();
     void FillRecentMenu(QMenu* menu, bool projects);
+    void NoteRecent(const QString& path, bool project);
     // Project texts leave the status bar when the project changes.
     void ClearProjectStatus();
     void SetStatusPanes(const QString& position, const QString& overtype, const QString& readOnly);

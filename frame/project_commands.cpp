@@ -20,7 +20,7 @@ using namespace korl;
 void Korl_MainFrame::AfterProjectOpened() {
     ResetPanes();
     projectOpen_ = project_.IsOpen();
-    if (projectOpen_) recentProjects_.Add(Q(project_.FilePath()));
+    if (projectOpen_) NoteRecent(Q(project_.FilePath()), true);
     ShowPane(Korl_Pane::ProjectBrowser);
     UpdateTitle();
     commands_->NotifyStatesChanged();
@@ -63,9 +63,16 @@ void Korl_MainFrame::OnCloseProject() {
     commands_->NotifyStatesChanged();
 }
 
+void Korl_MainFrame::NoteRecent(const QString& path, bool project) {
+    (project ? recentProjects_ : recentFiles_).Add(path);
+    // An empty list's menu is disabled and never asks to be filled: fill it now.
+    FillRecentMenu(project ? recentProjectsMenu_ : recentFilesMenu_, project);
+}
+
 void Korl_MainFrame::OpenRecent(const QString& path, bool project) {
     if (!QFileInfo::exists(path)) {
         (project ? recentProjects_ : recentFiles_).Remove(path);
+        FillRecentMenu(project ? recentProjectsMenu_ : recentFilesMenu_, project);
         ShowMessage(this, QString("%1 no longer exists; it has been removed from the list.").arg(path),
                     QMessageBox::Ok, QMessageBox::Information);
         return;
@@ -87,7 +94,7 @@ void Korl_MainFrame::OnAddNewFile() {
     if (!result) return;
     if (OpenDocument(Q(result->path),
                      Q(result->displayTitle.empty() ? FileNameOf(result->path) : result->displayTitle)))
-        recentFiles_.Add(Q(result->path));
+        NoteRecent(Q(result->path), false);
 }
 
 void Korl_MainFrame::OnAddExistingFile() { AddExistingFilesDialog(this, project_); }
@@ -108,7 +115,7 @@ void Korl_MainFrame::OnOpenFiles() {
     FileDialogResult res = RunFileDialog(this, r);
     if (!res.accepted) return;
     for (const QString& f : res.files)
-        if (OpenDocument(f, QFileInfo(f).fileName())) recentFiles_.Add(QFileInfo(f).absoluteFilePath());
+        if (OpenDocument(f, QFileInfo(f).fileName())) NoteRecent(QFileInfo(f).absoluteFilePath(), false);
 }
 
 void Korl_MainFrame::OnOpenVcd() {
@@ -134,7 +141,7 @@ void Korl_MainFrame::OpenPath(const QString& path) {
     else if (ext == "vcd")
         OpenVcdFile(full);
     else if (OpenDocument(full, name))
-        recentFiles_.Add(full);
+        NoteRecent(full, false);
 }
 
 void Korl_MainFrame::DropFiles(const QStringList& paths) {

@@ -237,13 +237,19 @@ TEST(Recent, ListsSurviveARestartAndLoseMissingEntries) {
     korltest::WriteFile(dir.filePath("gone.cpp"), "int g;\n");
     {
         Korl_MainFrame f(NoState());
+        // Empty at first: the menu is off until something was opened.
+        EXPECT_FALSE(f.findChild<QMenu*>("RecentProjectsMenu")->isEnabled());
         f.LoadProject(k1);
+        EXPECT_TRUE(f.findChild<QMenu*>("RecentProjectsMenu")->isEnabled());
         f.OpenPath(dir.filePath("main.cpp"));
         f.OpenPath(dir.filePath("gone.cpp"));
     }
     QFile::remove(dir.filePath("gone.cpp"));
 
     Korl_MainFrame f(NoState());
+    auto* projects = f.findChild<QMenu*>("RecentProjectsMenu");
+    ASSERT_NE(projects, nullptr);
+    EXPECT_TRUE(projects->isEnabled());
     EXPECT_EQ(f.RecentProjects().Entries(), QStringList({k1}));
     EXPECT_EQ(f.RecentFiles().Entries(), QStringList({dir.filePath("gone.cpp"), dir.filePath("main.cpp")}));
 
