@@ -48,9 +48,9 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     return true;
 }
 
-int Fail(const char* what) {
+int Fail(const char* what, int status = 1) {
     std::fprintf(stderr, "korl --screenshot: %s\n", what);
-    return 1;
+    return status;
 }
 
 // Stops at the breakpoint with the watches filled.
