@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "app/application.h"
+#include "app/screenshots.h"
 #include "korl_version.h"
 #include "waview/qt/waveopen.h"
 
@@ -10,6 +11,8 @@ namespace {
 const char kUsage[] =
     "usage: korl [FILE...]\n"
     "       korl --snapshot FILE.vcd -o PICTURE.png [--window FROM:TO] [--cursor T]... [--size WxH]\n"
+    "       korl --screenshot debug|design|wave FILE -o PICTURE.png [--size WxH]\n"
+    "            [--break FILE:LINE] [--watch EXPR]...\n"
     "       korl --help | --version\n"
     "\n"
     "Korl, the IDE for SystemC hardware models.\n"
@@ -24,6 +27,11 @@ const char kUsage[] =
     "    --window FROM:TO     the time range to show, in the dump's time units\n"
     "    --cursor T           a time cursor at T (up to 10)\n"
     "    --size WxH           the window's size in pixels (default 1600x900)\n"
+    "  korl --screenshot ...  write a PNG picture of the main window, drawn without a\n"
+    "                       display: stopped at a breakpoint of the project FILE\n"
+    "                       (debug, with --break and the Examine 1 --watch list),\n"
+    "                       after Elaborate (design), or showing a dump (wave: the\n"
+    "                       dump FILE, or the one the project FILE writes when run)\n"
     "  --help, -h           print this help\n"
     "  --version            print Korl's version\n";
 
@@ -43,5 +51,6 @@ int main(int argc, char** argv) {
     }
     // korl --snapshot FILE.vcd -o PICTURE.png ...: a picture of a dump, no IDE window.
     if (const int rc = WaveSnapshotMain(argc, argv); rc >= 0) return rc;
+    if (const int rc = korl::ScreenshotMain(argc, argv); rc >= 0) return rc;
     return korl::RunKorl(argc, argv);
 }

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <algorithm>
 #include <QKeyEvent>
+#include <QHelpEvent>
 #include <QMimeData>
+#include <QPainter>
+#include <QToolTip>
 #include <QUrl>
 
 #include "editor/qsci.h"
@@ -20,6 +23,8 @@ constexpr int kMarkBreakpoint = 1;
 constexpr int kMarkBookmark = 2;
 constexpr int kMarkStopArrow = 3;
 constexpr int kMarkStopLine = 4;
+constexpr int kMarkError = 5;
+constexpr int kMarkWarning = 6;
 static_assert((1 << kMarkBreakpoint) == Korl_EditControl::kBreakpointStyle);
 
 constexpr int kLineTextLimit = 1023;
@@ -91,7 +96,8 @@ void Korl_EditControl::SetUpLook() {
     setMarginSensitivity(kMarginNumbers, false); // a click there selects the line
     setMarginType(kMarginMarks, SymbolMargin);
     setMarginWidth(kMarginMarks, 18);
-    setMarginMarkerMask(kMarginMarks, (1 << kMarkBreakpoint) | (1 << kMarkBookmark) | (1 << kMarkStopArrow));
+    setMarginMarkerMask(kMarginMarks, (1 << kMarkBreakpoint) | (1 << kMarkBookmark) | (1 << kMarkStopArrow) |
+                                          (1 << kMarkError) | (1 << kMarkWarning));
     setMarginSensitivity(kMarginMarks, true);
     ApplyMarginLook();
 
@@ -106,6 +112,8 @@ void Korl_EditControl::SetUpLook() {
     setMarkerForegroundColor(QColor(0x80, 0x60, 0x00), kMarkStopArrow);
     markerDefine(Background, kMarkStopLine);
     setMarkerBackgroundColor(QColor(0xff, 0xf0, 0x9c), kMarkStopLine);
+    markerDefine(ProblemIcon(true).pixmap(14, 14), kMarkError);
+    markerDefine(ProblemIcon(false).pixmap(14, 14), kMarkWarning);
 
     // Ctrl+U upper case, Ctrl+Shift+U lower case; Ctrl+[ and Ctrl+] belong to
     // Match Brace, not to paragraph movement.
@@ -178,6 +186,7 @@ bool Korl_EditControl::LoadFile(const QString& path, int* err) {
         return false;
     }
     SetBytes(QByteArray::fromStdString(bytes));
+    if (!outputPane_) SetIndentation(DetectIndentation(QByteArray::fromStdString(bytes)));
     const auto lf = bytes.find('\n');
     setEolMode(lf != std::string::npos && lf > 0 && bytes[lf - 1] == '\r' ? EolWindows : EolUnix);
     return true;
@@ -419,13 +428,175 @@ void Korl_EditControl::GotoLine(int line) {
     const int count = LineCount();
     if (line >= count) line = count - 1;
     if (line < 0) line = 0;
-    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, line);
-    SendScintilla(SCI_GOTOLINE, line);
+    // Judged before the move: the caret's own scrolling would put a far
+    // target on the last visible line.
+    SendScintilla(SCI_ENSUREVISIBLE, line);
+    const int visible = static_cast<int>(SendScintilla(SCI_VISIBLEFROMDOCLINE, line));
     const int first = static_cast<int>(SendScintilla(SCI_GETFIRSTVISIBLELINE));
     const int onScreen = static_cast<int>(SendScintilla(SCI_LINESONSCREEN));
-    if (onScreen > 0 && (line < first || line >= first + onScreen)) {
-        SendScintilla(SCI_SETFIRSTVISIBLELINE, std::max(0, line - onScreen / 3));
+    const bool inView = isVisible() && onScreen > 2 && visible > first && visible < first + onScreen - 1;
+    SendScintilla(SCI_GOTOLINE, line);
+    if (!inView) CentreLine(line);
+}
+
+void Korl_EditControl::CentreLine(int line) {
+    const int visible = static_cast<int>(SendScintilla(SCI_VISIBLEFROMDOCLINE, line));
+    const int onScreen = static_cast<int>(SendScintilla(SCI_LINESONSCREEN));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, std::max(0, visible - onScreen / 2));
+    centreLine_ = line;
+}
+
+void Korl_EditControl::mousePressEvent(QMouseEvent* e) {
+    centreLine_ = -1;
+    QsciScintilla::mousePressEvent(e);
+}
+
+void Korl_EditControl::resizeEvent(QResizeEvent* e) {
+    QsciScintilla::resizeEvent(e);
+    // A window opened for a jump gets its final size after the jump.
+    if (centreLine_ >= 0 && CaretLine() == centreLine_) CentreLine(centreLine_);
+}
+
+// --- build problems -----------------------------------------------------------
+
+QIcon Korl_EditControl::ProblemIcon(bool error) {
+    QIcon icon;
+    for (int size : {14, 16, 28, 32}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        if (error) {
+            p.setPen(QPen(QColor(0x9a, 0x1c, 0x1c), 1));
+            p.setBrush(QColor(0xd9, 0x30, 0x25));
+            p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+            p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
+            p.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
+        } else {
+            p.setPen(QPen(QColor(0x9a, 0x6a, 0x00), 1));
+            p.setBrush(QColor(0xf5, 0xb7, 0x1a));
+            p.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(15, 14.5), QPointF(1, 14.5)}));
+            p.setPen(QPen(QColor(0x30, 0x20, 0x00), 2, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(8, 6), QPointF(8, 9.5));
+            p.drawPoint(QPointF(8, 12.3));
+        }
+        p.end();
+        icon.addPixmap(pm);
     }
+    return icon;
+}
+
+void Korl_EditControl::SetProblemMarks(const QList<LineProblem>& problems) {
+    markerDeleteAll(kMarkError);
+    markerDeleteAll(kMarkWarning);
+    problemMarks_.clear();
+    const int count = LineCount();
+    for (const LineProblem& p : problems) {
+        if (p.line < 0 || p.line >= count) continue;
+        const int handle = markerAdd(p.line, p.error ? kMarkError : kMarkWarning);
+        if (handle >= 0) problemMarks_.append({handle, p.message});
+    }
+}
+
+QList<int> Korl_EditControl::ProblemMarkLines() const {
+    QList<int> lines;
+    for (const ProblemMark& m : problemMarks_) {
+        const int line = static_cast<int>(SendScintilla(SCI_MARKERLINEFROMHANDLE, m.handle));
+        if (line >= 0 && !lines.contains(line)) lines << line;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+QString Korl_EditControl::ProblemTip(int line) const {
+    QStringList messages;
+    for (const ProblemMark& m : problemMarks_) {
+        if (SendScintilla(SCI_MARKERLINEFROMHANDLE, m.handle) == line) messages << m.message;
+    }
+    return messages.join(QLatin1Char('\n'));
+}
+
+bool Korl_EditControl::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ToolTip && !problemMarks_.isEmpty()) {
+        auto* help = static_cast<QHelpEvent*>(e);
+        int margins = 0;
+        for (int m = 0; m < 3; ++m) margins += marginWidth(m);
+        if (help->pos().x() < margins) {
+            const long pos = SendScintilla(SCI_POSITIONFROMPOINT, margins, help->pos().y());
+            const int line = static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, pos));
+            const QString tip = ProblemTip(line);
+            if (!tip.isEmpty()) {
+                QToolTip::showText(help->globalPos(), tip, viewport());
+                return true;
+            }
+        }
+        QToolTip::hideText();
+    }
+    return QsciScintilla::viewportEvent(e);
+}
+
+// --- indentation ----------------------------------------------------------------
+
+Korl_EditControl::Indentation Korl_EditControl::DetectIndentation(const QByteArray& text,
+                                                                  Indentation fallback) {
+    // Lines opened by a tab against lines opened by blanks; the blank step is
+    // the most frequent rise in indentation from one line to the next.
+    int tabLines = 0, spaceLines = 0;
+    int steps[9] = {};
+    int previous = 0;
+    qsizetype at = 0;
+    const qsizetype n = text.size();
+    while (at < n) {
+        qsizetype end = text.indexOf('\n', at);
+        if (end < 0) end = n;
+        int blanks = 0;
+        qsizetype i = at;
+        while (i < end && text[i] == ' ') ++i, ++blanks;
+        const bool tab = i < end && text[i] == '\t';
+        const bool blankLine = i >= end || text[i] == '\r';
+        // " * text" continues a block comment: not an indentation level.
+        const bool commentBody = !tab && i < end && text[i] == '*' && blanks > 0;
+        if (!blankLine && !commentBody) {
+            if (tab && blanks == 0) {
+                ++tabLines;
+            } else if (blanks > 0 && !tab) {
+                ++spaceLines;
+                const int rise = blanks - previous;
+                if (rise >= 2 && rise <= 8) ++steps[rise];
+            }
+            if (!tab) previous = blanks;
+        }
+        at = end + 1;
+    }
+    if (tabLines == 0 && spaceLines == 0) return fallback;
+    Indentation result = fallback;
+    result.tabs = tabLines >= spaceLines;
+    if (!result.tabs) {
+        int best = 0;
+        for (int w : {4, 2, 8, 3, 5, 6, 7}) {
+            if (steps[w] > steps[best]) best = w;
+        }
+        result.width = best > 0 ? best : 4;
+    }
+    return result;
+}
+
+Korl_EditControl::Indentation Korl_EditControl::DetectIndentation(const QByteArray& text) {
+    return DetectIndentation(text, Indentation{});
+}
+
+void Korl_EditControl::SetIndentation(const Indentation& indentation) {
+    setIndentationsUseTabs(indentation.tabs);
+    setIndentationWidth(indentation.tabs ? 0 : indentation.width);
+}
+
+Korl_EditControl::Indentation Korl_EditControl::CurrentIndentation() const {
+    Indentation i;
+    i.tabs = indentationsUseTabs();
+    i.width = indentationWidth() > 0 ? indentationWidth() : tabWidth();
+    return i;
 }
 
 void Korl_EditControl::ConvertSelectedLines(bool tabify) {
@@ -571,6 +742,7 @@ void Korl_EditControl::UpdateLineNumberWidth() {
 // --- keys ---------------------------------------------------------------------
 
 void Korl_EditControl::keyPressEvent(QKeyEvent* e) {
+    centreLine_ = -1;
     QsciScintilla::keyPressEvent(e);
     if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) Q_EMIT statusChanged();
 }

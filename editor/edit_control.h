@@ -7,6 +7,8 @@
 // numbered command table. Lines are 0-based here.
 
 #include <QByteArray>
+#include <QIcon>
+#include <QList>
 #include <QPointer>
 #include <QString>
 
@@ -87,7 +89,12 @@ public:
     // --- commands -----------------------------------------------------------
     // Runs one command of the table; false when the number is unknown.
     bool RunCommand(int command, int argument = -1);
-    void GotoLine(int line); // 0-based; clamps; the caret goes to the line's start
+    // 0-based; clamps; the caret goes to the line's start. A line that was not
+    // in view comes to the middle of the view.
+    void GotoLine(int line);
+    // Scrolls so that the line is in the middle of the view, and keeps it
+    // there while the control gets its size (until the user moves on).
+    void CentreLine(int line);
 
     // --- line marks ---------------------------------------------------------
     int LineStyle(int line) const;
@@ -97,6 +104,34 @@ public:
     void SetHighlightedLine(int line); // -1 removes the highlight
     int BookmarkCount() const;
     bool HasBookmark(int line) const;
+
+    // --- build problems -----------------------------------------------------
+    struct LineProblem {
+        int line = 0; // 0-based
+        bool error = true;
+        QString message;
+    };
+    // Error and warning marks in the margin, the messages as their tool-tips;
+    // replaces the marks set before. The marks move with their text.
+    void SetProblemMarks(const QList<LineProblem>& problems);
+    QList<int> ProblemMarkLines() const; // 0-based, ascending, where the marks are now
+    QString ProblemTip(int line) const;  // the messages of a line, one a line
+    // The mark's picture (the Problems pane shows the same).
+    static QIcon ProblemIcon(bool error);
+
+    // --- indentation ----------------------------------------------------------
+    struct Indentation {
+        bool tabs = true;
+        int width = 4; // columns one level indents
+    };
+    // What a text is indented with: the kind most indented lines start with,
+    // and the step between indentation levels; `fallback` for a text without
+    // indented lines.
+    static Indentation DetectIndentation(const QByteArray& text, Indentation fallback);
+    static Indentation DetectIndentation(const QByteArray& text);
+    // New lines and Tab follow this.
+    void SetIndentation(const Indentation& indentation);
+    Indentation CurrentIndentation() const;
 
     // --- find and replace ---------------------------------------------------
     struct SearchOptions {
@@ -129,6 +164,9 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
     static constexpr int kMarginNumbers = 0;
     static constexpr int kMarginMarks = 1;
@@ -152,4 +190,10 @@ private:
     SearchOptions lastOptions_;
     int numberDigits_ = 0;
     QPointer<Korl_FindDialog> findDialog_;
+    struct ProblemMark {
+        int handle;
+        QString message;
+    };
+    QList<ProblemMark> problemMarks_;
+    int centreLine_ = -1; // the line a jump centred, while the view may still resize
 };

@@ -18,6 +18,8 @@
 //   SaveAllDocuments(), CloseAllDocuments()
 //   SetBreakpointMark(path, line, on), MoveBreakpointMark(path, from, to):
 //                                          marks in every document of that path
+//   SetProblems(list)                      -> error and warning marks (margin,
+//                                             tool-tips) of the last build
 //   FileNameRule(path), ProjectRule(path, projectDir): the two short names
 //   SetBreakpointHost(host)                -> see Korl_BreakpointHost
 //   FrameCaption()                         -> "Korl - title" or "Korl"
@@ -37,8 +39,11 @@
 //   CheckForOutsideChange()            asks once per outside change
 //   Control()                          the editing control itself
 //
-// Korl_EditorChildFrame  the QMdiSubWindow; asks "Save Changes to file?" when
-//                        a modified document closes; deleted on close.
+// Korl_EditorChildFrame  the QMdiSubWindow; asks "Save Changes to file?" (Save,
+//                        Discard, Cancel) when a modified document closes;
+//                        Cancel, or a save that fails, keeps it open. Deleted
+//                        on close. QueryClose() asks ahead of a close that
+//                        closes many windows, so one Cancel stops them all.
 //
 // Breakpoints: the frame owns the breakpoint table and implements
 // Korl_BreakpointHost. Toggle Breakpoint (F9, or a click in the mark margin)
@@ -81,6 +86,14 @@ class QMdiArea;
 class QTimer;
 class Korl_EditorChildFrame;
 class Korl_EditorManager;
+
+// One error or warning of the last build, at a place in a file.
+struct Korl_FileProblem {
+    QString file; // full path
+    int line = 0; // 1-based
+    bool error = true;
+    QString message;
+};
 
 class Korl_BreakpointHost {
 public:
@@ -180,11 +193,18 @@ public:
     explicit Korl_EditorChildFrame(Korl_EditorManager* manager);
     Korl_EditorView* View() const { return view_; }
 
+    // Asks about unsaved changes now: true when the window may close (saved,
+    // or Discard, which the close then takes without asking again).
+    bool QueryClose();
+    // Forgets a Discard answer: the close it was for did not happen.
+    void ForgetCloseAnswer() { discardAnswered_ = false; }
+
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
     Korl_EditorView* view_;
+    bool discardAnswered_ = false;
 };
 
 class Korl_EditorManager : public QObject {
@@ -220,11 +240,20 @@ public:
     void SetBreakpointMark(const QString& fullPath, int line, bool on);
     void MoveBreakpointMark(const QString& fullPath, int fromLine, int toLine);
     QList<Korl_EditorChildFrame*> DocumentsOfPath(const QString& fullPath) const;
+    // The last build's problems: marks in the margin of every document of
+    // their file, also of documents opened later; an empty list clears them.
+    void SetProblems(const QList<Korl_FileProblem>& problems);
+    const QList<Korl_FileProblem>& Problems() const { return problems_; }
 
     // Saves every editor document, the active one first; false when one failed.
     bool SaveAllDocuments();
-    // Asks every child to close (the usual "Save Changes" question each).
-    void CloseAllDocuments();
+    // Asks every child to close (the usual "Save Changes" question each);
+    // false when one stayed open.
+    bool CloseAllDocuments();
+    // Asks the question of every modified document before any closes; false
+    // (and every answer forgotten) when one was cancelled or failed to save.
+    bool QueryCloseAll();
+    void ForgetCloseAnswers();
 
     // The short-name rules: the file name with its extension; or that when the
     // file lies directly in the project directory, else the full path.
@@ -254,8 +283,10 @@ private:
     void Forget(QObject* child);
     void OnSubWindowActivated(QMdiSubWindow* window);
     void CheckActive();
+    void ApplyProblems(Korl_EditorChildFrame* child) const;
 
     QMdiArea* area_;
+    QList<Korl_FileProblem> problems_;
     Korl_BreakpointHost* host_ = nullptr;
     HoverProvider hover_;
     // The key is the child as a plain object, taken while it was whole: the

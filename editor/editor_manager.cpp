@@ -22,11 +22,26 @@ Korl_EditorChildFrame::Korl_EditorChildFrame(Korl_EditorManager* manager) : QMdi
     setWindowTitle(view_->DocumentTitle());
 }
 
+bool Korl_EditorChildFrame::QueryClose() {
+    if (discardAnswered_ || !view_->IsModified()) return true;
+    const QString name = view_->FullPath().isEmpty() ? QStringLiteral("Untitled") : view_->FullPath();
+    switch (Korl_GetEditorPrompts().askSaveChanges(this, QStringLiteral("Save Changes to file?"), name)) {
+        case Korl_SaveAnswer::Save:
+            // A save that fails (or a cancelled Save As) keeps the text here.
+            return view_->SaveDocument();
+        case Korl_SaveAnswer::Discard:
+            discardAnswered_ = true;
+            return true;
+        case Korl_SaveAnswer::Cancel:
+            break;
+    }
+    return false;
+}
+
 void Korl_EditorChildFrame::closeEvent(QCloseEvent* e) {
-    // The child closes whatever the answer and whether the save worked.
-    if (view_->IsModified() &&
-        Korl_GetEditorPrompts().askYesNo(this, QStringLiteral("Save Changes to file?"))) {
-        view_->SaveDocument();
+    if (!QueryClose()) {
+        e->ignore();
+        return;
     }
     QMdiSubWindow::closeEvent(e);
 }
@@ -163,6 +178,7 @@ Korl_EditorChildFrame* Korl_EditorManager::OpenDocument(const QString& fullPath,
     if (host_) {
         for (int line : host_->BreakpointLines(fullPath)) child->View()->SetBreakpointMark(line - 1, true);
     }
+    ApplyProblems(child);
     Place(child);
     return child;
 }
@@ -228,6 +244,21 @@ void Korl_EditorManager::MoveBreakpointMark(const QString& fullPath, int fromLin
     }
 }
 
+void Korl_EditorManager::SetProblems(const QList<Korl_FileProblem>& problems) {
+    problems_ = problems;
+    for (Korl_EditorChildFrame* child : Documents()) ApplyProblems(child);
+}
+
+void Korl_EditorManager::ApplyProblems(Korl_EditorChildFrame* child) const {
+    const QString path = child->View()->FullPath();
+    QList<Korl_EditControl::LineProblem> marks;
+    if (!path.isEmpty()) {
+        for (const Korl_FileProblem& p : problems_)
+            if (p.file == path) marks.append({p.line - 1, p.error, p.message});
+    }
+    child->View()->Control()->SetProblemMarks(marks);
+}
+
 bool Korl_EditorManager::SaveAllDocuments() {
     // The active document first, then the others in window order.
     QList<Korl_EditorChildFrame*> order;
@@ -241,8 +272,25 @@ bool Korl_EditorManager::SaveAllDocuments() {
     return ok;
 }
 
-void Korl_EditorManager::CloseAllDocuments() {
-    for (Korl_EditorChildFrame* child : Documents()) child->close();
+bool Korl_EditorManager::CloseAllDocuments() {
+    if (!QueryCloseAll()) return false;
+    bool all = true;
+    for (Korl_EditorChildFrame* child : Documents()) all = child->close() && all;
+    return all;
+}
+
+bool Korl_EditorManager::QueryCloseAll() {
+    for (Korl_EditorChildFrame* child : Documents()) {
+        if (!child->QueryClose()) {
+            ForgetCloseAnswers();
+            return false;
+        }
+    }
+    return true;
+}
+
+void Korl_EditorManager::ForgetCloseAnswers() {
+    for (Korl_EditorChildFrame* child : Documents()) child->ForgetCloseAnswer();
 }
 
 QString Korl_EditorManager::FileNameRule(const QString& fullPath) {

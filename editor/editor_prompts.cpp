@@ -12,6 +12,21 @@ Korl_EditorPrompts Defaults() {
         return QMessageBox::question(parent, QStringLiteral("Korl"), text, QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::Yes) == QMessageBox::Yes;
     };
+    p.askSaveChanges = [](QWidget* parent, const QString& text, const QString& fileName) {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Korl"), text,
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+        box.setInformativeText(fileName);
+        box.setDefaultButton(QMessageBox::Save);
+        box.setEscapeButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+            case QMessageBox::Save:
+                return Korl_SaveAnswer::Save;
+            case QMessageBox::Discard:
+                return Korl_SaveAnswer::Discard;
+            default:
+                return Korl_SaveAnswer::Cancel;
+        }
+    };
     p.warn = [](QWidget* parent, const QString& text) {
         QMessageBox::warning(parent, QStringLiteral("Korl"), text);
     };
@@ -50,6 +65,13 @@ void Korl_SetEditorPrompts(const Korl_EditorPrompts& prompts) {
     Korl_EditorPrompts d = Defaults();
     Korl_EditorPrompts& c = Current();
     c.askYesNo = prompts.askYesNo ? prompts.askYesNo : d.askYesNo;
+    c.askSaveChanges = prompts.askSaveChanges ? prompts.askSaveChanges : d.askSaveChanges;
+    // A caller that answers only yes/no questions decides Save or Discard with that answer.
+    if (!prompts.askSaveChanges && prompts.askYesNo) {
+        c.askSaveChanges = [yesNo = prompts.askYesNo](QWidget* parent, const QString& text, const QString&) {
+            return yesNo(parent, text) ? Korl_SaveAnswer::Save : Korl_SaveAnswer::Discard;
+        };
+    }
     c.warn = prompts.warn ? prompts.warn : d.warn;
     c.inform = prompts.inform ? prompts.inform : d.inform;
     c.saveFileName = prompts.saveFileName ? prompts.saveFileName : d.saveFileName;

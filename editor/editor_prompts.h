@@ -8,7 +8,13 @@
 
 class QWidget;
 
+// The answers to a question about unsaved changes.
+enum class Korl_SaveAnswer { Save, Discard, Cancel };
+
 struct Korl_EditorPrompts {
+    // Unsaved changes: `text` is the question, `fileName` names the document.
+    std::function<Korl_SaveAnswer(QWidget* parent, const QString& text, const QString& fileName)>
+        askSaveChanges;
     // Yes/No question with the question icon; true = Yes.
     std::function<bool(QWidget* parent, const QString& text)> askYesNo;
     // A failure the user must see (warning icon).
@@ -23,7 +29,8 @@ struct Korl_EditorPrompts {
 
 // The prompts in use; every member is set (defaults fill what a caller leaves empty).
 const Korl_EditorPrompts& Korl_GetEditorPrompts();
-// Replaces the prompts; empty members fall back to the defaults.
+// Replaces the prompts; empty members fall back to the defaults (without
+// askSaveChanges, askYesNo's answer decides Save or Discard).
 void Korl_SetEditorPrompts(const Korl_EditorPrompts& prompts);
 // Back to the message boxes.
 void Korl_ResetEditorPrompts();

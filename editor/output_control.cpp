@@ -1,6 +1,7 @@
 #include "editor/output_control.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 #include "editor/language.h"
 #include "editor/qsci.h"
@@ -27,8 +28,16 @@ bool IsNavigationKey(int key) {
 
 Korl_OutputControl::Korl_OutputControl(QWidget* parent) : Korl_EditControl(parent) {
     ConfigureAsOutputPane();
-    connect(this, &QsciScintillaBase::SCN_DOUBLECLICK, this,
-            [this](int, int line, int) { Q_EMIT lineActivated(line); });
+}
+
+void Korl_OutputControl::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    const QPoint at = e->position().toPoint();
+    const long pos = SendScintilla(SCI_POSITIONFROMPOINT, at.x(), at.y());
+    const int line = static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, pos));
+    SendScintilla(SCI_GOTOLINE, line);
+    e->accept();
+    Q_EMIT lineActivated(line);
 }
 
 void Korl_OutputControl::ConfigureAsOutputPane() {

@@ -15,6 +15,8 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    // A double click jumps; it selects no word.
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
 
 private:
     void ConfigureAsOutputPane();

@@ -11,6 +11,7 @@
 #include "base/short_name.h"
 #include "frame/main_frame.h"
 #include "frame/panes.h"
+#include "frame/problems_pane.h"
 #include "project/jump.h"
 #include "project/qt/dialogs.h"
 #include "project/qt/propertysheet.h"
@@ -53,6 +54,7 @@ void Korl_MainFrame::StartBuild(BuildKind kind) {
         SaveOpenProjectFiles();
     }
     compile_->Clear();
+    ShowProblems({}); // the marks of the last build go with its text
     ShowPane(Korl_Pane::Compile);
     std::string error;
     runner_->SetJobs(static_cast<unsigned>(Korl_ProjectPropertySheet::BuildJobsSetting()));
@@ -107,6 +109,11 @@ void Korl_MainFrame::OnBuildEnded(const BuildResult& result) {
     // The build's descriptors are closed now; a build started from here may reuse their numbers.
     UnwatchBuild();
     lastBuild_ = result;
+    QList<Korl_FileProblem> problems;
+    for (const BuildProblem& p : result.problems) problems.append({Q(p.file), p.line, p.error, Q(p.message)});
+    ShowProblems(problems);
+    ShowStatusMessage(
+        Q(BuildRunner::SummaryLine(result.targetName, result.errors, result.warnings)).trimmed(), 0);
     commands_->NotifyStatesChanged();
     // The debugger and the browsers start their follow-up from here.
     Q_EMIT events_->buildEnded(result);
@@ -116,6 +123,20 @@ void Korl_MainFrame::OnBuildEnded(const BuildResult& result) {
 
 void Korl_MainFrame::OnStopBuild() {
     if (BuildRunning()) runner_->Stop();
+}
+
+void Korl_MainFrame::ShowProblems(const QList<Korl_FileProblem>& problems) {
+    editors_->SetProblems(problems);
+    problems_->SetProblems(problems, Q(project_.Directory()));
+    const QString summary = problems_->Summary();
+    PaneDock(Korl_Pane::Problems)
+        ->setWindowTitle(summary.isEmpty() ? PaneTitle(Korl_Pane::Problems)
+                                           : QString(" Problems (%1) ").arg(problems_->Problems().size()));
+}
+
+void Korl_MainFrame::JumpToProblem(const QString& file, int line) {
+    const QString title = Q(ProjectShortName(S(file), project_.Directory()));
+    OpenDocument(file, title, line - 1);
 }
 
 void Korl_MainFrame::JumpToLine(const QString& lineText) {

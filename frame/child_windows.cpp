@@ -3,6 +3,7 @@
 // windows) register their own context and claim their windows.
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QStatusBar>
 
 #include "base/command_ids.h"
@@ -10,6 +11,7 @@
 #include "frame/command_table.h"
 #include "frame/main_frame.h"
 #include "frame/panes.h"
+#include "project/qt/dialogs.h"
 #include "project/qt/workspace.h"
 
 using namespace korl;
@@ -113,6 +115,39 @@ Korl_EditorChildFrame* Korl_MainFrame::NewDocument() {
     if (child && maximize) child->showMaximized();
     commands_->NotifyStatesChanged();
     return child;
+}
+
+bool Korl_MainFrame::CloseAllChildren(bool withProject) {
+    if (!editors_->QueryCloseAll()) return false;
+    if (withProject && project_.IsModified()) {
+        switch (closePrompt_(project_.ClosePromptText(), PromptButtons::YesNoCancel)) {
+            case PromptAnswer::Yes:
+                if (!project_.Save()) {
+                    ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+                    editors_->ForgetCloseAnswers();
+                    return false;
+                }
+                break;
+            case PromptAnswer::No:
+                projectDiscardAnswered_ = true;
+                break;
+            case PromptAnswer::Cancel:
+                editors_->ForgetCloseAnswers();
+                return false;
+        }
+    }
+    // Other children (wave windows) ask their own question as they close;
+    // one that stays open stops the whole close.
+    for (QMdiSubWindow* w : mdi_->subWindowList()) {
+        if (qobject_cast<Korl_EditorChildFrame*>(w)) continue;
+        if (!w->close()) {
+            editors_->ForgetCloseAnswers();
+            projectDiscardAnswered_ = false;
+            return false;
+        }
+    }
+    for (Korl_EditorChildFrame* child : editors_->Documents()) child->close();
+    return true;
 }
 
 void Korl_MainFrame::CloseChildByIdentity(const QString& path, const QString& title) {

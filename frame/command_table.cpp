@@ -53,6 +53,7 @@ QList<CommandInfo> BuildTable() {
         {ID_VIEW_EXAMINE1, "Examine &1", {}, nullptr, "Show or hide Examine 1"},
         {ID_VIEW_EXAMINE2, "Examine &2", {}, nullptr, "Show or hide Examine 2"},
         {ID_VIEW_STACK, "S&tack", {}, nullptr, "Show or hide the call stack"},
+        {ID_VIEW_PROBLEMS, "P&roblems", {}, nullptr, "Show or hide the build's errors and warnings"},
         {ID_NEXT_PANE, "Next Pane", {K(Qt::Key_F6)}, nullptr, "Move to the next pane"},
         {ID_PREV_PANE, "Previous Pane", {K(Qt::SHIFT | Qt::Key_F6)}, nullptr, "Move to the previous pane"},
 

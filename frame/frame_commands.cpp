@@ -1,5 +1,6 @@
 // The frame context's commands: registered once with their state rules, so
 // menus, toolbar and keys all ask the registry.
+#include <QApplication>
 #include <QDockWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -9,6 +10,7 @@
 
 #include "base/qt/strings.h"
 #include "base/command_ids.h"
+#include "frame/about.h"
 #include "frame/arrange.h"
 #include "frame/command_table.h"
 #include "frame/main_frame.h"
@@ -20,8 +22,8 @@ namespace {
 
 // The View menu's pane toggles, in pane order.
 const int kPaneToggles[kKorlPaneCount] = {
-    ID_VIEW_PROJECT_BROWSER, ID_VIEW_DESIGN_BROWSER, ID_VIEW_SOURCE_BROWSER, ID_VIEW_COMPILE,
-    ID_VIEW_CONSOLE,         ID_VIEW_EXAMINE1,       ID_VIEW_EXAMINE2,       ID_VIEW_STACK};
+    ID_VIEW_PROJECT_BROWSER, ID_VIEW_DESIGN_BROWSER, ID_VIEW_SOURCE_BROWSER, ID_VIEW_COMPILE, ID_VIEW_CONSOLE,
+    ID_VIEW_EXAMINE1,        ID_VIEW_EXAMINE2,       ID_VIEW_STACK,          ID_VIEW_PROBLEMS};
 
 } // namespace
 
@@ -145,8 +147,11 @@ void Korl_MainFrame::TileChildren(bool stacked) {
     }
 }
 
+QString Korl_MainFrame::AboutText() const { return Korl_AboutText(tools_); }
+
 void Korl_MainFrame::ShowAbout() {
-    QMessageBox::about(this, "About",
-                       "<b>Korl</b><p>An IDE for SystemC hardware models: projects, editing, "
-                       "building, debugging, design browsing and waveforms.</p>");
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QString text = AboutText();
+    QApplication::restoreOverrideCursor();
+    ShowMessage(this, text, QMessageBox::Ok, QMessageBox::Information, "About");
 }

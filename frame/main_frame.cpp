@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QTabBar>
 #include <QToolBar>
 
@@ -37,7 +38,15 @@ Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(p
     setAcceptDrops(true);
     setDockOptions(AnimatedDocks | AllowTabbedDocks | AllowNestedDocks);
     tools_ = ToolLayoutFromSettings();
-    project_.SetClosePrompt(MakeClosePrompt(this));
+    closePrompt_ = MakeClosePrompt(this);
+    // A question answered before the children closed is not asked again.
+    project_.SetClosePrompt([this](const std::string& text, PromptButtons buttons) {
+        if (projectDiscardAnswered_) {
+            projectDiscardAnswered_ = false;
+            return PromptAnswer::No;
+        }
+        return closePrompt_(text, buttons);
+    });
     commands_ = new Korl_CommandRegistry(this);
     events_ = new Korl_FrameEvents(this);
 
@@ -92,6 +101,12 @@ Korl_MainFrame::~Korl_MainFrame() {
 }
 
 void Korl_MainFrame::OnActiveChildChanged() {
+    if (QMdiSubWindow* w = mdi_->activeSubWindow()) {
+        // Wave windows rename themselves ("*" while modified): the title follows.
+        connect(w, &QWidget::windowTitleChanged, this, &Korl_MainFrame::UpdateTitle, Qt::UniqueConnection);
+        connect(w, &QMdiSubWindow::windowStateChanged, this, &Korl_MainFrame::UpdateTitle,
+                Qt::UniqueConnection);
+    }
     commands_->SetActiveChild(mdi_->activeSubWindow());
     RebuildMenuBar();
     UpdateTitle();
@@ -119,7 +134,7 @@ void Korl_MainFrame::CreateActions() {
     }
     for (int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PROJECT_BROWSER, ID_VIEW_DESIGN_BROWSER,
                    ID_VIEW_SOURCE_BROWSER, ID_VIEW_CONSOLE, ID_VIEW_COMPILE, ID_VIEW_EXAMINE1,
-                   ID_VIEW_EXAMINE2, ID_VIEW_STACK, ID_EDIT_SHOW_WHITESPACE})
+                   ID_VIEW_EXAMINE2, ID_VIEW_STACK, ID_VIEW_PROBLEMS, ID_EDIT_SHOW_WHITESPACE})
         actions_[id]->setCheckable(true);
 }
 
@@ -146,8 +161,23 @@ void Korl_MainFrame::CreateMenus() {
         if (k > 0) add(m, {ID_FILE_SAVE, ID_FILE_SAVE_AS});
         add(m, {ID_FILE_SAVE_ALL, 0});
         if (k > 0) add(m, {ID_FILE_PRINT, ID_FILE_PRINT_SETUP, 0});
+        if (k == 0) {
+            recentFilesMenu_ = new QMenu("Recent &Files", this);
+            recentFilesMenu_->setObjectName("RecentFilesMenu");
+            recentProjectsMenu_ = new QMenu("Recent Pro&jects", this);
+            recentProjectsMenu_->setObjectName("RecentProjectsMenu");
+            connect(recentFilesMenu_, &QMenu::aboutToShow, this,
+                    [this] { FillRecentMenu(recentFilesMenu_, false); });
+            connect(recentProjectsMenu_, &QMenu::aboutToShow, this,
+                    [this] { FillRecentMenu(recentProjectsMenu_, true); });
+        }
+        m->addMenu(recentFilesMenu_);
+        m->addMenu(recentProjectsMenu_);
+        m->addSeparator();
         add(m, {ID_APP_EXIT});
     }
+    FillRecentMenu(recentFilesMenu_, false);
+    FillRecentMenu(recentProjectsMenu_, true);
     editMenu_ = new QMenu("&Edit", this);
     add(editMenu_,
         {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_EDIT_CLEAR,
@@ -162,8 +192,8 @@ void Korl_MainFrame::CreateMenus() {
 
     viewMenu_ = new QMenu("&View", this);
     add(viewMenu_, {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_PROJECT_BROWSER, ID_VIEW_DESIGN_BROWSER,
-                    ID_VIEW_SOURCE_BROWSER, ID_VIEW_CONSOLE, ID_VIEW_COMPILE, ID_VIEW_EXAMINE1,
-                    ID_VIEW_EXAMINE2, ID_VIEW_STACK});
+                    ID_VIEW_SOURCE_BROWSER, ID_VIEW_CONSOLE, ID_VIEW_COMPILE, ID_VIEW_PROBLEMS,
+                    ID_VIEW_EXAMINE1, ID_VIEW_EXAMINE2, ID_VIEW_STACK});
     projectMenu_ = new QMenu("&Project", this);
     add(projectMenu_, {ID_BUILD_COMPILE, ID_BUILD_BUILD, ID_BUILD_REBUILD_ALL, ID_BUILD_STOP, 0, ID_ELABORATE,
                        0, ID_PROJECT_ADD_NEW, ID_PROJECT_ADD_EXISTING, 0, ID_PROJECT_OPTIONS});
@@ -184,6 +214,17 @@ void Korl_MainFrame::CreateMenus() {
     FillWindowMenu();
     helpMenu_ = new QMenu("&Help", this);
     add(helpMenu_, {ID_APP_ABOUT});
+}
+
+void Korl_MainFrame::FillRecentMenu(QMenu* menu, bool projects) {
+    menu->clear();
+    const QStringList entries = (projects ? recentProjects_ : recentFiles_).Entries();
+    int n = 1;
+    for (const QString& path : entries) {
+        QAction* a = menu->addAction(QString("&%1 %2").arg(n++).arg(path));
+        connect(a, &QAction::triggered, this, [this, path, projects] { OpenRecent(path, projects); });
+    }
+    menu->setEnabled(!entries.isEmpty());
 }
 
 void Korl_MainFrame::FillWindowMenu() {
@@ -299,14 +340,40 @@ void Korl_MainFrame::CreateStatusBar() {
         l->setAlignment(Qt::AlignCenter);
         bar->addPermanentWidget(l);
     }
-    bar->showMessage("Ready");
-    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& m) {
-        if (m.isEmpty()) bar->showMessage("Ready");
+    bar->showMessage(baseStatus_);
+    // Between messages the bar shows "Ready" or the project's last word.
+    connect(bar, &QStatusBar::messageChanged, this, [this, bar](const QString& m) {
+        if (m.isEmpty()) bar->showMessage(baseStatus_);
     });
 }
 
 void Korl_MainFrame::ShowStatusMessage(const QString& text, int timeoutMs) {
+    if (timeoutMs <= 0) baseStatus_ = text.isEmpty() ? QString("Ready") : text;
     statusBar()->showMessage(text, timeoutMs);
+}
+
+QString Korl_MainFrame::StatusText() const { return statusBar()->currentMessage(); }
+
+void Korl_MainFrame::ClearProjectStatus() {
+    baseStatus_ = "Ready";
+    statusBar()->clearMessage();
+}
+
+bool Korl_MainFrame::event(QEvent* e) {
+    // Hover texts of menus and buttons are transient: they go when the
+    // pointer leaves, and after a while in any case.
+    if (e->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+        if (!tip.isEmpty()) {
+            lastTip_ = tip;
+            statusBar()->showMessage(tip, 4000);
+        } else if (!lastTip_.isEmpty() && statusBar()->currentMessage() == lastTip_) {
+            lastTip_.clear();
+            statusBar()->clearMessage();
+        }
+        return true;
+    }
+    return QMainWindow::event(e);
 }
 
 void Korl_MainFrame::AddStatusWidget(QWidget* widget) { statusBar()->addPermanentWidget(widget); }
@@ -320,14 +387,21 @@ QWidget* Korl_MainFrame::PromptParent() {
 // Title, status panes, window events
 
 void Korl_MainFrame::UpdateTitle() {
+    // "Korl - PROJECT - FILE". A maximised child's caption is added by the
+    // MDI area itself (" - [FILE]"), which takes the frame's text set here as
+    // the part before it.
     QString title = "Korl";
-    if (ActiveChildKind() == ChildKind::Editor) {
-        title = editors_->FrameCaption();
-    } else if (QMdiSubWindow* w = mdi_->activeSubWindow(); w && !w->isMaximized()) {
-        title = "Korl - " + w->windowTitle();
+    if (projectOpen_ && project_.IsOpen()) title += " - " + Q(project_.Title());
+    QMdiSubWindow* w = mdi_->activeSubWindow();
+    if (!w) w = mdi_->currentSubWindow();
+    if (w && !w->isMaximized()) {
+        const QString child = ChildTitle(w);
+        if (!child.isEmpty()) title += " - " + child;
     }
-    // While a child is maximised its caption shows beside the frame's.
-    if (QMdiSubWindow* w = mdi_->activeSubWindow(); w && w->isMaximized()) return;
+    if (w && w->isMaximized()) {
+        const QString shown = title + " - [" + w->windowTitle() + "]";
+        if (windowTitle() == shown) return;
+    }
     if (windowTitle() != title) setWindowTitle(title);
 }
 
@@ -362,8 +436,14 @@ void Korl_MainFrame::closeEvent(QCloseEvent* e) {
         e->accept();
         return;
     }
+    // Every question first; Cancel on any keeps Korl open with all its work.
+    if (!CloseAllChildren(true)) {
+        e->ignore();
+        return;
+    }
     closing_ = true;
-    project_.Close(PromptButtons::YesNo);
+    project_.Close(PromptButtons::YesNo); // answered above
+    projectDiscardAnswered_ = false;
     projectOpen_ = false;
     if (runner_->Running()) runner_->Stop();
     ResetPanes();

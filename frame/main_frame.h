@@ -10,7 +10,10 @@
 //   pane_manager.cpp    panes: creation, layout, toggling, cycling, reset
 //   build_control.cpp   builds: start, watch, end, jump to an error line
 //   project_commands.cpp project commands and opening files
-//   child_windows.cpp   MDI children: editors, the editor command context
+//   child_windows.cpp   MDI children: editors, the editor command context,
+//                       closing them all with one round of questions
+//   problems_pane.cpp   the Problems pane; recent_files.cpp the recent lists;
+//                       about.cpp the About box
 #include <QMainWindow>
 
 #include <functional>
@@ -20,6 +23,7 @@
 #include "debugger/breakpoint_table.h"
 #include "editor/editor_document.h"
 #include "frame/command_registry.h"
+#include "frame/recent_files.h"
 #include "frame/services.h"
 #include "project/buildrunner.h"
 #include "project/project.h"
@@ -35,6 +39,7 @@ class QSocketNotifier;
 class QTimer;
 class QToolBar;
 class Korl_CompileWindow;
+class Korl_ProblemsWindow;
 class Korl_OutputWindow;
 class Korl_WorkspaceWindow;
 
@@ -68,13 +73,29 @@ public:
     Korl_CompileWindow* CompileWindow() const { return compile_; }
     Korl_OutputWindow* ConsoleWindow() const { return console_; }
     Korl_WorkspaceWindow* WorkspaceWindow() const { return workspace_; }
+    Korl_ProblemsWindow* ProblemsWindow() const { return problems_; }
     QToolBar* ToolBar() const { return toolbar_; }
     void ResetPanes();
     void ApplyDefaultLayout();
 
     // ---- project -----------------------------------------------------------
-    // Load `path` as the project (the shell steps included).
-    void LoadProject(const QString& path);
+    // Load `path` as the project (the shell steps included); false when the
+    // user cancelled a question about unsaved changes or the file was refused.
+    bool LoadProject(const QString& path);
+    // Asks every question about unsaved changes that closing all children
+    // (and, with `withProject`, the project) would ask, before anything
+    // closes; then closes the children. False when the user cancelled:
+    // nothing has closed and nothing is lost. A project answered Discard is
+    // closed by the next Close without a second question.
+    bool CloseAllChildren(bool withProject);
+    // The File menu's recent lists (newest first).
+    Korl_RecentList& RecentProjects() { return recentProjects_; }
+    Korl_RecentList& RecentFiles() { return recentFiles_; }
+    // Opens an entry of a recent list; a path that is gone leaves the list
+    // with a note.
+    void OpenRecent(const QString& path, bool project);
+    // The About box's text (asks the tools for their versions once).
+    QString AboutText() const;
     void SetTools(const korl::ToolLayout& tools) { tools_ = tools; }
 
     // ---- documents ---------------------------------------------------------
@@ -92,7 +113,10 @@ public:
     const korl::BuildResult& LastBuild() const { return lastBuild_; }
 
     // ---- Korl_FrameServices ------------------------------------------------
+    // A message with a timeout is transient; one without stays until the
+    // project changes (texts about the project or its build).
     void ShowStatusMessage(const QString& text, int timeoutMs) override;
+    QString StatusText() const;
     void AddStatusWidget(QWidget* widget) override;
     void SetPaneWidget(Korl_Pane pane, QWidget* widget) override;
     QWidget* PaneContainer(Korl_Pane pane) const override;
@@ -133,6 +157,7 @@ Q_SIGNALS:
     void commandStatesChanged();
 
 protected:
+    bool event(QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
@@ -147,6 +172,10 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void UpdateTitle();
+    void FillRecentMenu(QMenu* menu, bool projects);
+    void NoteRecent(const QString& path, bool project);
+    // Project texts leave the status bar when the project changes.
+    void ClearProjectStatus();
     void SetStatusPanes(const QString& position, const QString& overtype, const QString& readOnly);
     void OnActiveChildChanged();
 
@@ -184,6 +213,8 @@ private:
     void UnwatchBuild();
     void SaveOpenProjectFiles();
     void JumpToLine(const QString& lineText);
+    void JumpToProblem(const QString& file, int line);
+    void ShowProblems(const QList<Korl_FileProblem>& problems);
 
     // child_windows.cpp
     void CreateEditors();
@@ -208,6 +239,12 @@ private:
     QMenu* waveMenu_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
+    QMenu* recentProjectsMenu_ = nullptr;
+    QMenu* recentFilesMenu_ = nullptr;
+    Korl_RecentList recentProjects_{"Recent/Projects"};
+    Korl_RecentList recentFiles_{"Recent/Files"};
+    QString baseStatus_ = "Ready"; // what the status bar shows between messages
+    QString lastTip_;
     ChildKind menuKind_ = ChildKind::Other;
     QToolBar* toolbar_ = nullptr;
     QLabel* positionPane_ = nullptr;
@@ -219,6 +256,7 @@ private:
     Korl_CompileWindow* compile_ = nullptr;
     Korl_OutputWindow* console_ = nullptr;
     Korl_WorkspaceWindow* workspace_ = nullptr;
+    Korl_ProblemsWindow* problems_ = nullptr;
     Korl_EditorManager* editors_ = nullptr;
 
     std::unique_ptr<korl::BuildRunner> runner_;
@@ -229,4 +267,6 @@ private:
 
     std::function<void(const QString&)> vcdOpener_;
     bool closing_ = false;
+    korl::ClosePrompt closePrompt_;
+    bool projectDiscardAnswered_ = false;
 };

@@ -14,6 +14,7 @@
 #include "base/command_ids.h"
 #include "frame/main_frame.h"
 #include "frame/panes.h"
+#include "frame/problems_pane.h"
 #include "project/qt/workspace.h"
 
 using namespace korl;
@@ -27,10 +28,15 @@ struct PaneInfo {
 
 // Titles are the tab texts, blanks included.
 const PaneInfo kPanes[kKorlPaneCount] = {
-    {"Project Browser", "ProjectBrowser"}, {"Design Browser", "DesignBrowser"},
-    {"Source Browser", "SourceBrowser"},   {" Compile ", "Compile"},
-    {"Virtual Console", "VirtualConsole"}, {" Examine 1 ", "Examine1"},
-    {" Examine 2 ", "Examine2"},           {" Stack ", "Stack"},
+    {"Project Browser", "ProjectBrowser"},
+    {"Design Browser", "DesignBrowser"},
+    {"Source Browser", "SourceBrowser"},
+    {" Compile ", "Compile"},
+    {"Virtual Console", "VirtualConsole"},
+    {" Examine 1 ", "Examine1"},
+    {" Examine 2 ", "Examine2"},
+    {" Stack ", "Stack"},
+    {" Problems ", "Problems"},
 };
 
 } // namespace
@@ -65,6 +71,9 @@ void Korl_MainFrame::CreatePanes() {
     compile_ = new Korl_CompileWindow(PaneDock(Korl_Pane::Compile));
     PaneDock(Korl_Pane::Compile)->setWidget(compile_);
     connect(compile_, &Korl_CompileWindow::jumpRequested, this, &Korl_MainFrame::JumpToLine);
+    problems_ = new Korl_ProblemsWindow(PaneDock(Korl_Pane::Problems));
+    PaneDock(Korl_Pane::Problems)->setWidget(problems_);
+    connect(problems_, &Korl_ProblemsWindow::jumpRequested, this, &Korl_MainFrame::JumpToProblem);
     console_ = new Korl_OutputWindow(PaneDock(Korl_Pane::Console));
     PaneDock(Korl_Pane::Console)->setWidget(console_);
     for (Korl_Pane p : {Korl_Pane::Examine1, Korl_Pane::Examine2})
@@ -89,7 +98,8 @@ void Korl_MainFrame::ApplyDefaultLayout() {
     tabifyDockWidget(dock(Korl_Pane::ProjectBrowser), dock(Korl_Pane::DesignBrowser));
     tabifyDockWidget(dock(Korl_Pane::DesignBrowser), dock(Korl_Pane::SourceBrowser));
     addDockWidget(Qt::BottomDockWidgetArea, dock(Korl_Pane::Compile));
-    tabifyDockWidget(dock(Korl_Pane::Compile), dock(Korl_Pane::Console));
+    tabifyDockWidget(dock(Korl_Pane::Compile), dock(Korl_Pane::Problems));
+    tabifyDockWidget(dock(Korl_Pane::Problems), dock(Korl_Pane::Console));
     tabifyDockWidget(dock(Korl_Pane::Console), dock(Korl_Pane::Examine1));
     tabifyDockWidget(dock(Korl_Pane::Examine1), dock(Korl_Pane::Examine2));
     tabifyDockWidget(dock(Korl_Pane::Examine2), dock(Korl_Pane::Stack));
@@ -118,7 +128,8 @@ void Korl_MainFrame::SetPaneWidget(Korl_Pane pane, QWidget* widget) {
     QDockWidget* dock = PaneDock(pane);
     QWidget* old = dock->widget();
     dock->setWidget(widget);
-    if (old && old != widget && old != compile_ && old != console_ && old != workspace_) old->deleteLater();
+    if (old && old != widget && old != compile_ && old != console_ && old != workspace_ && old != problems_)
+        old->deleteLater();
 }
 
 QWidget* Korl_MainFrame::PaneContainer(Korl_Pane pane) const { return PaneDock(pane); }
@@ -181,6 +192,8 @@ void Korl_MainFrame::CyclePane(int step) {
 void Korl_MainFrame::ResetPanes() {
     mdi_->closeAllSubWindows();
     compile_->Clear();
+    ShowProblems({});
+    ClearProjectStatus();
     for (Korl_Pane p : {Korl_Pane::DesignBrowser, Korl_Pane::SourceBrowser, Korl_Pane::Examine1,
                         Korl_Pane::Examine2, Korl_Pane::Stack})
         if (auto* tree = qobject_cast<QTreeWidget*>(PaneDock(p)->widget())) tree->clear();

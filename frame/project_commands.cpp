@@ -20,31 +20,68 @@ using namespace korl;
 void Korl_MainFrame::AfterProjectOpened() {
     ResetPanes();
     projectOpen_ = project_.IsOpen();
+    if (projectOpen_) NoteRecent(Q(project_.FilePath()), true);
     ShowPane(Korl_Pane::ProjectBrowser);
+    UpdateTitle();
     commands_->NotifyStatesChanged();
 }
 
-void Korl_MainFrame::LoadProject(const QString& path) {
-    if (!project_.Load(S(QFileInfo(path).absoluteFilePath()))) {
+bool Korl_MainFrame::LoadProject(const QString& path) {
+    if (!CloseAllChildren(true)) return false;
+    const bool loaded = project_.Load(S(QFileInfo(path).absoluteFilePath()));
+    projectDiscardAnswered_ = false;
+    if (!loaded) {
         ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
-        return;
+        return false;
     }
     AfterProjectOpened();
+    return true;
 }
 
 void Korl_MainFrame::OnNewProject() {
-    if (NewProjectDialog(this, project_)) AfterProjectOpened();
+    const QString path = ChooseNewProjectFile(this);
+    if (path.isEmpty() || !CloseAllChildren(true)) return;
+    const bool written = project_.NewProject(S(path));
+    projectDiscardAnswered_ = false;
+    if (!written && !project_.LastError().empty())
+        ShowMessage(this, Q(project_.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+    AfterProjectOpened();
 }
 
 void Korl_MainFrame::OnOpenProject() {
-    if (OpenProjectDialog(this, project_)) AfterProjectOpened();
+    const QString path = ChooseProjectFileToOpen(this);
+    if (!path.isEmpty()) LoadProject(path);
 }
 
 void Korl_MainFrame::OnCloseProject() {
-    if (!project_.Close(PromptButtons::YesNoCancel)) return;
+    if (!CloseAllChildren(true)) return;
+    project_.Close(PromptButtons::YesNoCancel); // answered above
+    projectDiscardAnswered_ = false;
     ResetPanes();
     projectOpen_ = false;
+    UpdateTitle();
     commands_->NotifyStatesChanged();
+}
+
+void Korl_MainFrame::NoteRecent(const QString& path, bool project) {
+    (project ? recentProjects_ : recentFiles_).Add(path);
+    // An empty list's menu is disabled and never asks to be filled: fill it now.
+    FillRecentMenu(project ? recentProjectsMenu_ : recentFilesMenu_, project);
+}
+
+void Korl_MainFrame::OpenRecent(const QString& path, bool project) {
+    if (!QFileInfo::exists(path)) {
+        (project ? recentProjects_ : recentFiles_).Remove(path);
+        FillRecentMenu(project ? recentProjectsMenu_ : recentFilesMenu_, project);
+        ShowMessage(this, QString("%1 no longer exists; it has been removed from the list.").arg(path),
+                    QMessageBox::Ok, QMessageBox::Information);
+        return;
+    }
+    if (project) {
+        LoadProject(path);
+    } else {
+        OpenPath(path);
+    }
 }
 
 void Korl_MainFrame::OnOptions() {
@@ -55,8 +92,9 @@ void Korl_MainFrame::OnOptions() {
 void Korl_MainFrame::OnAddNewFile() {
     auto result = AddNewFileDialog(this, project_);
     if (!result) return;
-    OpenDocument(Q(result->path),
-                 Q(result->displayTitle.empty() ? FileNameOf(result->path) : result->displayTitle));
+    if (OpenDocument(Q(result->path),
+                     Q(result->displayTitle.empty() ? FileNameOf(result->path) : result->displayTitle)))
+        NoteRecent(Q(result->path), false);
 }
 
 void Korl_MainFrame::OnAddExistingFile() { AddExistingFilesDialog(this, project_); }
@@ -76,7 +114,8 @@ void Korl_MainFrame::OnOpenFiles() {
     r.filters = SourceFileFilters();
     FileDialogResult res = RunFileDialog(this, r);
     if (!res.accepted) return;
-    for (const QString& f : res.files) OpenDocument(f, QFileInfo(f).fileName());
+    for (const QString& f : res.files)
+        if (OpenDocument(f, QFileInfo(f).fileName())) NoteRecent(QFileInfo(f).absoluteFilePath(), false);
 }
 
 void Korl_MainFrame::OnOpenVcd() {
@@ -101,8 +140,8 @@ void Korl_MainFrame::OpenPath(const QString& path) {
         LoadProject(full);
     else if (ext == "vcd")
         OpenVcdFile(full);
-    else
-        OpenDocument(full, name);
+    else if (OpenDocument(full, name))
+        NoteRecent(full, false);
 }
 
 void Korl_MainFrame::DropFiles(const QStringList& paths) {

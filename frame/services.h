@@ -36,8 +36,9 @@ enum class Korl_Pane {
     Examine1,
     Examine2,
     Stack,
+    Problems, // the last build's errors and warnings
 };
-inline constexpr int kKorlPaneCount = 8;
+inline constexpr int kKorlPaneCount = 9;
 
 // Events of the frame the parts follow.
 class Korl_FrameEvents : public QObject {

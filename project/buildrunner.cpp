@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "project/jump.h"
 #include "project/makefile.h"
 #include "project/paths.h"
 #include "project/project.h"
@@ -88,6 +89,7 @@ bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tool
     errors_ = 0;
     warnings_ = 0;
     stopped_ = false;
+    problems_.clear();
     context_ = BuildLineContext{};
     context_.projectTitle = project.Title();
     context_.exeSuffix = tools.exeSuffix;
@@ -101,17 +103,43 @@ bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tool
 int BuildRunner::OutputFd() const { return child_ ? child_->outputFd() : -1; }
 int BuildRunner::ExitFd() const { return child_ ? child_->exitFd() : -1; }
 
+BuildProblem ProblemOfLine(std::string_view shownLine, bool error, std::string_view projectDirectory) {
+    std::string_view s = shownLine;
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.remove_suffix(1);
+    BuildProblem p;
+    p.error = error;
+    if (auto target = ParseJumpLine(s)) {
+        p.file = ResolveJumpFile(target->file, projectDirectory);
+        p.line = target->line;
+    }
+    // The message starts after the word that made the line count.
+    std::size_t word = s.find(error ? "error:" : "warning:");
+    if (word == std::string_view::npos) word = s.find(error ? "warning:" : "error:");
+    if (word != std::string_view::npos && !p.file.empty()) {
+        s = s.substr(s.find(':', word) + 1);
+        while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    }
+    p.message = std::string(s);
+    return p;
+}
+
 void BuildRunner::Show(const std::string& text) {
     if (!text.empty() && show_) show_(text);
+}
+
+void BuildRunner::ShowCounted(const std::string& text, unsigned errors, unsigned warnings) {
+    errors_ += errors;
+    warnings_ += warnings;
+    if ((errors || warnings) && problems_.size() < kMaxBuildProblems && !text.empty())
+        problems_.push_back(ProblemOfLine(text, errors > 0, directory_));
+    Show(text);
 }
 
 void BuildRunner::Process() {
     if (!child_) return;
     for (const std::string& line : child_->readAvailable()) {
         ClassifiedLine c = ClassifyBuildLine(line, context_);
-        errors_ += c.errors;
-        warnings_ += c.warnings;
-        Show(c.shown);
+        ShowCounted(c.shown, c.errors, c.warnings);
     }
     if (child_->finished()) Finish();
 }
@@ -120,8 +148,10 @@ void BuildRunner::Stop() {
     if (!child_ || stopped_) return;
     StopReport report = child_->stop();
     stopped_ = true;
-    ++errors_;
-    Show(report.message);
+    if (report.message.empty())
+        ++errors_;
+    else
+        ShowCounted(report.message, 1, 0);
 }
 
 void BuildRunner::Finish() {
@@ -139,14 +169,16 @@ void BuildRunner::Finish() {
     // make's word counts even when no line said why; and "0 error(s)" must
     // mean there is a program to run.
     if (!stopped_ && errors_ == 0 && result.makeExitCode != 0) {
-        ++errors_;
-        Show("error: make ended with exit status " + std::to_string(result.makeExitCode) + "\r\n");
+        ShowCounted("error: make ended with exit status " + std::to_string(result.makeExitCode) + "\r\n", 1,
+                    0);
     }
     if (!stopped_ && errors_ == 0 && kind_ != BuildKind::Compile && !result.executableExists) {
-        ++errors_;
-        Show("error: the executable " + context_.targetName + " was not produced\r\n");
+        ShowCounted("error: the executable " + context_.targetName + " was not produced\r\n", 1, 0);
     }
     result.errors = errors_;
+    result.warnings = warnings_;
+    result.problems = std::move(problems_);
+    problems_.clear();
 
     Show("\r\n");
     Show(SummaryLine(result.targetName, errors_, warnings_));

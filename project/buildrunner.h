@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "project/childprocess.h"
 #include "project/classify.h"
@@ -34,6 +36,18 @@ enum class BuildKind {
     Elaborate,  // a Build whose end starts elaboration
 };
 
+// One error or warning of a build, as the Compile pane counted it.
+struct BuildProblem {
+    std::string file;    // full path; empty when the line names no source place
+    int line = 0;        // 1-based; 0 without a place
+    bool error = true;   // else a warning
+    std::string message; // the text after "error: " or "warning: ", or the whole line
+};
+
+// The problem a counted pane line reports (the line as shown, its line end
+// allowed); the place is resolved as the jump to source resolves it.
+BuildProblem ProblemOfLine(std::string_view shownLine, bool error, std::string_view projectDirectory);
+
 struct BuildResult {
     BuildKind kind = BuildKind::Build;
     std::string targetName; // what the summary names
@@ -43,7 +57,11 @@ struct BuildResult {
     std::string executablePath; // project directory + title + suffix
     bool executableExists = false;
     int makeExitCode = -1; // a failure counts as an error when nothing else did
+    // Every counted line in the order it came, at most kMaxBuildProblems.
+    std::vector<BuildProblem> problems;
 };
+
+inline constexpr std::size_t kMaxBuildProblems = 10000;
 
 inline constexpr const char* kNotProjectSourceText =
     "Cannot compile this file because it is not a project source file.";
@@ -116,6 +134,8 @@ public:
 private:
     ProcessFailure processFailure_;
     void Show(const std::string& text);
+    // Shows a line that counts and notes its problem.
+    void ShowCounted(const std::string& text, unsigned errors, unsigned warnings);
     void Finish();
 
     ShowFn show_;
@@ -129,6 +149,7 @@ private:
     unsigned warnings_ = 0;
     bool stopped_ = false;
     unsigned jobs_ = 0;
+    std::vector<BuildProblem> problems_;
 };
 
 } // namespace korl

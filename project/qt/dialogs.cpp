@@ -1,6 +1,8 @@
 #include "project/qt/dialogs.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QSettings>
 
 namespace korl {
 namespace {
@@ -65,6 +67,32 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
     if (BoxHook()) return BoxHook()({caption, text, buttons, icon});
     QMessageBox box(icon, caption, text, buttons, parent);
     return QMessageBox::StandardButton(box.exec());
+}
+
+bool AskUnlessSuppressed(QWidget* parent, const QString& text, const QString& settingsKey) {
+    QSettings settings;
+    if (settings.value(settingsKey, false).toBool()) return true;
+    bool dontAsk = false;
+    MessageRequest r{QStringLiteral("Korl"),
+                     text,
+                     QMessageBox::Yes | QMessageBox::No,
+                     QMessageBox::Question,
+                     QStringLiteral("Do not ask again"),
+                     &dontAsk};
+    QMessageBox::StandardButton answer;
+    if (BoxHook()) {
+        answer = BoxHook()(r);
+    } else {
+        QMessageBox box(r.icon, r.caption, r.text, r.buttons, parent);
+        box.setDefaultButton(QMessageBox::Yes);
+        auto* check = new QCheckBox(r.checkBox, &box);
+        box.setCheckBox(check);
+        answer = QMessageBox::StandardButton(box.exec());
+        dontAsk = check->isChecked();
+    }
+    const bool yes = answer == QMessageBox::Yes;
+    if (yes && dontAsk) settings.setValue(settingsKey, true);
+    return yes;
 }
 
 QList<FileFilter> ProjectFileFilters() { return {{"Project Files (*.k1)", "*.k1"}}; }

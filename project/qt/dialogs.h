@@ -38,6 +38,10 @@ struct MessageRequest {
     QString text;
     QMessageBox::StandardButtons buttons;
     QMessageBox::Icon icon;
+    // A check box under the text ("Do not ask again") when not empty; its
+    // state goes to *checked.
+    QString checkBox;
+    bool* checked = nullptr;
 };
 using MessageBoxHook = std::function<QMessageBox::StandardButton(const MessageRequest&)>;
 void SetMessageBoxHook(MessageBoxHook hook);
@@ -47,6 +51,11 @@ QMessageBox::StandardButton ShowMessage(QWidget* parent, const QString& text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                         QMessageBox::Icon icon = QMessageBox::Information,
                                         const QString& caption = QStringLiteral("Korl"));
+
+// A Yes/No question with "Do not ask again": once answered Yes with the box
+// ticked, the setting `settingsKey` keeps the answer and the question is not
+// asked any more (true = Yes).
+bool AskUnlessSuppressed(QWidget* parent, const QString& text, const QString& settingsKey);
 
 // The filter lists of the project and file dialogs.
 QList<FileFilter> ProjectFileFilters();

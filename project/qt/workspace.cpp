@@ -148,7 +148,7 @@ Korl_WorkspaceWindow::Korl_WorkspaceWindow(korl::Project& project, QWidget* pare
     remove->setObjectName("WorkSpaceRemove");
     compile->setObjectName("WorkSpaceCompile");
     connect(open, &QAction::triggered, this, [this] { OpenNode(currentItem()); });
-    connect(remove, &QAction::triggered, this, [this] { RemoveNode(currentItem()); });
+    connect(remove, &QAction::triggered, this, [this] { AskAndRemoveNode(currentItem()); });
     connect(compile, &QAction::triggered, this, [this] { CompileNode(currentItem()); });
 
     if (project_.IsOpen()) {
@@ -272,6 +272,12 @@ void Korl_WorkspaceWindow::RemoveNode(QTreeWidgetItem* node) {
     Q_EMIT itemRemoved(Q(item->FullPath()), Q(project_.DisplayTitle(*item)));
 }
 
+void Korl_WorkspaceWindow::AskAndRemoveNode(QTreeWidgetItem* node) {
+    if (!TagOf(node)) return;
+    const QString text = QString("Remove %1 from the project?\n\nThe file stays on disk.").arg(node->text(0));
+    if (korl::AskUnlessSuppressed(this, text, kConfirmRemoveKey)) RemoveNode(node);
+}
+
 QMenu* Korl_WorkspaceWindow::ContextMenuFor(QTreeWidgetItem* node) {
     auto tag = TagOf(node);
     if (!tag) return nullptr;
@@ -291,7 +297,7 @@ void Korl_WorkspaceWindow::keyPressEvent(QKeyEvent* e) {
             break;
         case Qt::Key_Delete:
             if (TagOf(currentItem())) {
-                RemoveNode(currentItem());
+                AskAndRemoveNode(currentItem());
                 return;
             }
             break;
@@ -315,12 +321,13 @@ namespace korl {
 ClosePrompt MakeClosePrompt(QWidget* parent) {
     return [parent](const std::string& text, PromptButtons buttons) {
         const auto b = buttons == PromptButtons::YesNoCancel
-                           ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
-                           : QMessageBox::Yes | QMessageBox::No;
+                           ? QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel
+                           : QMessageBox::Save | QMessageBox::Discard;
         switch (ShowMessage(parent, Q(text), b, QMessageBox::Question)) {
-            case QMessageBox::Yes:
+            case QMessageBox::Save:
                 return PromptAnswer::Yes;
-            case QMessageBox::No:
+            case QMessageBox::Discard:
+            case QMessageBox::Ok: // a caller that only acknowledges
                 return PromptAnswer::No;
             default:
                 return buttons == PromptButtons::YesNoCancel ? PromptAnswer::Cancel : PromptAnswer::No;
@@ -328,28 +335,39 @@ ClosePrompt MakeClosePrompt(QWidget* parent) {
     };
 }
 
-bool NewProjectDialog(QWidget* parent, Project& project) {
+QString ChooseNewProjectFile(QWidget* parent) {
     FileDialogRequest r;
     r.kind = FileDialogRequest::Save;
     r.caption = "New Project";
     r.filters = ProjectFileFilters();
     r.overwritePrompt = true;
     FileDialogResult res = RunFileDialog(parent, r);
-    if (!res.accepted || res.files.isEmpty()) return false;
-    const std::string path = Project::ProjectFileNameFor(S(res.files.first()));
-    if (!project.NewProject(path) && !project.LastError().empty())
-        ShowMessage(parent, Q(project.LastError()), QMessageBox::Ok, QMessageBox::Warning);
-    return true;
+    if (!res.accepted || res.files.isEmpty()) return QString();
+    return Q(Project::ProjectFileNameFor(S(res.files.first())));
 }
 
-bool OpenProjectDialog(QWidget* parent, Project& project) {
+QString ChooseProjectFileToOpen(QWidget* parent) {
     FileDialogRequest r;
     r.kind = FileDialogRequest::OpenOne;
     r.caption = "Open Project";
     r.filters = ProjectFileFilters();
     FileDialogResult res = RunFileDialog(parent, r);
-    if (!res.accepted || res.files.isEmpty()) return false;
-    if (!project.Load(S(res.files.first()))) {
+    if (!res.accepted || res.files.isEmpty()) return QString();
+    return res.files.first();
+}
+
+bool NewProjectDialog(QWidget* parent, Project& project) {
+    const QString path = ChooseNewProjectFile(parent);
+    if (path.isEmpty()) return false;
+    if (!project.NewProject(S(path)) && !project.LastError().empty())
+        ShowMessage(parent, Q(project.LastError()), QMessageBox::Ok, QMessageBox::Warning);
+    return true;
+}
+
+bool OpenProjectDialog(QWidget* parent, Project& project) {
+    const QString path = ChooseProjectFileToOpen(parent);
+    if (path.isEmpty()) return false;
+    if (!project.Load(S(path))) {
         ShowMessage(parent, Q(project.LastError()), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }

@@ -39,6 +39,9 @@ public:
     // click and the context menu do).
     void OpenNode(QTreeWidgetItem* node);
     void RemoveNode(QTreeWidgetItem* node);
+    // Delete and the menu's Remove: asks first (unless the user said not to).
+    void AskAndRemoveNode(QTreeWidgetItem* node);
+    static constexpr const char* kConfirmRemoveKey = "ProjectBrowser/RemoveWithoutAsking";
     void CompileNode(QTreeWidgetItem* node);
 
     // The context menu for a node; null for the root and the folders.
@@ -73,6 +76,11 @@ namespace korl {
 
 // Yes/No or Yes/No/Cancel prompt for closing a modified project.
 ClosePrompt MakeClosePrompt(QWidget* parent);
+
+// The project file the user chose for New Project (".k1" appended) and for
+// Open Project; empty when cancelled.
+QString ChooseNewProjectFile(QWidget* parent);
+QString ChooseProjectFileToOpen(QWidget* parent);
 
 // The project commands' dialogs; each returns false when the user cancelled.
 bool NewProjectDialog(QWidget* parent, Project& project);

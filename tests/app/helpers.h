@@ -30,13 +30,21 @@ namespace korltest {
 struct Prompts {
     QStringList texts;
     QMessageBox::StandardButton answer = QMessageBox::No;
+    QList<QMessageBox::StandardButton> answers;  // taken in order before `answer`
+    QList<Korl_SaveAnswer> saveAnswers;          // "Save Changes to file?", in order
+    QStringList saveNames;                       // the file each of those named
     QList<korl::FileDialogResult> dialogAnswers; // taken in order
     QList<korl::FileDialogRequest> dialogs;
 
     Prompts() {
         korl::SetMessageBoxHook([this](const korl::MessageRequest& r) {
             texts << r.text;
-            return r.buttons.testFlag(answer) ? answer : QMessageBox::Ok;
+            if (!answers.isEmpty()) return answers.takeFirst();
+            // Yes and No stand for Save and Discard where those are offered.
+            QMessageBox::StandardButton a = answer;
+            if (a == QMessageBox::Yes && r.buttons.testFlag(QMessageBox::Save)) a = QMessageBox::Save;
+            if (a == QMessageBox::No && r.buttons.testFlag(QMessageBox::Discard)) a = QMessageBox::Discard;
+            return r.buttons.testFlag(a) ? a : QMessageBox::Ok;
         });
         korl::SetFileDialogHook([this](const korl::FileDialogRequest& r) {
             dialogs << r;
@@ -46,6 +54,13 @@ struct Prompts {
         ep.askYesNo = [this](QWidget*, const QString& t) {
             texts << t;
             return answer == QMessageBox::Yes;
+        };
+        ep.askSaveChanges = [this](QWidget*, const QString& t, const QString& name) {
+            texts << t;
+            saveNames << name;
+            if (!saveAnswers.isEmpty()) return saveAnswers.takeFirst();
+            if (answer == QMessageBox::Cancel) return Korl_SaveAnswer::Cancel;
+            return answer == QMessageBox::Yes ? Korl_SaveAnswer::Save : Korl_SaveAnswer::Discard;
         };
         ep.warn = [this](QWidget*, const QString& t) { texts << t; };
         ep.inform = [this](QWidget*, const QString& t) { texts << t; };

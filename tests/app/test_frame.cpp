@@ -49,8 +49,9 @@ public:
 
 TEST(Frame, PanesHaveTheirTitlesAndDefaultPlaces) {
     Korl_MainFrame f(NoState());
-    const QStringList titles = {"Project Browser", "Design Browser", "Source Browser", " Compile ",
-                                "Virtual Console", " Examine 1 ",    " Examine 2 ",    " Stack "};
+    const QStringList titles = {"Project Browser", "Design Browser",  "Source Browser",
+                                " Compile ",       "Virtual Console", " Examine 1 ",
+                                " Examine 2 ",     " Stack ",         " Problems "};
     for (int p = 0; p < kKorlPaneCount; ++p) {
         QDockWidget* d = f.PaneDock(Korl_Pane(p));
         EXPECT_EQ(d->windowTitle(), titles[p]);
@@ -60,7 +61,8 @@ TEST(Frame, PanesHaveTheirTitlesAndDefaultPlaces) {
     EXPECT_EQ(area(Korl_Pane::ProjectBrowser), Qt::LeftDockWidgetArea);
     EXPECT_EQ(f.tabifiedDockWidgets(f.PaneDock(Korl_Pane::ProjectBrowser)).size(), 2);
     EXPECT_EQ(area(Korl_Pane::Stack), Qt::BottomDockWidgetArea);
-    EXPECT_EQ(f.tabifiedDockWidgets(f.PaneDock(Korl_Pane::Compile)).size(), 4);
+    EXPECT_EQ(f.tabifiedDockWidgets(f.PaneDock(Korl_Pane::Compile)).size(), 5);
+    EXPECT_EQ(area(Korl_Pane::Problems), Qt::BottomDockWidgetArea);
 }
 
 TEST(Frame, MenuBarFollowsTheActiveChild) {

@@ -25,6 +25,10 @@ struct PromptLog {
     std::vector<QString> warnings;
     std::vector<QString> notices;
     bool answer = false;
+    // The answer to "Save Changes to file?": Save when `answer`, else Discard,
+    // unless `cancel`.
+    bool cancel = false;
+    std::vector<QString> savePromptNames;
     QString saveAsPath;
 
     void Install() {
@@ -32,6 +36,12 @@ struct PromptLog {
         p.askYesNo = [this](QWidget*, const QString& text) {
             questions.push_back(text);
             return answer;
+        };
+        p.askSaveChanges = [this](QWidget*, const QString& text, const QString& name) {
+            questions.push_back(text);
+            savePromptNames.push_back(name);
+            if (cancel) return Korl_SaveAnswer::Cancel;
+            return answer ? Korl_SaveAnswer::Save : Korl_SaveAnswer::Discard;
         };
         p.warn = [this](QWidget*, const QString& text) { warnings.push_back(text); };
         p.inform = [this](QWidget*, const QString& text) { notices.push_back(text); };

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QApplication>
+#include <QHelpEvent>
+#include <QTest>
+#include <QToolTip>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -246,6 +250,107 @@ TEST_F(EditorTest, ClosingAModifiedDocumentAsksOnce) {
     FlushDeletes();
     EXPECT_EQ(ReadText(path), "new old\n");
     EXPECT_TRUE(manager->Documents().isEmpty());
+}
+
+TEST_F(EditorTest, CancelOrAFailedSaveKeepsTheDocumentOpen) {
+    const QString path = Make("a.cpp", "old\n");
+    Korl_EditorView* view = Open(path);
+    view->Control()->insertAt(QStringLiteral("new "), 0, 0);
+    prompts.cancel = true;
+    EXPECT_FALSE(view->ChildFrame()->close());
+    EXPECT_EQ(prompts.savePromptNames, std::vector<QString>{path});
+    EXPECT_EQ(manager->Documents().size(), 1);
+    EXPECT_TRUE(view->IsModified());
+
+    // An untitled document whose Save As is cancelled stays as well.
+    Korl_EditorChildFrame* untitled = manager->NewDocument();
+    untitled->View()->Control()->insert(QStringLiteral("draft"));
+    prompts.cancel = false;
+    prompts.answer = true; // Save, then no file chosen
+    EXPECT_FALSE(untitled->close());
+    EXPECT_EQ(prompts.savePromptNames.back(), QStringLiteral("Untitled"));
+
+    // Asked ahead for all: one Cancel forgets the Discard given before it.
+    prompts.answer = false;
+    EXPECT_TRUE(manager->QueryCloseAll());
+    prompts.answer = true;
+    manager->ForgetCloseAnswers();
+    prompts.cancel = true;
+    EXPECT_FALSE(manager->CloseAllDocuments());
+    EXPECT_EQ(manager->Documents().size(), 2);
+    prompts.cancel = false;
+    prompts.answer = false;
+    EXPECT_TRUE(manager->CloseAllDocuments());
+    FlushDeletes();
+    EXPECT_TRUE(manager->Documents().isEmpty());
+    EXPECT_EQ(ReadText(path), "old\n");
+}
+
+TEST_F(EditorTest, IndentationFollowsTheFile) {
+    using Ind = Korl_EditControl::Indentation;
+    auto detect = [](const char* text) { return Korl_EditControl::DetectIndentation(QByteArray(text)); };
+    EXPECT_TRUE(detect("int f() {\n\treturn 0;\n}\n").tabs);
+    Ind spaces = detect("int f() {\n    if (x) {\n        y();\n    }\n}\n");
+    EXPECT_FALSE(spaces.tabs);
+    EXPECT_EQ(spaces.width, 4);
+    Ind two = detect("a\n  b\n    c\n  d\n");
+    EXPECT_FALSE(two.tabs);
+    EXPECT_EQ(two.width, 2);
+    // Block comment bodies and blank lines say nothing; a flat file keeps the fallback.
+    EXPECT_TRUE(detect("/*\n * one\n * two\n */\nint x;\n\n").tabs);
+    EXPECT_EQ(Korl_EditControl::DetectIndentation("x\n", Ind{false, 3}).width, 3);
+    // The majority decides a mixed file.
+    EXPECT_FALSE(detect("a\n    b\n    c\n\td\n").tabs);
+
+    // Enter after a line indented with blanks indents with blanks.
+    const QString path = Make("spaces.cpp", "void f() {\n    int a;\n}\n");
+    Korl_EditorView* view = Open(path);
+    Korl_EditControl* c = view->Control();
+    EXPECT_FALSE(c->CurrentIndentation().tabs);
+    c->setCursorPosition(1, 10);
+    QTest::keyClick(c, Qt::Key_Return);
+    QTest::keyClicks(c, "b;");
+    EXPECT_EQ(c->LineText(2), QStringLiteral("    b;"));
+
+    const QString tabs = Make("tabs.cpp", "void f() {\n\tint a;\n}\n");
+    c = Open(tabs)->Control();
+    EXPECT_TRUE(c->CurrentIndentation().tabs);
+    c->setCursorPosition(1, 7);
+    QTest::keyClick(c, Qt::Key_Return);
+    QTest::keyClicks(c, "b;");
+    EXPECT_EQ(c->LineText(2), QStringLiteral("\tb;"));
+}
+
+TEST_F(EditorTest, ProblemMarksFollowTheirTextAndCoverLaterDocuments) {
+    const QString a = Make("a.cpp", "one\ntwo\nthree\n");
+    const QString b = Make("b.cpp", "x\ny\n");
+    Korl_EditorView* view = Open(a);
+    manager->SetProblems({{a, 2, true, "bad two"},
+                          {a, 3, false, "odd three"},
+                          {b, 1, true, "bad x"},
+                          {a, 99, true, "beyond the end"}});
+    Korl_EditControl* c = view->Control();
+    EXPECT_EQ(c->ProblemMarkLines(), (QList<int>{1, 2}));
+    EXPECT_EQ(c->ProblemTip(1), QStringLiteral("bad two"));
+    // Resting the pointer on the mark shows the message.
+    area->show();
+    const int y = int(c->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0,
+                                       c->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 1))) +
+                  3;
+    QHelpEvent help(QEvent::ToolTip, QPoint(4, y), c->viewport()->mapToGlobal(QPoint(4, y)));
+    QApplication::sendEvent(c->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("bad two"));
+    QToolTip::hideText();
+    // A line inserted above moves the marks with their text.
+    c->insertAt(QStringLiteral("zero\n"), 0, 0);
+    EXPECT_EQ(c->ProblemMarkLines(), (QList<int>{2, 3}));
+    EXPECT_EQ(c->ProblemTip(3), QStringLiteral("odd three"));
+    // A document opened afterwards gets its marks too; an empty list clears all.
+    Korl_EditorView* other = Open(b);
+    EXPECT_EQ(other->Control()->ProblemMarkLines(), (QList<int>{0}));
+    manager->SetProblems({});
+    EXPECT_TRUE(c->ProblemMarkLines().isEmpty());
+    EXPECT_TRUE(other->Control()->ProblemMarkLines().isEmpty());
 }
 
 TEST_F(EditorTest, OpenCorrespondingPrefersCppOverCc) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "project/buildrunner.h"
 #include "project/jump.h"
 
 using korl::ParseJumpLine;
@@ -47,4 +48,28 @@ TEST(JumpToSource, FilesAreResolvedFromTheProjectDirectory) {
     EXPECT_EQ(korl::ResolveJumpFile("../common/counter.h", "/work/counter/"), "/work/common/counter.h");
     EXPECT_EQ(korl::ResolveJumpFile("./sub/x.h", "/work/counter/"), "/work/counter/sub/x.h");
     EXPECT_EQ(korl::ResolveJumpFile("/usr/include/systemc.h", "/work/counter/"), "/usr/include/systemc.h");
+}
+
+TEST(BuildProblems, PlaceAndMessageOfACountedLine) {
+    using korl::ProblemOfLine;
+    auto p = ProblemOfLine("counter.cpp:7:3: warning: unused variable x\r\n", false, "/p/");
+    EXPECT_EQ(p.file, "/p/counter.cpp");
+    EXPECT_EQ(p.line, 7);
+    EXPECT_FALSE(p.error);
+    EXPECT_EQ(p.message, "unused variable x");
+    p = ProblemOfLine("inc/a.h:4:28: error: 'x' has no member", true, "/p/");
+    EXPECT_EQ(p.file, "/p/inc/a.h");
+    EXPECT_EQ(p.message, "'x' has no member");
+    // Only the first "error: " is the line's own: a rewritten line keeps the rest.
+    EXPECT_EQ(ProblemOfLine("m.cpp:12: error: error: parse error before x", true, "/p/").message,
+              "error: parse error before x");
+    EXPECT_EQ(ProblemOfLine("/abs/x.cpp:2:1: fatal error: y.h: No such file", true, "/p/").file,
+              "/abs/x.cpp");
+    // A line without a place keeps its whole text.
+    p = ProblemOfLine("main.o: in function `f': undefined reference to `g'\r\n", true, "/p/");
+    EXPECT_EQ(p.file, "");
+    EXPECT_EQ(p.line, 0);
+    EXPECT_EQ(p.message, "main.o: in function `f': undefined reference to `g'");
+    // A line that counts both ways is an error.
+    EXPECT_TRUE(ProblemOfLine("a.cpp:1:1: warning: x error: y", true, "/p/").error);
 }

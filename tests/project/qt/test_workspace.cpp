@@ -22,6 +22,9 @@ struct Answers {
     QList<FileDialogResult> results;
     QList<FileDialogRequest> requests;
     QStringList messages;
+    QList<QMessageBox::StandardButtons> buttons;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    bool tick = false; // ticks "Do not ask again" where offered
     Answers() {
         SetFileDialogHook([this](const FileDialogRequest& r) {
             requests << r;
@@ -29,7 +32,9 @@ struct Answers {
         });
         SetMessageBoxHook([this](const MessageRequest& r) {
             messages << r.text;
-            return QMessageBox::No;
+            buttons << r.buttons;
+            if (r.checked) *r.checked = tick;
+            return answer;
         });
     }
     ~Answers() {
@@ -59,6 +64,10 @@ struct OpenProject {
 } // namespace
 
 TEST(Workspace, TreeShowsTheListsWithImagesAndTags) {
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    Answers answers;
+    answers.answer = QMessageBox::Yes;
     OpenProject p;
     Korl_WorkspaceWindow tree(p.project);
     for (const char* n : {"a.cpp", "b.cpp", "c.cpp", "a.h"}) Touch(p.Path(n));
@@ -182,7 +191,39 @@ TEST(Workspace, NewProjectAppendsTheExtensionAndClosePromptAsks) {
     EXPECT_TRUE(project.Close(PromptButtons::YesNo)); // answered No: closed without saving
     ASSERT_EQ(answers.messages.size(), 1);
     EXPECT_EQ(answers.messages[0], "design has been modified. Save it?");
+    EXPECT_EQ(answers.buttons[0], QMessageBox::Save | QMessageBox::Discard);
     EXPECT_EQ(tree.topLevelItemCount(), 0);
+}
+
+TEST(Workspace, DeleteAsksOnceUnlessToldNotTo) {
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    Answers answers;
+    OpenProject p;
+    Korl_WorkspaceWindow tree(p.project);
+    for (const char* n : {"a.cpp", "b.cpp", "c.cpp"}) Touch(p.Path(n));
+    p.project.AddExistingFiles(
+        {p.Path("a.cpp").toStdString(), p.Path("b.cpp").toStdString(), p.Path("c.cpp").toStdString()});
+    QSignalSpy removed(&tree, &Korl_WorkspaceWindow::itemRemoved);
+
+    // No keeps the file in the project; one question per Delete.
+    tree.setCurrentItem(tree.SourceFolder()->child(0));
+    QTest::keyClick(&tree, Qt::Key_Delete);
+    ASSERT_EQ(answers.messages.size(), 1);
+    EXPECT_TRUE(answers.messages[0].startsWith("Remove a.cpp from the project?"));
+    EXPECT_EQ(removed.size(), 0);
+
+    // Yes with "Do not ask again": removed, and the next Delete asks nothing.
+    answers.answer = QMessageBox::Yes;
+    answers.tick = true;
+    QTest::keyClick(&tree, Qt::Key_Delete);
+    EXPECT_EQ(removed.size(), 1);
+    tree.setCurrentItem(tree.SourceFolder()->child(0));
+    QTest::keyClick(&tree, Qt::Key_Delete);
+    EXPECT_EQ(removed.size(), 2);
+    EXPECT_EQ(answers.messages.size(), 2);
+    EXPECT_TRUE(QSettings().value(Korl_WorkspaceWindow::kConfirmRemoveKey).toBool());
+    EXPECT_EQ(Names(tree.SourceFolder()), QStringList({"c.cpp"}));
 }
 
 TEST(OptionsSheet, PagesPassTheirValuesToTheSetters) {
