@@ -230,8 +230,11 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
         typeCode = kTypeReal;
     else if (size <= 1)
         typeCode = kTypeVerilog;
+    // An alias: a later declaration of a code shows the first one's signal.
+    const Target* alias = FindTarget(code);
     if (typeCode) {
-        Waview_Signal* s = doc_->NewSignal(typeCode);
+        const bool share = alias && alias->signal && alias->signal->GetTypeCode() == typeCode;
+        Waview_Signal* s = share ? alias->signal : doc_->NewSignal(typeCode);
         Waview_ScalarHierarchy* row = doc_->NewScalarRow();
         row->level = level;
         row->order = order;
@@ -259,15 +262,16 @@ int32_t Waview_VCDConverter::Variable(uint64_t node, int32_t level, int32_t orde
     int64_t bit = lsb + (size - 1) * step;
     std::vector<int32_t> children;
     children.reserve(size_t(size));
+    const bool share = alias && !alias->signal && alias->width == size;
     for (int64_t i = 0; i < size; ++i, bit -= step) {
-        Waview_Signal* s = doc_->NewSignal(kTypeVerilog);
+        Waview_Signal* s = share ? busBits_[alias->firstBit + size_t(i)] : doc_->NewSignal(kTypeVerilog);
         Waview_ScalarHierarchy* row = doc_->NewScalarRow();
         row->level = level + 1;
         row->order = static_cast<int32_t>(i);
         row->name = Cut(name, "[" + std::to_string(bit) + "]");
         row->signalIndex = s->index;
         children.push_back(row->index);
-        busBits_.push_back(s);
+        if (!share) busBits_.push_back(s);
     }
     static_cast<Waview_CompositeHierarchy*>(doc_->Row(busIndex))->children = std::move(children);
     return busIndex;
