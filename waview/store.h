@@ -30,8 +30,8 @@ inline int DigitBitsFor(uint8_t digit) { return digit < 2 ? 1 : digit < 4 ? 2 : 
 struct WaveStoreSignal {
     enum Kind : uint8_t { kVector, kReal, kString };
     Kind kind = kVector;
-    uint32_t width = 1;    // digits per value (vectors)
-    uint8_t digitBits = 1; // 1, 2 or 4; grows when a value needs it
+    uint32_t width = 1;          // digits per value (vectors)
+    uint8_t digitBits = 1;       // 1, 2 or 4; grows when a value needs it
     std::vector<uint32_t> times; // indices into the store's time table
     std::vector<uint8_t> values; // RecordBytes() per change
 

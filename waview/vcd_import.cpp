@@ -16,7 +16,9 @@ namespace {
 constexpr int kMaxScopeDepth = 1000;
 const char kUnnamedScope[] = "(unnamed)";
 
-inline bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+inline bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 bool AllDigits(std::string_view s) {
     if (s.empty()) return false;
@@ -112,7 +114,9 @@ public:
     }
 
 private:
-    static size_t Slot(uint64_t key, size_t mask) { return size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask; }
+    static size_t Slot(uint64_t key, size_t mask) {
+        return size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    }
     static bool Pack(std::string_view code, uint64_t& key) {
         if (code.empty() || code.size() > 7) return false;
         uint64_t k = uint64_t(code.size()) << 56;
@@ -174,7 +178,7 @@ struct ChunkResult {
     std::vector<WaveStoreSignal> partial; // per store signal, times are mark indices
     std::vector<std::string> strings;
     WarningSet warnings;
-    int64_t lines = 0; // newlines in the chunk
+    int64_t lines = 0;         // newlines in the chunk
     bool endsSkipping = false; // inside a command that runs past the chunk
     bool cancelled = false;
 };
@@ -190,7 +194,7 @@ struct Waview_VcdImporter::Impl {
     std::string buf; // unparsed text
     size_t pos = 0;  // declarations: read position in buf
     bool eof = false;
-    int64_t line = 1; // line of buf[pos]
+    int64_t line = 1;      // line of buf[pos]
     uint64_t consumed = 0; // bytes of the input before buf[0]
 
     bool Fill(size_t want) {
@@ -299,9 +303,9 @@ struct Waview_VcdImporter::Impl {
             Refuse("time coefficient (1, 10 or 100)", startLine);
             return false;
         }
-        static const std::pair<const char*, int32_t> kUnits[] = {{"s", 0},   {"ms", -3}, {"us", -6},
-                                                                  {"ns", -9}, {"ps", -12}, {"fs", -15},
-                                                                  {"Ks", 3},  {"Ms", 6},   {"Gs", 9}};
+        static const std::pair<const char*, int32_t> kUnits[] = {{"s", 0},   {"ms", -3},  {"us", -6},
+                                                                 {"ns", -9}, {"ps", -12}, {"fs", -15},
+                                                                 {"Ks", 3},  {"Ms", 6},   {"Gs", 9}};
         const std::string unit = s.substr(n);
         for (const auto& [name, e] : kUnits)
             if (unit == name) {
@@ -335,8 +339,10 @@ struct Waview_VcdImporter::Impl {
                 return true;
             }
             const char c = tok[0];
-            if (c == '#' || tok == "$dumpvars" || tok == "$dumpall" || tok == "$dumpon" || tok == "$dumpoff" ||
-                (c != '$' && c != 0 && (c == 'b' || c == 'B' || c == 'r' || c == 'R' || std::strchr("01xXzZ", c)))) {
+            if (c == '#' || tok == "$dumpvars" || tok == "$dumpall" || tok == "$dumpon" ||
+                tok == "$dumpoff" || tok.substr(0, 10) == "$dumpports" ||
+                (c != '$' && c != 0 &&
+                 (c == 'b' || c == 'B' || c == 'r' || c == 'R' || std::strchr("01xXzZ", c)))) {
                 // No $enddefinitions: the body starts here.
                 pos = tokStart;
                 bodyLine = l;
@@ -360,8 +366,10 @@ struct Waview_VcdImporter::Impl {
                     if (parts.size() < 2) parts.emplace_back(t);
                 }
                 if (int32_t(scopes.size()) >= kMaxScopeDepth) {
-                    self.messages_.push_back({"Parser Error", "Max stack exceeded\nExpecting $upscope (scopes nest too deeply)\nin line: " +
-                                                                  std::to_string(l) + " of " + self.path_});
+                    self.messages_.push_back(
+                        {"Parser Error",
+                         "Max stack exceeded\nExpecting $upscope (scopes nest too deeply)\nin line: " +
+                             std::to_string(l) + " of " + self.path_});
                     return false;
                 }
                 Decl d;
@@ -383,9 +391,10 @@ struct Waview_VcdImporter::Impl {
                 const std::string what(tok);
                 if (!SkipToEnd(what.c_str(), l)) return false;
             } else {
-                Refuse("declaration command ($comment, $date, $enddefinitions, $scope, $timescale, $upscope, "
-                       "$var, $version)",
-                       l);
+                Refuse(
+                    "declaration command ($comment, $date, $enddefinitions, $scope, $timescale, $upscope, "
+                    "$var, $version)",
+                    l);
                 return false;
             }
         }
@@ -412,7 +421,8 @@ struct Waview_VcdImporter::Impl {
             const std::string r = part[1].substr(1, part[1].size() - 2);
             const size_t colon = r.find(':');
             int64_t a = 0, b = 0;
-            if (colon == std::string::npos || !ParseI64(r.substr(0, colon), a) || !ParseI64(r.substr(colon + 1), b)) {
+            if (colon == std::string::npos || !ParseI64(r.substr(0, colon), a) ||
+                !ParseI64(r.substr(colon + 1), b)) {
                 Refuse("decimal number (variable size)", l);
                 return false;
             }
@@ -545,13 +555,14 @@ struct Waview_VcdImporter::Impl {
                 // A longer value keeps its leftmost digits.
                 for (uint32_t i = 0; i < w; ++i) digits[i] = dig(value[i]);
             } else {
-                const uint8_t first = len ? dig(value[0]) : kDigit0;
-                const uint8_t pad = first <= kDigit1 ? kDigit0 : first;
+                const uint8_t first = len ? dig(value[0]) : uint8_t(kDigit0);
+                const uint8_t pad = first <= kDigit1 ? uint8_t(kDigit0) : first;
                 const size_t padded = w - len;
                 for (size_t i = 0; i < padded; ++i) digits[i] = pad;
                 for (size_t i = padded; i < w; ++i) digits[i] = dig(value[i - padded]);
             }
-            if (odd) r.warnings.Add("value digits other than 0 1 x z u w l h - are shown as x", atLine, value);
+            if (odd)
+                r.warnings.Add("value digits other than 0 1 x z u w l h - are shown as x", atLine, value);
             for (uint8_t d : digits) need = std::max<uint8_t>(need, uint8_t(DigitBitsFor(d)));
             if (need > ps.digitBits) ps.Widen(need);
             record.resize(ps.RecordBytes());
@@ -615,7 +626,7 @@ struct Waview_VcdImporter::Impl {
                 }
                 case '$':
                     if (tok == "$dumpvars" || tok == "$dumpall" || tok == "$dumpon" || tok == "$dumpoff" ||
-                        tok == "$end")
+                        tok == "$end" || tok.substr(0, 10) == "$dumpports")
                         break; // sections need not be closed: their changes stand alone
                     if (tok != "$comment") r.warnings.Add("unknown commands are skipped", at, tok);
                     skipping = true;
@@ -669,17 +680,18 @@ struct Waview_VcdImporter::Impl {
                         r.partial[t->signal].Append(markNow(), rec);
                     } else {
                         if (t->kind != WaveStoreSignal::kVector) {
-                            r.warnings.Add("vector values for real or string variables are skipped", at, code);
+                            r.warnings.Add("vector values for real or string variables are skipped", at,
+                                           code);
                             break;
                         }
                         std::string mapped;
                         if (port) {
                             mapped.reserve(value.size());
                             for (char v : value) {
-                                const char m = std::strchr("0DdLl", v) ? '0'
-                                               : std::strchr("1UuHh", v) ? '1'
+                                const char m = std::strchr("0DdLl", v)    ? '0'
+                                               : std::strchr("1UuHh", v)  ? '1'
                                                : std::strchr("ZzFfTt", v) ? 'z'
-                                                                           : 'x';
+                                                                          : 'x';
                                 mapped += m;
                             }
                             value = mapped;
@@ -709,7 +721,8 @@ struct Waview_VcdImporter::Impl {
                         r.warnings.Add("scalar values for real or string variables are skipped", at, tok);
                         break;
                     }
-                    if (t->bus) r.warnings.Add("scalar changes aimed at a bus are read as vector values", at, tok);
+                    if (t->bus)
+                        r.warnings.Add("scalar changes aimed at a bus are read as vector values", at, tok);
                     apply(*t, tok.substr(0, 1), at);
                 }
             }
@@ -737,8 +750,8 @@ struct Waview_VcdImporter::Impl {
             }
             int64_t t = m.time;
             if (haveTime && t < store->times.back()) {
-                warnings.Add("time goes backwards; its changes are shown at the latest time", lineBase + m.line,
-                             "#" + std::to_string(m.time / coefficient));
+                warnings.Add("time goes backwards; its changes are shown at the latest time",
+                             lineBase + m.line, "#" + std::to_string(m.time / coefficient));
                 t = store->times.back();
             }
             if (!haveTime || t > store->times.back()) {
@@ -802,7 +815,8 @@ struct Waview_VcdImporter::Impl {
             return;
         }
         std::vector<std::thread> pool;
-        for (int k = 1; k < threads; ++k) pool.emplace_back([&f, k, threads] { f(size_t(k), size_t(threads)); });
+        for (int k = 1; k < threads; ++k)
+            pool.emplace_back([&f, k, threads] { f(size_t(k), size_t(threads)); });
         f(size_t(0), size_t(threads));
         for (std::thread& t : pool) t.join();
     }
@@ -862,7 +876,8 @@ struct Waview_VcdImporter::Impl {
                     const size_t back = buf.rfind("\n#");
                     const size_t cut = back == std::string::npos ? tail : back + 1;
                     const int64_t lastLine = lineBase + int64_t(std::count(buf.begin(), buf.end(), '\n'));
-                    warnings.Add("the dump ends early; it is shown up to its last complete time", lastLine, "");
+                    warnings.Add("the dump ends early; it is shown up to its last complete time", lastLine,
+                                 "");
                     roundEnd = std::min(cut, buf.size());
                 }
             }
@@ -914,10 +929,12 @@ struct Waview_VcdImporter::Impl {
 
     // --- document ------------------------------------------------------------
     std::vector<std::vector<int32_t>> busSignals; // store signal -> doc signal per bit
-    std::vector<int32_t> scalarSignal;           // store signal -> doc signal
+    std::vector<int32_t> scalarSignal;            // store signal -> doc signal
     uint64_t bitRows = 0;
 
-    static bool NineState(const WaveStoreSignal& s) { return s.kind == WaveStoreSignal::kVector && s.digitBits == 4; }
+    static bool NineState(const WaveStoreSignal& s) {
+        return s.kind == WaveStoreSignal::kVector && s.digitBits == 4;
+    }
 
     int32_t BuildRow(Waview_FileManager& doc, int32_t index, int32_t level, int32_t order, int64_t closeAt) {
         const Decl& d = decls[size_t(index)];
@@ -944,8 +961,9 @@ struct Waview_VcdImporter::Impl {
                 Waview_Signal* s = ss.kind == WaveStoreSignal::kReal     ? doc.NewSignal(kTypeReal)
                                    : ss.kind == WaveStoreSignal::kString ? doc.NewStringSignal()
                                    : isInteger                           ? doc.NewSignal(kTypeInteger)
-                                   : doc.NewSignal(NineState(ss) ? kTypeStdLogic : kTypeVerilog);
-                s->BindStore(StoreSource{store, sig, ss.kind == WaveStoreSignal::kVector && !isInteger ? 0 : -1, closeAt});
+                                               : doc.NewSignal(NineState(ss) ? kTypeStdLogic : kTypeVerilog);
+                s->BindStore(StoreSource{
+                    store, sig, ss.kind == WaveStoreSignal::kVector && !isInteger ? 0 : -1, closeAt});
                 scalarSignal[sig] = s->index;
             }
             Waview_ScalarHierarchy* row = doc.NewScalarRow();

@@ -25,10 +25,10 @@ struct Waview_ImportWarning {
 };
 
 struct Waview_ImportOptions {
-    int threads = 0;                  // 0: one per core
-    size_t chunkBytes = 8u << 20;     // body text per worker and round
-    uint32_t maxBusWidth = 1u << 20;  // wider buses are shown without bit rows
-    uint64_t maxBitRows = 1u << 22;   // bit rows of all buses together
+    int threads = 0;                 // 0: one per core
+    size_t chunkBytes = 8u << 20;    // body text per worker and round
+    uint32_t maxBusWidth = 1u << 20; // wider buses are shown without bit rows
+    uint64_t maxBitRows = 1u << 22;  // bit rows of all buses together
 };
 
 class Waview_VcdImporter {

@@ -141,7 +141,7 @@ TEST(VcdConvert, ParseErrorsAreReportedAndWriteNothing) {
     Waview_VCDConverter conv(p);
     EXPECT_TRUE(conv.Convert());
     EXPECT_TRUE(conv.Messages().empty());
-    EXPECT_NE(conv.WarningSummary().find("unexpected text is skipped (??), in line 13"), std::string::npos)
+    EXPECT_NE(conv.WarningSummary().find("unexpected text is skipped (?\?), in line 13"), std::string::npos)
         << conv.WarningSummary();
     fs::remove(stale);
 
