@@ -92,7 +92,7 @@ void Waview_Signal::Release() {
     tail_ = nullptr;
     lastPos = kBlockSize - 1;
     lastBlock = -1;
-    minEntry = maxEntry = previous = current = nullptr;
+    minEntry = maxEntry = nullptr;
     cursor = EntryCursor{};
     lazy_ = true;
 }
@@ -368,19 +368,6 @@ bool Waview_Signal::LoadData() {
     tail_ = blocks.empty() ? nullptr : blocks.back();
     ComputeMinMax();
     return true;
-}
-
-void Waview_Signal::DrawTrace(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int digital) {
-    if (lazy_) Materialize();
-    const EntryCursor* c = LowerBound(view.start);
-    if (!c) return;
-    EntryCursor walk = *c;
-    previous = PreviousEntry(c);
-    const Waview_Type& type = Type();
-    while ((current = Iterate(walk)) != nullptr) {
-        if (!type.DrawSegment(view, rect, dc, previous, current, minEntry, maxEntry, digital)) break;
-        previous = current;
-    }
 }
 
 std::string& Waview_Signal::ValueTextAt(std::string& out, int64_t t, int radix) {

@@ -50,24 +50,6 @@ Waview_ViewState View(int64_t start, int64_t stepTime, int stepPixels, int width
 
 } // namespace
 
-TEST(TracePainter, MergedColumnsMatchPlainSegmentsWhenEveryChangeHasItsPixels) {
-    Doc d(10, 200);
-    const RowRect rect{4, 24};
-    for (int64_t start : {0, 35}) {
-        const Waview_ViewState v = View(start, 2, 1); // 5 px between changes
-        for (Waview_Signal* s : {d.bit, d.nine, d.integer, d.real}) {
-            for (int digital : {1, 0}) {
-                const QImage merged =
-                    Paint([&](SegmentSink& dc) { DrawScalarTrace(*s, v, rect, dc, digital); });
-                const QImage plain =
-                    Paint([&](SegmentSink& dc) { s->DrawTrace(ToSegmentView(v), rect, dc, digital); });
-                EXPECT_TRUE(merged == plain)
-                    << "type " << s->GetTypeCode() << " digital " << digital << " start " << start;
-            }
-        }
-    }
-}
-
 TEST(TracePainter, DenseColumnsDrawTheLevelsTheyHold) {
     Doc d(1, 100000);
     const RowRect rect{4, 24};
