@@ -66,11 +66,21 @@ uint8_t GetDigit(const uint8_t* record, uint32_t i, uint8_t bits) {
 } // namespace
 
 void PackDigits(const uint8_t* digits, uint32_t width, uint8_t bits, uint8_t* record) {
-    std::memset(record, 0, (size_t(width) * bits + 7) / 8);
     if (bits == 1) {
-        for (uint32_t i = 0; i < width; ++i) record[i / 8] |= uint8_t(digits[i] << (i % 8));
+        // Eight digits a byte, no read-modify-write.
+        uint32_t i = 0, byte = 0;
+        for (; i + 8 <= width; i += 8, ++byte)
+            record[byte] =
+                uint8_t(digits[i] | digits[i + 1] << 1 | digits[i + 2] << 2 | digits[i + 3] << 3 |
+                        digits[i + 4] << 4 | digits[i + 5] << 5 | digits[i + 6] << 6 | digits[i + 7] << 7);
+        if (i < width) {
+            uint8_t last = 0;
+            for (uint32_t k = 0; i + k < width; ++k) last |= uint8_t(digits[i + k] << k);
+            record[byte] = last;
+        }
         return;
     }
+    std::memset(record, 0, (size_t(width) * bits + 7) / 8);
     for (uint32_t i = 0; i < width; ++i) {
         const size_t bit = size_t(i) * bits;
         record[bit / 8] |= uint8_t(digits[i] << (bit % 8));
@@ -115,21 +125,40 @@ void WaveStoreSignal::Widen(uint8_t bits) {
     values.swap(out);
 }
 
+namespace {
+
+bool SameRecord(const uint8_t* a, const uint8_t* b, size_t bytes) {
+    if (bytes <= 8) {
+        uint64_t x = 0, y = 0;
+        std::memcpy(&x, a, bytes);
+        std::memcpy(&y, b, bytes);
+        return x == y;
+    }
+    return std::memcmp(a, b, bytes) == 0;
+}
+
+} // namespace
+
 void WaveStoreSignal::Append(uint32_t t, const uint8_t* record) {
     const size_t bytes = RecordBytes();
-    size_t n = times.size();
-    if (n > 0 && times[n - 1] == t) {
-        // Glitch inside one time: the last value of that time counts.
-        std::memcpy(values.data() + (n - 1) * bytes, record, bytes);
-        if (n >= 2 && std::memcmp(values.data() + (n - 2) * bytes, record, bytes) == 0) {
-            times.pop_back();
-            values.resize((n - 1) * bytes);
+    const size_t n = times.size();
+    if (n > 0) [[likely]] {
+        uint8_t* last = values.data() + (n - 1) * bytes;
+        if (times[n - 1] == t) {
+            // Glitch inside one time: the last value of that time counts.
+            std::memcpy(last, record, bytes);
+            if (n >= 2 && SameRecord(last - bytes, record, bytes)) {
+                times.pop_back();
+                values.resize((n - 1) * bytes);
+            }
+            return;
         }
-        return;
+        if (SameRecord(last, record, bytes)) return;
     }
-    if (n > 0 && std::memcmp(values.data() + (n - 1) * bytes, record, bytes) == 0) return;
     times.push_back(t);
-    values.insert(values.end(), record, record + bytes);
+    const size_t at = values.size();
+    values.resize(at + bytes);
+    std::memcpy(values.data() + at, record, bytes);
 }
 
 int64_t WaveStoreSignal::IndexBefore(uint32_t t) const {

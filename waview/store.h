@@ -22,6 +22,22 @@ enum WaveDigit : uint8_t {
 // Digit of a dump character; false for a character that is none of
 // 0 1 x z u w l h - (either case).
 bool DigitOf(char c, uint8_t& digit);
+// The same as a table: kNoDigit for characters that are none.
+inline constexpr uint8_t kNoDigit = 0xFF;
+struct DigitTable {
+    uint8_t d[256];
+    constexpr DigitTable() : d() {
+        for (int i = 0; i < 256; ++i) d[i] = kNoDigit;
+        const char* up = "01ZXUWLH-";
+        const char* low = "01zxuwlh-";
+        for (uint8_t k = 0; k < 9; ++k) {
+            d[uint8_t(up[k])] = k;
+            d[uint8_t(low[k])] = k;
+        }
+    }
+    constexpr uint8_t operator[](uint8_t c) const { return d[c]; }
+};
+inline constexpr DigitTable kDigitTable;
 // Display character of a digit: "01ZXUWLH-".
 char DigitChar(uint8_t digit);
 // Bits a digit needs: 1, 2 or 4.

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -539,35 +540,56 @@ struct Waview_VcdImporter::Impl {
         auto apply = [&](const Target& t, std::string_view value, int64_t atLine) {
             WaveStoreSignal& ps = r.partial[t.signal];
             const uint32_t w = t.width;
-            digits.assign(w, kDigit0);
+            if (digits.size() < w) digits.resize(w);
+            uint8_t* dg = digits.data();
             const size_t len = value.size();
-            uint8_t need = 1;
-            bool odd = false;
-            auto dig = [&](char c) {
-                uint8_t d;
-                if (!DigitOf(c, d)) {
-                    d = kDigitX;
-                    odd = true;
-                }
-                return d;
-            };
+            const char* v = value.data();
+            // Table look-ups; kNoDigit (0xFF) marks characters that are none.
+            uint8_t any = 0, maxd = 0;
             if (len >= w) {
                 // A longer value keeps its leftmost digits.
-                for (uint32_t i = 0; i < w; ++i) digits[i] = dig(value[i]);
+                for (uint32_t i = 0; i < w; ++i) {
+                    const uint8_t d = kDigitTable[uint8_t(v[i])];
+                    dg[i] = d;
+                    any |= d;
+                }
             } else {
-                const uint8_t first = len ? dig(value[0]) : uint8_t(kDigit0);
+                const uint8_t first = len ? kDigitTable[uint8_t(v[0])] : uint8_t(kDigit0);
                 const uint8_t pad = first <= kDigit1 ? uint8_t(kDigit0) : first;
                 const size_t padded = w - len;
-                for (size_t i = 0; i < padded; ++i) digits[i] = pad;
-                for (size_t i = padded; i < w; ++i) digits[i] = dig(value[i - padded]);
+                std::memset(dg, pad, padded);
+                any = pad;
+                for (size_t i = padded; i < w; ++i) {
+                    const uint8_t d = kDigitTable[uint8_t(v[i - padded])];
+                    dg[i] = d;
+                    any |= d;
+                }
             }
-            if (odd)
-                r.warnings.Add("value digits other than 0 1 x z u w l h - are shown as x", atLine, value);
-            for (uint8_t d : digits) need = std::max<uint8_t>(need, uint8_t(DigitBitsFor(d)));
+            if (any > 1) {
+                // Not two-state: find odd characters and the widest digit.
+                bool odd = false;
+                for (uint32_t i = 0; i < w; ++i) {
+                    if (dg[i] == kNoDigit) {
+                        dg[i] = kDigitX;
+                        odd = true;
+                    }
+                    maxd = std::max(maxd, dg[i]);
+                }
+                if (odd)
+                    r.warnings.Add("value digits other than 0 1 x z u w l h - are shown as x", atLine, value);
+            }
+            const uint8_t need = uint8_t(DigitBitsFor(maxd));
             if (need > ps.digitBits) ps.Widen(need);
-            record.resize(ps.RecordBytes());
-            PackDigits(digits.data(), w, ps.digitBits, record.data());
-            ps.Append(markNow(), record.data());
+            uint8_t rec[64];
+            const size_t bytes = ps.RecordBytes();
+            if (bytes > sizeof rec) {
+                record.resize(bytes);
+                PackDigits(dg, w, ps.digitBits, record.data());
+                ps.Append(markNow(), record.data());
+            } else {
+                PackDigits(dg, w, ps.digitBits, rec);
+                ps.Append(markNow(), rec);
+            }
         };
         auto lookup = [&](std::string_view code, int64_t atLine) -> const Target* {
             const Target* t = codes.Find(code);
@@ -710,8 +732,7 @@ struct Waview_VcdImporter::Impl {
                     break;
                 }
                 default: {
-                    uint8_t d;
-                    if (!DigitOf(c, d)) {
+                    if (kDigitTable[uint8_t(c)] == kNoDigit) {
                         r.warnings.Add("unexpected text is skipped", at, tok);
                         break;
                     }
@@ -766,14 +787,32 @@ struct Waview_VcdImporter::Impl {
         lineBase += r.lines;
     }
 
+    template <class V>
+    static void Grow(V& v, size_t needed) {
+        if (needed > v.capacity()) v.reserve(std::max(needed, v.capacity() + v.capacity() / 2));
+    }
+
+    // Appends chunk partial p to g. `strict` says the chunk's times map to
+    // distinct global times: then only p's first change can meet g's last
+    // one, and the rest (already free of repeats) is copied as it is.
     static void MergeSignal(WaveStoreSignal& g, const WaveStoreSignal& p, const std::vector<uint32_t>& map,
-                            uint32_t stringBase, std::vector<uint8_t>& digits, std::vector<uint8_t>& rec) {
+                            bool strict, uint32_t stringBase, std::vector<uint8_t>& digits,
+                            std::vector<uint8_t>& rec) {
         if (p.Count() == 0) return;
         if (p.digitBits > g.digitBits) g.Widen(p.digitBits);
         const size_t bytes = p.RecordBytes();
-        g.times.reserve(g.times.size() + p.Count());
-        g.values.reserve(g.values.size() + p.Count() * g.RecordBytes());
+        Grow(g.times, g.times.size() + p.Count());
+        Grow(g.values, g.values.size() + p.Count() * g.RecordBytes());
+        const bool sameLayout = p.kind == WaveStoreSignal::kReal ||
+                                (p.kind == WaveStoreSignal::kVector && p.digitBits == g.digitBits);
         for (size_t n = 0; n < p.Count(); ++n) {
+            if (n == 1 && strict && sameLayout) {
+                const size_t old = g.times.size(), rest = p.Count() - 1;
+                g.times.resize(old + rest);
+                for (size_t k = 0; k < rest; ++k) g.times[old + k] = map[p.times[k + 1]];
+                g.values.insert(g.values.end(), p.values.begin() + std::ptrdiff_t(bytes), p.values.end());
+                return;
+            }
             const uint8_t* src = p.values.data() + n * bytes;
             if (p.kind == WaveStoreSignal::kString) {
                 uint32_t index;
@@ -797,28 +836,46 @@ struct Waview_VcdImporter::Impl {
     void Merge(std::vector<ChunkResult>& results, int threads) {
         std::vector<std::vector<uint32_t>> maps(results.size());
         std::vector<uint32_t> bases(results.size());
-        for (size_t k = 0; k < results.size(); ++k) MergeTimes(results[k], maps[k], bases[k]);
+        std::vector<char> strict(results.size(), 1);
+        for (size_t k = 0; k < results.size(); ++k) {
+            MergeTimes(results[k], maps[k], bases[k]);
+            for (size_t i = 1; i < maps[k].size(); ++i)
+                if (maps[k][i] == maps[k][i - 1]) strict[k] = 0;
+        }
         const size_t nsig = store->signals.size();
         auto work = [&](size_t first, size_t step) {
             std::vector<uint8_t> digits, rec;
             for (size_t s = first; s < nsig; s += step)
                 for (size_t k = 0; k < results.size(); ++k)
-                    MergeSignal(store->signals[s], results[k].partial[s], maps[k], bases[k], digits, rec);
+                    MergeSignal(store->signals[s], results[k].partial[s], maps[k], strict[k] != 0, bases[k],
+                                digits, rec);
         };
         RunParallel(threads, work);
     }
 
+    // Runs f(k, threads) on `threads` threads. A memory failure on any of
+    // them is thrown again here, on the importing thread, once all are done.
     template <class F>
     static void RunParallel(int threads, F&& f) {
         if (threads <= 1) {
             f(size_t(0), size_t(1));
             return;
         }
+        std::atomic<bool> failed{false};
+        auto guarded = [&](size_t k) {
+            try {
+                f(k, size_t(threads));
+            } catch (const std::bad_alloc&) {
+                failed = true;
+            } catch (const std::length_error&) {
+                failed = true;
+            }
+        };
         std::vector<std::thread> pool;
-        for (int k = 1; k < threads; ++k)
-            pool.emplace_back([&f, k, threads] { f(size_t(k), size_t(threads)); });
-        f(size_t(0), size_t(threads));
+        for (int k = 1; k < threads; ++k) pool.emplace_back([&guarded, k] { guarded(size_t(k)); });
+        guarded(0);
         for (std::thread& t : pool) t.join();
+        if (failed) throw std::bad_alloc();
     }
 
     // Where the next chunk may start: just after a newline that precedes a

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "waview/store.h"
@@ -242,8 +244,8 @@ TEST(VcdImport, DialectsOpenWithTheirValues) {
         Waview_VCDConverter conv(DialectPath(c.file));
         ASSERT_TRUE(conv.Import()) << c.file << ": "
                                    << (conv.Messages().empty() ? "" : conv.Messages()[0].text);
-        EXPECT_EQ(TextAt(conv.Document(), c.row, c.time, c.radix), c.text) << c.file << " " << c.row << " at "
-                                                                            << c.time;
+        EXPECT_EQ(TextAt(conv.Document(), c.row, c.time, c.radix), c.text)
+            << c.file << " " << c.row << " at " << c.time;
     }
 }
 
@@ -259,7 +261,8 @@ TEST(VcdImport, DialectWarningsNameTheirFirstLine) {
     for (const auto& [file, text] : cases) {
         Waview_VCDConverter conv(DialectPath(file));
         ASSERT_TRUE(conv.Import()) << file;
-        EXPECT_NE(conv.WarningSummary().find(text), std::string::npos) << file << ":\n" << conv.WarningSummary();
+        EXPECT_NE(conv.WarningSummary().find(text), std::string::npos) << file << ":\n"
+                                                                       << conv.WarningSummary();
     }
     Waview_VCDConverter clean(DialectPath("unclosed_dumpvars"));
     ASSERT_TRUE(clean.Import());
@@ -278,7 +281,8 @@ TEST(VcdImport, BadDumpsGetLineNumbers) {
          "time goes backwards; its changes are shown at the latest time (#5), in line 11"},
         {"#0\n1!\n1?\n", "changes to undeclared identifier codes are skipped (?), in line 9"},
         {"#0\n1#\n#3\n", "scalar changes aimed at a bus are read as vector values (1#), in line 8"},
-        {"#0\n1!\n#10\n0!\n#20\nb01", "the dump ends early; it is shown up to its last complete time, in line 12"},
+        {"#0\n1!\n#10\n0!\n#20\nb01",
+         "the dump ends early; it is shown up to its last complete time, in line 12"},
     };
     for (const Case& c : cases) {
         Waview_VCDConverter conv("bad.vcd");
@@ -332,4 +336,36 @@ TEST(VcdImport, CancelStopsTheImport) {
     EXPECT_FALSE(conv.Import());
     EXPECT_TRUE(conv.Cancelled());
     EXPECT_TRUE(conv.Messages().empty());
+}
+
+TEST(VcdImport, RunningOutOfMemoryIsMessage1257) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer's allocator aborts instead of failing";
+#endif
+    // In a child whose address space is capped, a bus of two billion bits
+    // cannot be parsed on the worker threads: a message, not an abort.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        struct rlimit lim {};
+        lim.rlim_cur = lim.rlim_max = rlim_t(1) << 30;
+        setrlimit(RLIMIT_AS, &lim);
+        Waview_VCDConverter conv("big.vcd");
+        conv.SetInputText(
+            "$scope module t $end\n$var wire 2000000000 ! x $end\n$upscope $end\n$enddefinitions $end\n"
+            "#0\nb1 !\n#1\nb0 !\n#2\n");
+        Waview_ImportOptions o;
+        o.maxBusWidth = 2000000000u;
+        o.maxBitRows = 1;
+        o.threads = 2;
+        o.chunkBytes = 4;
+        conv.SetOptions(o);
+        const bool ok = conv.Import();
+        const bool message = conv.Messages().size() == 1 && conv.Messages()[0].title == "Parser Error" &&
+                             conv.Messages()[0].text == "Memory allocation error building tree";
+        _exit(!ok && message ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
