@@ -127,13 +127,57 @@ void WaveStoreSignal::Widen(uint8_t bits) {
 
 namespace {
 
-bool SameRecord(const uint8_t* a, const uint8_t* b, size_t bytes) {
-    if (bytes <= 8) {
-        uint64_t x = 0, y = 0;
-        std::memcpy(&x, a, bytes);
-        std::memcpy(&y, b, bytes);
-        return x == y;
+// Records of up to eight bytes move as one word: fixed-size copies the
+// compiler turns into plain loads and stores, no library call.
+template <size_t N>
+uint64_t LoadN(const uint8_t* p) {
+    uint64_t v = 0;
+    std::memcpy(&v, p, N);
+    return v;
+}
+
+uint64_t LoadSmall(const uint8_t* p, size_t n) {
+    switch (n) {
+        case 1:
+            return p[0];
+        case 2:
+            return LoadN<2>(p);
+        case 3:
+            return LoadN<3>(p);
+        case 4:
+            return LoadN<4>(p);
+        case 5:
+            return LoadN<5>(p);
+        case 6:
+            return LoadN<6>(p);
+        case 7:
+            return LoadN<7>(p);
+        default:
+            return LoadN<8>(p);
     }
+}
+
+void CopyRecord(uint8_t* dst, const uint8_t* src, size_t bytes) {
+    switch (bytes) {
+        case 1:
+            dst[0] = src[0];
+            return;
+        case 2:
+            std::memcpy(dst, src, 2);
+            return;
+        case 4:
+            std::memcpy(dst, src, 4);
+            return;
+        case 8:
+            std::memcpy(dst, src, 8);
+            return;
+        default:
+            std::memcpy(dst, src, bytes);
+    }
+}
+
+bool SameRecord(const uint8_t* a, const uint8_t* b, size_t bytes) {
+    if (bytes <= 8) return LoadSmall(a, bytes) == LoadSmall(b, bytes);
     return std::memcmp(a, b, bytes) == 0;
 }
 
@@ -146,7 +190,7 @@ void WaveStoreSignal::Append(uint32_t t, const uint8_t* record) {
         uint8_t* last = values.data() + (n - 1) * bytes;
         if (times[n - 1] == t) {
             // Glitch inside one time: the last value of that time counts.
-            std::memcpy(last, record, bytes);
+            CopyRecord(last, record, bytes);
             if (n >= 2 && SameRecord(last - bytes, record, bytes)) {
                 times.pop_back();
                 values.resize((n - 1) * bytes);
@@ -158,7 +202,7 @@ void WaveStoreSignal::Append(uint32_t t, const uint8_t* record) {
     times.push_back(t);
     const size_t at = values.size();
     values.resize(at + bytes);
-    std::memcpy(values.data() + at, record, bytes);
+    CopyRecord(values.data() + at, record, bytes);
 }
 
 int64_t WaveStoreSignal::IndexBefore(uint32_t t) const {

@@ -508,11 +508,22 @@ struct Waview_VcdImporter::Impl {
     // previous chunk ended inside a command.
     void ParseChunk(const char* begin, const char* end, bool skipping, ChunkResult& r) const {
         const size_t nsig = store->signals.size();
-        r.partial.assign(nsig, WaveStoreSignal{});
+        // Results are reused round after round: their vectors keep their memory.
+        r.partial.resize(nsig);
         for (size_t i = 0; i < nsig; ++i) {
-            r.partial[i].kind = store->signals[i].kind;
-            r.partial[i].width = store->signals[i].width;
+            WaveStoreSignal& p = r.partial[i];
+            p.kind = store->signals[i].kind;
+            p.width = store->signals[i].width;
+            p.digitBits = 1;
+            p.times.clear();
+            p.values.clear();
         }
+        r.marks.clear();
+        r.strings.clear();
+        r.warnings = WarningSet{};
+        r.lines = 0;
+        r.endsSkipping = false;
+        r.cancelled = false;
         int64_t ln = 0;
         int32_t mark = -1;
         std::vector<uint8_t> digits, record;
@@ -537,9 +548,50 @@ struct Waview_VcdImporter::Impl {
             }
             return uint32_t(mark);
         };
+        std::vector<char> chars;
+        // Two-state values into a one-bit-per-digit signal: eight characters
+        // checked and packed at a time, straight from the text.
+        auto applyTwoState = [&](WaveStoreSignal& ps, uint32_t w, std::string_view value) {
+            if (chars.size() < size_t(w) + 8) chars.resize(size_t(w) + 8);
+            char* c = chars.data();
+            const size_t len = value.size();
+            if (len >= w) {
+                std::memcpy(c, value.data(), w);
+            } else {
+                std::memset(c, '0', w - len);
+                std::memcpy(c + (w - len), value.data(), len);
+            }
+            std::memset(c + w, '0', 8);
+            uint8_t rec[128];
+            if (ps.digitBits == 1) {
+                const uint32_t bytes = (w + 7) / 8;
+                for (uint32_t k = 0; k < bytes; ++k) {
+                    uint64_t x;
+                    std::memcpy(&x, c + 8 * k, 8);
+                    if ((x & 0xFEFEFEFEFEFEFEFEull) != 0x3030303030303030ull) return false;
+                    rec[k] = uint8_t(((x & 0x0101010101010101ull) * 0x0102040810204080ull) >> 56);
+                }
+            } else {
+                // Four-state signal, two-state value: four digits a byte.
+                const uint32_t bytes = (w + 3) / 4;
+                for (uint32_t k = 0; k < bytes; ++k) {
+                    uint32_t x;
+                    std::memcpy(&x, c + 4 * k, 4);
+                    if ((x & 0xFEFEFEFEu) != 0x30303030u) return false;
+                    rec[k] = uint8_t(((x & 0x01010101u) * 0x01041040u) >> 24);
+                }
+            }
+            ps.Append(markNow(), rec);
+            return true;
+        };
         auto apply = [&](const Target& t, std::string_view value, int64_t atLine) {
             WaveStoreSignal& ps = r.partial[t.signal];
             const uint32_t w = t.width;
+            // Padding keeps the first digit unless it is 0 or 1: only then
+            // can the fast path hold.
+            if (ps.digitBits <= 2 && w <= 512 && !value.empty() && (value[0] == '0' || value[0] == '1') &&
+                applyTwoState(ps, w, value))
+                return;
             if (digits.size() < w) digits.resize(w);
             uint8_t* dg = digits.data();
             const size_t len = value.size();
@@ -787,22 +839,27 @@ struct Waview_VcdImporter::Impl {
         lineBase += r.lines;
     }
 
+    // Room for `needed` elements; a store signal is sized once for the whole
+    // dump from the share of it read so far (scale), so that its changes are
+    // not copied again and again while it grows.
     template <class V>
-    static void Grow(V& v, size_t needed) {
-        if (needed > v.capacity()) v.reserve(std::max(needed, v.capacity() + v.capacity() / 2));
+    static void Grow(V& v, size_t needed, double scale) {
+        if (needed <= v.capacity()) return;
+        const size_t guess = size_t(double(needed) * scale * 1.05);
+        v.reserve(std::max(needed, std::max(guess, v.capacity() + v.capacity() / 2)));
     }
 
     // Appends chunk partial p to g. `strict` says the chunk's times map to
     // distinct global times: then only p's first change can meet g's last
     // one, and the rest (already free of repeats) is copied as it is.
     static void MergeSignal(WaveStoreSignal& g, const WaveStoreSignal& p, const std::vector<uint32_t>& map,
-                            bool strict, uint32_t stringBase, std::vector<uint8_t>& digits,
+                            bool strict, uint32_t stringBase, double scale, std::vector<uint8_t>& digits,
                             std::vector<uint8_t>& rec) {
         if (p.Count() == 0) return;
         if (p.digitBits > g.digitBits) g.Widen(p.digitBits);
         const size_t bytes = p.RecordBytes();
-        Grow(g.times, g.times.size() + p.Count());
-        Grow(g.values, g.values.size() + p.Count() * g.RecordBytes());
+        Grow(g.times, g.times.size() + p.Count(), scale);
+        Grow(g.values, g.values.size() + p.Count() * g.RecordBytes(), scale);
         const bool sameLayout = p.kind == WaveStoreSignal::kReal ||
                                 (p.kind == WaveStoreSignal::kVector && p.digitBits == g.digitBits);
         for (size_t n = 0; n < p.Count(); ++n) {
@@ -834,6 +891,8 @@ struct Waview_VcdImporter::Impl {
     }
 
     void Merge(std::vector<ChunkResult>& results, int threads) {
+        const uint64_t done = self.bytesRead_.load(), total = self.totalBytes_.load();
+        const double scale = done > 0 && total > done ? double(total) / double(done) : 1.0;
         std::vector<std::vector<uint32_t>> maps(results.size());
         std::vector<uint32_t> bases(results.size());
         std::vector<char> strict(results.size(), 1);
@@ -848,7 +907,7 @@ struct Waview_VcdImporter::Impl {
             for (size_t s = first; s < nsig; s += step)
                 for (size_t k = 0; k < results.size(); ++k)
                     MergeSignal(store->signals[s], results[k].partial[s], maps[k], strict[k] != 0, bases[k],
-                                digits, rec);
+                                scale, digits, rec);
         };
         RunParallel(threads, work);
     }
@@ -902,6 +961,7 @@ struct Waview_VcdImporter::Impl {
         pos = 0;
         lineBase = bodyLine;
         bool skipping = false;
+        std::vector<ChunkResult> results;
         for (;;) {
             if (self.cancel_ && self.cancel_->load()) return Cancel();
             // Read until a round's worth of text ends in a split point.
@@ -951,7 +1011,7 @@ struct Waview_VcdImporter::Impl {
                 spans.push_back({at, next});
                 at = next;
             }
-            std::vector<ChunkResult> results(spans.size());
+            results.resize(spans.size());
             const char* base = buf.data();
             std::atomic<size_t> nextChunk{0};
             auto parse = [&](size_t, size_t) {
@@ -967,7 +1027,6 @@ struct Waview_VcdImporter::Impl {
             // parsed again knowing it; the result is then the serial one.
             for (size_t k = 1; k < results.size(); ++k)
                 if (results[k - 1].endsSkipping) {
-                    results[k] = ChunkResult{};
                     ParseChunk(base + spans[k].first, base + spans[k].second, true, results[k]);
                 }
             if (!results.empty()) skipping = results.back().endsSkipping;
@@ -1131,9 +1190,10 @@ bool Waview_VcdImporter::Import(Waview_FileManager& doc) {
         } closer{d.file};
         if (!d.Declarations()) return false;
         if (!d.Body()) return false;
+        // Give back what the size guesses left over, where it is worth a copy.
         for (WaveStoreSignal& s : store->signals) {
-            s.times.shrink_to_fit();
-            s.values.shrink_to_fit();
+            if (s.times.capacity() > s.times.size() + s.times.size() / 8) s.times.shrink_to_fit();
+            if (s.values.capacity() > s.values.size() + s.values.size() / 8) s.values.shrink_to_fit();
         }
         d.Build(doc);
         doc.SetStore(store);
