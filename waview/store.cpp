@@ -45,17 +45,6 @@ bool DigitOf(char c, uint8_t& digit) {
 
 char DigitChar(uint8_t digit) { return digit <= kDigitDash ? "01ZXUWLH-"[digit] : '?'; }
 
-size_t WaveStoreSignal::RecordBytes() const {
-    switch (kind) {
-        case kReal:
-            return 8;
-        case kString:
-            return 4;
-        default:
-            return (size_t(width) * digitBits + 7) / 8;
-    }
-}
-
 namespace {
 
 uint8_t GetDigit(const uint8_t* record, uint32_t i, uint8_t bits) {
@@ -123,86 +112,6 @@ void WaveStoreSignal::Widen(uint8_t bits) {
         PackDigits(digits.data(), width, bits, out.data() + n * newBytes);
     }
     values.swap(out);
-}
-
-namespace {
-
-// Records of up to eight bytes move as one word: fixed-size copies the
-// compiler turns into plain loads and stores, no library call.
-template <size_t N>
-uint64_t LoadN(const uint8_t* p) {
-    uint64_t v = 0;
-    std::memcpy(&v, p, N);
-    return v;
-}
-
-uint64_t LoadSmall(const uint8_t* p, size_t n) {
-    switch (n) {
-        case 1:
-            return p[0];
-        case 2:
-            return LoadN<2>(p);
-        case 3:
-            return LoadN<3>(p);
-        case 4:
-            return LoadN<4>(p);
-        case 5:
-            return LoadN<5>(p);
-        case 6:
-            return LoadN<6>(p);
-        case 7:
-            return LoadN<7>(p);
-        default:
-            return LoadN<8>(p);
-    }
-}
-
-void CopyRecord(uint8_t* dst, const uint8_t* src, size_t bytes) {
-    switch (bytes) {
-        case 1:
-            dst[0] = src[0];
-            return;
-        case 2:
-            std::memcpy(dst, src, 2);
-            return;
-        case 4:
-            std::memcpy(dst, src, 4);
-            return;
-        case 8:
-            std::memcpy(dst, src, 8);
-            return;
-        default:
-            std::memcpy(dst, src, bytes);
-    }
-}
-
-bool SameRecord(const uint8_t* a, const uint8_t* b, size_t bytes) {
-    if (bytes <= 8) return LoadSmall(a, bytes) == LoadSmall(b, bytes);
-    return std::memcmp(a, b, bytes) == 0;
-}
-
-} // namespace
-
-void WaveStoreSignal::Append(uint32_t t, const uint8_t* record) {
-    const size_t bytes = RecordBytes();
-    const size_t n = times.size();
-    if (n > 0) [[likely]] {
-        uint8_t* last = values.data() + (n - 1) * bytes;
-        if (times[n - 1] == t) {
-            // Glitch inside one time: the last value of that time counts.
-            CopyRecord(last, record, bytes);
-            if (n >= 2 && SameRecord(last - bytes, record, bytes)) {
-                times.pop_back();
-                values.resize((n - 1) * bytes);
-            }
-            return;
-        }
-        if (SameRecord(last, record, bytes)) return;
-    }
-    times.push_back(t);
-    const size_t at = values.size();
-    values.resize(at + bytes);
-    CopyRecord(values.data() + at, record, bytes);
 }
 
 int64_t WaveStoreSignal::IndexBefore(uint32_t t) const {

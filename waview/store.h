@@ -2,6 +2,7 @@
 // Compact store of an imported dump: one signal per identifier code, times
 // as indices into one shared table, values packed, repeats not stored.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,7 +52,9 @@ struct WaveStoreSignal {
     std::vector<uint32_t> times; // indices into the store's time table
     std::vector<uint8_t> values; // RecordBytes() per change
 
-    size_t RecordBytes() const;
+    size_t RecordBytes() const {
+        return kind == kReal ? 8 : kind == kString ? 4 : (size_t(width) * digitBits + 7) / 8;
+    }
     size_t Count() const { return times.size(); }
     // Digit i (0 = most significant) of change n.
     uint8_t Digit(size_t n, uint32_t i) const;
@@ -63,7 +66,7 @@ struct WaveStoreSignal {
     void Widen(uint8_t bits);
     // Appends one change at time index t. A change at the time of the last
     // one replaces it; a value equal to the one in effect is not stored.
-    void Append(uint32_t t, const uint8_t* record);
+    inline void Append(uint32_t t, const uint8_t* record);
     // Index of the last change strictly before time index t, or -1.
     int64_t IndexBefore(uint32_t t) const;
 };
@@ -79,6 +82,87 @@ struct WaveStore {
     int64_t ChangeBefore(uint32_t s, int64_t t) const;
     size_t MemoryBytes() const;
 };
+
+namespace wave_store_detail {
+
+// Records of up to eight bytes move as one word: fixed-size copies the
+// compiler turns into plain loads and stores, no library call.
+template <size_t N>
+inline uint64_t LoadN(const uint8_t* p) {
+    uint64_t v = 0;
+    std::memcpy(&v, p, N);
+    return v;
+}
+
+inline uint64_t LoadSmall(const uint8_t* p, size_t n) {
+    switch (n) {
+        case 1:
+            return p[0];
+        case 2:
+            return LoadN<2>(p);
+        case 3:
+            return LoadN<3>(p);
+        case 4:
+            return LoadN<4>(p);
+        case 5:
+            return LoadN<5>(p);
+        case 6:
+            return LoadN<6>(p);
+        case 7:
+            return LoadN<7>(p);
+        default:
+            return LoadN<8>(p);
+    }
+}
+
+inline void CopyRecord(uint8_t* dst, const uint8_t* src, size_t bytes) {
+    switch (bytes) {
+        case 1:
+            dst[0] = src[0];
+            return;
+        case 2:
+            std::memcpy(dst, src, 2);
+            return;
+        case 4:
+            std::memcpy(dst, src, 4);
+            return;
+        case 8:
+            std::memcpy(dst, src, 8);
+            return;
+        default:
+            std::memcpy(dst, src, bytes);
+    }
+}
+
+inline bool SameRecord(const uint8_t* a, const uint8_t* b, size_t bytes) {
+    if (bytes <= 8) return LoadSmall(a, bytes) == LoadSmall(b, bytes);
+    return std::memcmp(a, b, bytes) == 0;
+}
+
+} // namespace wave_store_detail
+
+inline void WaveStoreSignal::Append(uint32_t t, const uint8_t* record) {
+    using namespace wave_store_detail;
+    const size_t bytes = RecordBytes();
+    const size_t n = times.size();
+    if (n > 0) [[likely]] {
+        uint8_t* last = values.data() + (n - 1) * bytes;
+        if (times[n - 1] == t) {
+            // Glitch inside one time: the last value of that time counts.
+            CopyRecord(last, record, bytes);
+            if (n >= 2 && SameRecord(last - bytes, record, bytes)) {
+                times.pop_back();
+                values.resize((n - 1) * bytes);
+            }
+            return;
+        }
+        if (SameRecord(last, record, bytes)) return;
+    }
+    times.push_back(t);
+    const size_t at = values.size();
+    values.resize(at + bytes);
+    CopyRecord(values.data() + at, record, bytes);
+}
 
 // Packs digits (one per byte, most significant first) into a record.
 void PackDigits(const uint8_t* digits, uint32_t width, uint8_t bits, uint8_t* record);
