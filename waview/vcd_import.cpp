@@ -538,6 +538,14 @@ struct Waview_VcdImporter::Impl {
             while (p < end && !IsSpace(*p)) ++p;
             return std::string_view(s, size_t(p - s));
         };
+        // The rest of a change is on its line: a missing identifier code never
+        // takes the next line (nor, at a chunk's end, the next chunk's).
+        auto lineToken = [&]() -> std::string_view {
+            while (p < end && IsSpace(*p) && *p != '\n') ++p;
+            const char* from = p;
+            while (p < end && !IsSpace(*p)) ++p;
+            return std::string_view(from, size_t(p - from));
+        };
         auto markNow = [&]() {
             if (mark < 0) {
                 TimeMark m;
@@ -717,12 +725,11 @@ struct Waview_VcdImporter::Impl {
                     const bool port = c == 'p' || c == 'P';
                     if (port) {
                         // Extended dumps: "pVALUE strength0 strength1 code".
-                        token(s);
-                        token(s);
+                        lineToken();
+                        lineToken();
                         r.warnings.Add("port values are shown as their logic level", at, tok);
                     }
-                    const char* cs;
-                    const std::string_view code = token(cs);
+                    const std::string_view code = lineToken();
                     if (code.empty()) {
                         r.warnings.Add("value changes without identifier code are skipped", at, tok);
                         break;

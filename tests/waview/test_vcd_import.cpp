@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -129,6 +130,17 @@ TEST(VcdImport, ParallelImportEqualsSerialAtAnyChunkBoundary) {
             EXPECT_EQ(warnings, serialWarnings);
         }
     }
+    // A change without its identifier code leaves the next line alone, so a
+    // chunk boundary after it changes nothing.
+    const std::string noCode =
+        "$scope module t $end\n$var wire 2 ! v $end\n$upscope $end\n$enddefinitions $end\n"
+        "#0\nb10\n#5\nb01 !\n#9\n";
+    std::string noCodeWarnings;
+    const std::string noCodeSerial = WaveBytes(noCode, 1, noCode.size() + 1, &noCodeWarnings);
+    EXPECT_EQ(WaveBytes(noCode, 2, 1), noCodeSerial);
+    EXPECT_NE(noCodeWarnings.find("value changes without identifier code are skipped (b10), in line 6"),
+              std::string::npos)
+        << noCodeWarnings;
     // Every dialect too.
     for (const char* name : {"unclosed_dumpvars", "strings", "ninestate", "vector_forms", "empty_scope",
                              "fractional_time", "no_enddefinitions", "extensions", "dumpports"}) {
@@ -164,6 +176,17 @@ TEST(VcdImport, StoreIsCompactAndBitsAreViewsOfTheBus) {
     const int64_t n = bit->EntryCount();
     EXPECT_FALSE(bit->IsLazy());
     for (int64_t i = 2; i + 1 < n; ++i) EXPECT_NE(bit->Entry(i).bits, bit->Entry(i - 1).bits) << i;
+    // The bus's change times come from the store; they are the bits' together.
+    std::vector<int64_t> fromStore, fromBits;
+    ASSERT_TRUE(bus->StoreChangeTimes(fromStore, size_t(1) << 20));
+    for (int32_t c : bus->children) {
+        Waview_Signal* s = doc.Row(c)->GetSignal();
+        for (int64_t i = 0; i < s->EntryCount(); ++i) fromBits.push_back(s->Entry(i).time);
+    }
+    std::sort(fromBits.begin(), fromBits.end());
+    fromBits.erase(std::unique(fromBits.begin(), fromBits.end()), fromBits.end());
+    EXPECT_EQ(fromStore, fromBits);
+    EXPECT_FALSE(bus->StoreChangeTimes(fromStore, 3));
     // The bus text from the store equals the joined bits.
     for (int64_t t = 0; t <= conv.LargestTime() + 1; t += 3) {
         std::string fast, joined, child;
