@@ -1,6 +1,9 @@
 #include "waview/model.h"
 
+#include "waview/store.h"
+
 #include <algorithm>
+#include <cstring>
 #include <cinttypes>
 #include <cstdio>
 #include <stdexcept>
@@ -70,27 +73,148 @@ ChangeEntry& Waview_Signal::NewBlockSlot(int64_t t) {
 }
 
 void Waview_Signal::AppendClosing(int64_t t) {
+    if (lazy_) Materialize();
     if (lastBlock < 0) return;
     const uint64_t bits = blocks[lastBlock]->entries[lastPos].bits;
     NextSlot(t).bits = bits;
 }
 
+void Waview_Signal::BindStore(const StoreSource& source) {
+    source_ = source;
+    Release();
+}
+
+void Waview_Signal::Release() {
+    if (!source_.store) return;
+    blocks.clear();
+    blockStart_.clear();
+    own_.reset();
+    tail_ = nullptr;
+    lastPos = kBlockSize - 1;
+    lastBlock = -1;
+    minEntry = maxEntry = nullptr;
+    cursor = EntryCursor{};
+    lazy_ = true;
+}
+
+uint64_t Waview_Signal::StoreValue(size_t n, int32_t bit) const {
+    const WaveStoreSignal& ss = source_.store->signals[source_.signal];
+    switch (ss.kind) {
+        case WaveStoreSignal::kReal: {
+            const double d = ss.Real(n);
+            uint64_t b;
+            std::memcpy(&b, &d, 8);
+            return b;
+        }
+        case WaveStoreSignal::kString:
+            return ss.StringIndex(n);
+        default:
+            break;
+    }
+    if (bit >= 0) return ss.Digit(n, uint32_t(bit));
+    // The low 64 digits as an unsigned number; anything but 1 counts as 0.
+    uint64_t v = 0;
+    const uint32_t w = ss.width, low = std::min<uint32_t>(w, 64);
+    for (uint32_t k = 0; k < low; ++k)
+        if (ss.Digit(n, w - 1 - k) == kDigit1) v |= uint64_t(1) << k;
+    return v;
+}
+
+template <class StateType>
+uint64_t Waview_StateSignalT<StateType>::StoreValue(size_t n, int32_t bit) const {
+    const WaveStoreSignal& ss = this->source_.store->signals[this->source_.signal];
+    const uint8_t d = ss.Digit(n, bit >= 0 ? uint32_t(bit) : 0);
+    switch (StateType::GetTypeCode()) {
+        case kTypeBit:
+            return d == kDigit1 ? 1 : 0;
+        case kTypeVerilog:
+            return d <= kDigitX ? d : kDigitX;
+        default: {
+            // Codes of "UX01ZWLH-" by store digit "01ZXUWLH-".
+            static const uint8_t kNine[] = {2, 3, 4, 1, 0, 5, 6, 7, 8};
+            return d <= kDigitDash ? kNine[d] : 1;
+        }
+    }
+}
+
+void Waview_Signal::Materialize() const {
+    auto* self = const_cast<Waview_Signal*>(this);
+    self->lazy_ = false;
+    if (!source_.store || source_.signal >= source_.store->signals.size()) return;
+    const WaveStore& st = *source_.store;
+    const WaveStoreSignal& ss = st.signals[source_.signal];
+    const size_t n = ss.Count();
+    const int32_t bit = source_.bit;
+    // Pass one counts the changes this signal sees, pass two writes them.
+    int64_t count = 0;
+    uint64_t prev = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t v = StoreValue(i, bit);
+        if (count == 0 || v != prev) ++count, prev = v;
+    }
+    if (count == 0) return;
+    const int64_t total = count + 1 + (source_.closeAt != -1 ? 1 : 0);
+    const int64_t nblocks = (total + kBlockSize - 1) / kBlockSize;
+    self->own_ = std::make_unique<EntryBlock[]>(size_t(nblocks));
+    EntryBlock* own = self->own_.get();
+    self->blocks.resize(size_t(nblocks));
+    for (int64_t b = 0; b < nblocks; ++b) self->blocks[size_t(b)] = &own[b];
+    int64_t k = 1; // slot 0 stays the sentinel
+    auto put = [&](int64_t t, uint64_t v) {
+        ChangeEntry& e = own[k / kBlockSize].entries[k % kBlockSize];
+        e.time = t;
+        e.bits = v;
+        ++k;
+    };
+    bool first = true;
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t v = StoreValue(i, bit);
+        if (first || v != prev) put(st.times[ss.times[i]], v), prev = v, first = false;
+    }
+    if (source_.closeAt != -1) put(source_.closeAt, prev);
+    self->lastBlock = int32_t((total - 1) / kBlockSize);
+    self->lastPos = int32_t((total - 1) % kBlockSize);
+    self->tail_ = self->blocks.back();
+    self->blockStart_.resize(size_t(nblocks));
+    for (int64_t b = 0; b < nblocks; ++b) self->blockStart_[size_t(b)] = own[b].entries[0].time;
+    self->ComputeMinMax();
+}
+
+std::string& Waview_Signal::StoreValueText(std::string& out, int64_t t, int radix) const {
+    const WaveStore& st = *source_.store;
+    const WaveStoreSignal& ss = st.signals[source_.signal];
+    // Same answers as the computed entries: nothing after the closing time,
+    // the sentinel's value 0 up to and at the first change.
+    if (ss.Count() == 0 || (source_.closeAt != -1 && t > source_.closeAt) ||
+        (source_.closeAt == -1 && t > st.times[ss.times.back()]))
+        return Type().FormatEntry(out, nullptr, radix);
+    const int64_t n = st.ChangeBefore(source_.signal, t);
+    ChangeEntry e;
+    e.time = n < 0 ? -1 : st.times[ss.times[size_t(n)]];
+    e.bits = n < 0 ? 0 : StoreValue(size_t(n), source_.bit);
+    return Type().FormatEntry(out, &e, radix);
+}
+
 const ChangeEntry& Waview_Signal::Entry(int64_t n) const {
+    if (lazy_) Materialize();
     if (n < 0 || n >= EntryCount()) throw std::out_of_range("entry index");
     return blocks[n / kBlockSize]->entries[n % kBlockSize];
 }
 
 const EntryBlock& Waview_Signal::Block(int32_t b) const {
+    if (lazy_) Materialize();
     if (b < 0 || b >= BlockCount()) throw std::out_of_range("block index");
     return *blocks[b];
 }
 
 const ChangeEntry* Waview_Signal::LastEntry() const {
+    if (lazy_) Materialize();
     if (lastBlock < 0) return nullptr;
     return &blocks[lastBlock]->entries[lastPos];
 }
 
 int64_t Waview_Signal::FirstNotBefore(int64_t t) const {
+    if (lazy_) Materialize();
     // Same result as a binary search over all entries (signed times, first of
     // equal times), but over the block starts first and then inside one block.
     const int64_t count = EntryCount();
@@ -122,6 +246,7 @@ const EntryCursor* Waview_Signal::LowerBound(int64_t t) {
 }
 
 const ChangeEntry* Waview_Signal::PreviousEntry(const EntryCursor* c) const {
+    if (lazy_) Materialize();
     if (!c || !c->Valid()) return nullptr;
     const int64_t n = c->Index();
     if (n <= 0 || n > EntryCount()) return nullptr;
@@ -136,12 +261,14 @@ const ChangeEntry* Waview_Signal::ValueAt(int64_t t) const {
 }
 
 EntryCursor Waview_Signal::Begin() const {
+    if (lazy_) Materialize();
     EntryCursor c;
     if (EntryCount() > 0) c.block = 0;
     return c;
 }
 
 const ChangeEntry* Waview_Signal::Iterate(EntryCursor& c) const {
+    if (lazy_) Materialize();
     if (!c.Valid()) return nullptr;
     const int64_t n = c.Index();
     if (n >= EntryCount()) {
@@ -185,16 +312,32 @@ void Waview_StateSignalT<StateType>::ComputeMinMax() {
     this->MinMaxBy([](const ChangeEntry& a, const ChangeEntry& b) { return a.State() < b.State(); });
 }
 
+void Waview_StringSignal::ComputeMinMax() {
+    MinMaxBy([](const ChangeEntry& a, const ChangeEntry& b) { return a.Int() < b.Int(); });
+}
+
+std::string& Waview_StringSignal::FormatEntry(std::string& out, const ChangeEntry* entry, int radix) const {
+    const WaveStore* st = source_.store;
+    if (!entry || !st || entry->time == -1 || entry->bits >= st->strings.size())
+        return Waview_IntType::FormatEntry(out, entry, radix);
+    out = " " + st->strings[size_t(entry->bits)] + " ";
+    return out;
+}
+
 template class Waview_StateSignalT<Waview_BitType>;
 template class Waview_StateSignalT<Waview_VerilogType>;
 template class Waview_StateSignalT<Waview_StdLogicType>;
 
 bool Waview_Signal::SaveData(int64_t t) {
+    // A signal computed only for saving is dropped again afterwards.
+    const bool wasLazy = lazy_;
+    if (lazy_) Materialize();
     if (t != -1) AppendClosing(t);
     FileManager& f = *owner;
     f.Write(&lastPos, 4);
     f.Write(&lastBlock, 4);
     for (int32_t b = 0; b <= lastBlock; ++b) f.Write(blocks[b], sizeof(EntryBlock));
+    if (wasLazy) Release();
     return !f.Failed();
 }
 
@@ -228,6 +371,7 @@ bool Waview_Signal::LoadData() {
 }
 
 std::string& Waview_Signal::ValueTextAt(std::string& out, int64_t t, int radix) {
+    if (lazy_) return StoreValueText(out, t, radix);
     return Type().FormatEntry(out, ValueAt(t), radix);
 }
 
@@ -398,37 +542,64 @@ bool Waview_CompositeHierarchy::LoadRow(FileManager& f, std::string* error) {
     return true;
 }
 
+void Waview_CompositeHierarchy::BindStore(const WaveStore* store, uint32_t signal, int64_t closeAt) {
+    store_ = store;
+    storeSignal_ = signal;
+    storeClose_ = closeAt;
+    InvalidateValueText();
+}
+
+bool Waview_CompositeHierarchy::StoreChangeTimes(std::vector<int64_t>& out, size_t limit) const {
+    out.clear();
+    if (!store_ || storeSignal_ >= store_->signals.size()) return false;
+    const WaveStoreSignal& ss = store_->signals[storeSignal_];
+    if (ss.Count() == 0) return true;
+    if (ss.Count() + 2 > limit) return false;
+    out.reserve(ss.Count() + 2);
+    out.push_back(-1);
+    for (uint32_t t : ss.times) out.push_back(store_->times[t]);
+    if (storeClose_ != -1 && storeClose_ > out.back()) out.push_back(storeClose_);
+    return true;
+}
+
 std::string& Waview_CompositeHierarchy::ValueTextAt(std::string& out, int64_t t) {
     if (t == valueTime && !valueText.empty()) {
         out = valueText;
         return out;
     }
     valueTime = t;
+    if (store_ && storeSignal_ < store_->signals.size()) {
+        // One look-up in the packed bus instead of one per bit; the same
+        // text the bits would give (before the first change every bit shows
+        // its type's code 0).
+        const WaveStoreSignal& ss = store_->signals[storeSignal_];
+        if (ss.Count() == 0 || (storeClose_ != -1 && t > storeClose_)) {
+            valueText = " ";
+        } else {
+            const int64_t n = store_->ChangeBefore(storeSignal_, t);
+            std::string digits;
+            if (n >= 0) {
+                digits = ss.Digits(size_t(n));
+            } else {
+                Waview_Signal* first = children.empty() ? nullptr : ChildAt(0)->GetSignal();
+                const auto* st = first ? dynamic_cast<const Waview_StateType*>(&first->Type()) : nullptr;
+                digits.assign(ss.width, st ? st->StateChar(0) : '0');
+            }
+            // A four-state bit shows its unknown as X; nine-state keeps U W L H -.
+            valueText = VectorText(digits, radix);
+        }
+        out = valueText;
+        return out;
+    }
     std::string text, child;
     for (int32_t c : children)
         if (Waview_Hierarchy* r = owner->Row(c)) text += r->ValueTextAt(child, t);
     // 64-bit: a level read from a file may be anything an int holds.
-    if (int64_t{GetDepth()} == int64_t{level} + 1) {
-        char buf[48];
-        switch (radix) {
-            case kRadixBinary:
-                text = " " + text + "b";
-                break;
-            case kRadixHex:
-                text = " " + HexDigits(UnsignedOfBits(text));
-                break;
-            case kRadixUnsigned:
-                std::snprintf(buf, sizeof buf, " %lldu ", static_cast<long long>(UnsignedOfBits(text)));
-                text = buf;
-                break;
-            case kRadixSigned:
-                std::snprintf(buf, sizeof buf, " %lldd ", static_cast<long long>(SignedOfBits(text)));
-                text = buf;
-                break;
-            default:
-                break;
-        }
-    }
+    // No child with a value (before the first change): no value at all.
+    if (text.find_first_not_of(' ') == std::string::npos)
+        text = " ";
+    else if (int64_t{GetDepth()} == int64_t{level} + 1)
+        text = VectorText(text, radix);
     valueText = text;
     out = valueText;
     return out;
@@ -507,9 +678,36 @@ EntryBlock* Waview_FileManager::AllocBlock() {
     return &chunks_.back()[chunkUsed_++];
 }
 
+Waview_Signal* Waview_FileManager::NewStringSignal() {
+    signals.push_back(std::make_unique<Waview_StringSignal>(this, signalCount));
+    ++signalCount;
+    return signals.back().get();
+}
+
+void Waview_FileManager::TakeFrom(Waview_FileManager& from) {
+    if (&from == this) return;
+    Clear();
+    signals = std::move(from.signals);
+    rows = std::move(from.rows);
+    chunks_ = std::move(from.chunks_);
+    store_ = std::move(from.store_);
+    signalCount = from.signalCount;
+    rowCount = from.rowCount;
+    endTime = from.endTime;
+    timescaleExponent = from.timescaleExponent;
+    chunkUsed_ = from.chunkUsed_;
+    chunkSize_ = from.chunkSize_;
+    for (auto& s : signals) s->owner = this;
+    for (auto& r : rows) r->owner = this;
+    from.signals.clear();
+    from.rows.clear();
+    from.Clear();
+}
+
 void Waview_FileManager::Clear() {
     rows.clear();
     signals.clear();
+    store_.reset();
     chunks_.clear();
     chunkUsed_ = chunkSize_ = 0;
     signalCount = rowCount = 0;

@@ -27,6 +27,16 @@ struct EntryCursor {
 };
 
 class Waview_FileManager;
+struct WaveStore;
+
+// Where a signal imported from a dump finds its changes: a signal of the
+// compact store, or one bit of it (0 = most significant), closed at closeAt.
+struct StoreSource {
+    const WaveStore* store = nullptr;
+    uint32_t signal = 0;
+    int32_t bit = -1; // -1: the whole value
+    int64_t closeAt = -1;
+};
 
 // Binary file with a sticky failed state; reads report short reads.
 class FileManager {
@@ -84,11 +94,29 @@ public:
     const ChangeEntry* Iterate(EntryCursor& c) const;
     EntryCursor Begin() const;
 
-    int64_t EntryCount() const { return int64_t(lastBlock) * kBlockSize + lastPos + 1; }
+    int64_t EntryCount() const {
+        if (lazy_) [[unlikely]]
+            Materialize();
+        return int64_t(lastBlock) * kBlockSize + lastPos + 1;
+    }
     const ChangeEntry& Entry(int64_t n) const;
     const ChangeEntry* LastEntry() const;
     const EntryBlock& Block(int32_t b) const;
-    int32_t BlockCount() const { return static_cast<int32_t>(blocks.size()); }
+    int32_t BlockCount() const {
+        if (lazy_) [[unlikely]]
+            Materialize();
+        return static_cast<int32_t>(blocks.size());
+    }
+
+    // Imported signals keep no entries until something asks for them: then
+    // they are computed from the store (the bits of a bus only where that
+    // bit changes) and can be dropped again with Release.
+    void BindStore(const StoreSource& source);
+    bool IsLazy() const { return lazy_; }
+    bool HasStore() const { return source_.store != nullptr; }
+    const StoreSource& Source() const { return source_; }
+    void Materialize() const;
+    void Release();
 
     int32_t index = -1;
     Waview_FileManager* owner = nullptr;
@@ -102,6 +130,13 @@ public:
 
 protected:
     virtual const Waview_Type* AsType() const = 0;
+    // The entry value of store change n (its digit `bit`, or the whole value).
+    virtual uint64_t StoreValue(size_t n, int32_t bit) const;
+    // Value text at t answered from the store, without computing entries.
+    std::string& StoreValueText(std::string& out, int64_t t, int radix) const;
+    StoreSource source_;
+    mutable bool lazy_ = false;
+    std::unique_ptr<EntryBlock[]> own_; // entries computed from the store
     ChangeEntry& NextSlot(int64_t t) {
         if (++lastPos == kBlockSize || lastBlock < 0) [[unlikely]]
             return NewBlockSlot(t);
@@ -139,6 +174,19 @@ protected:
     const Waview_Type* AsType() const override { return this; }
 };
 
+// String values of a dump: an integer signal (its nearest type in the file)
+// whose entries index the store's string table.
+class Waview_StringSignal : public Waview_Signal, public Waview_IntType {
+public:
+    using Waview_Signal::Waview_Signal;
+    int32_t GetTypeCode() const override { return kTypeInteger; }
+    void ComputeMinMax() override;
+    std::string& FormatEntry(std::string& out, const ChangeEntry* entry, int radix) const override;
+
+protected:
+    const Waview_Type* AsType() const override { return this; }
+};
+
 template <class StateType>
 class Waview_StateSignalT : public Waview_Signal, public StateType {
 public:
@@ -148,6 +196,7 @@ public:
 
 protected:
     const Waview_Type* AsType() const override { return this; }
+    uint64_t StoreValue(size_t n, int32_t bit) const override;
 };
 
 using Waview_BitSignal = Waview_StateSignalT<Waview_BitType>;
@@ -228,16 +277,29 @@ public:
     // and the two rails up to the next change, in the bus colour.
     void DrawBusShape(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int64_t end);
 
+    // A bus imported from a dump reads its value from the store directly.
+    void BindStore(const WaveStore* store, uint32_t signal, int64_t closeAt);
+    const WaveStore* Store() const { return store_; }
+    uint32_t StoreSignal() const { return storeSignal_; }
+    // The times its bits' entries would hold together (-1 first, the closing
+    // time last), read from the store without computing any bit. False when
+    // the row is not a bus of the store or they are more than `limit`.
+    bool StoreChangeTimes(std::vector<int64_t>& out, size_t limit) const;
+
     std::vector<int32_t> children;
     int32_t expanded = 1;
 
 private:
     template <class Op>
     const ChangeEntry* Earliest(Op op);
+    const WaveStore* store_ = nullptr;
+    uint32_t storeSignal_ = 0;
+    int64_t storeClose_ = -1;
 };
 
-// Longest row name kept; longer names are cut on import and rejected on reading.
-inline constexpr uint32_t kMaxRowName = 4096;
+// Longest row name kept (1 MiB); longer names are cut on import and on
+// saving and rejected on reading.
+inline constexpr uint32_t kMaxRowName = 1u << 20;
 
 class Waview_FileManager : public FileManager {
 public:
@@ -247,6 +309,7 @@ public:
     // Creating registers: the object gets the next index and joins the list.
     // Returns null for an unknown type code.
     Waview_Signal* NewSignal(int32_t typeCode);
+    Waview_Signal* NewStringSignal();
     Waview_ScalarHierarchy* NewScalarRow();
     Waview_CompositeHierarchy* NewCompositeRow();
 
@@ -264,6 +327,11 @@ public:
     // LoadData of every signal, then EndTime = the largest last-entry time.
     bool ComputeEndTime();
     void Clear();
+    // Moves everything `from` holds into this document (cleared first).
+    void TakeFrom(Waview_FileManager& from);
+    // The compact store imported signals read from; kept with the document.
+    void SetStore(std::shared_ptr<const WaveStore> store) { store_ = std::move(store); }
+    const WaveStore* Store() const { return store_.get(); }
     // Rows that are nobody's child, in index order (the tree's top level).
     std::vector<int32_t> TopRows() const;
     // A fresh block of unused slots, carved from large chunks so that import
@@ -278,5 +346,6 @@ private:
     int64_t endTime = -1;
     int32_t timescaleExponent = 0;
     std::vector<std::unique_ptr<EntryBlock[]>> chunks_;
+    std::shared_ptr<const WaveStore> store_;
     size_t chunkUsed_ = 0, chunkSize_ = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -177,9 +178,12 @@ std::string& Waview_IntType::FormatEntry(std::string& out, const ChangeEntry* en
             out = buf;
             break;
         }
-        case kRadixUnsigned:
-            out = Printf64(" %lldu ", v);
+        case kRadixUnsigned: {
+            char buf[40];
+            std::snprintf(buf, sizeof buf, " %lluu ", static_cast<unsigned long long>(v));
+            out = buf;
             break;
+        }
         case kRadixSigned:
             out = Printf64(" %lldd ", v);
             break;
@@ -240,6 +244,128 @@ int64_t SignedOfBits(std::string_view bits) {
         v -= top;
     }
     return static_cast<int64_t>(v);
+}
+
+namespace {
+
+// A digit's class in numeric radices: 0, 1, z, or x for anything unknown.
+enum DigitClass { kD0, kD1, kDz, kDx };
+
+DigitClass ClassOf(char c) {
+    switch (c) {
+        case '0':
+        case 'l':
+        case 'L':
+            return kD0;
+        case '1':
+        case 'h':
+        case 'H':
+            return kD1;
+        case 'z':
+        case 'Z':
+            return kDz;
+        default:
+            return kDx;
+    }
+}
+
+// Digits of `bits` grouped `per` bits from the right; a group with an x bit
+// is 'x', with z bits (and no x) 'z'. Leading zero digits are dropped.
+std::string GroupDigits(std::string_view bits, int per) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bits.size() / size_t(per) + 1);
+    size_t end = bits.size();
+    while (end > 0) {
+        const size_t begin = end >= size_t(per) ? end - size_t(per) : 0;
+        unsigned value = 0;
+        bool x = false, z = false;
+        for (size_t i = begin; i < end; ++i) {
+            const DigitClass d = ClassOf(bits[i]);
+            value = value * 2 + (d == kD1 ? 1 : 0);
+            x = x || d == kDx;
+            z = z || d == kDz;
+        }
+        out += x ? 'x' : z ? 'z' : kDigits[value];
+        end = begin;
+    }
+    while (out.size() > 1 && out.back() == '0') out.pop_back();
+    if (out.empty()) out = "0";
+    return std::string(out.rbegin(), out.rend());
+}
+
+} // namespace
+
+std::string DecimalOfBits(std::string_view bits, bool isSigned) {
+    // Little-endian 32-bit limbs of the value.
+    std::vector<uint32_t> limbs((bits.size() + 31) / 32 + 1, 0);
+    const size_t n = bits.size();
+    for (size_t i = 0; i < n; ++i)
+        if (bits[n - 1 - i] == '1') limbs[i / 32] |= uint32_t(1) << (i % 32);
+    const bool negative = isSigned && n > 0 && bits[0] == '1';
+    if (negative) {
+        // Two's complement over n bits: invert, add one, keep n bits.
+        uint64_t carry = 1;
+        for (size_t k = 0; k < limbs.size(); ++k) {
+            const uint64_t v = uint64_t(uint32_t(~limbs[k])) + carry;
+            limbs[k] = uint32_t(v);
+            carry = v >> 32;
+        }
+        const size_t full = n / 32;
+        if (n % 32) limbs[full] &= (uint32_t(1) << (n % 32)) - 1;
+        for (size_t k = full + (n % 32 ? 1 : 0); k < limbs.size(); ++k) limbs[k] = 0;
+        // -2^(n-1) has only the sign bit: the masked sum is zero then.
+        bool zero = true;
+        for (uint32_t l : limbs) zero = zero && l == 0;
+        if (zero && n > 0 && n - 1 < limbs.size() * 32) limbs[(n - 1) / 32] |= uint32_t(1) << ((n - 1) % 32);
+    }
+    std::string digits;
+    size_t top = limbs.size();
+    while (top > 0 && limbs[top - 1] == 0) --top;
+    while (top > 0) {
+        // Divide by 10^9 and emit nine digits of remainder.
+        uint64_t rem = 0;
+        for (size_t k = top; k-- > 0;) {
+            const uint64_t cur = (rem << 32) | limbs[k];
+            limbs[k] = uint32_t(cur / 1000000000u);
+            rem = cur % 1000000000u;
+        }
+        while (top > 0 && limbs[top - 1] == 0) --top;
+        for (int d = 0; d < 9 && (top > 0 || rem > 0); ++d) {
+            digits += char('0' + rem % 10);
+            rem /= 10;
+        }
+    }
+    if (digits.empty()) digits = "0";
+    if (negative) digits += '-';
+    return std::string(digits.rbegin(), digits.rend());
+}
+
+std::string VectorText(std::string_view digits, int radix) {
+    switch (radix) {
+        case kRadixBinary:
+            return " " + std::string(digits) + "b";
+        case kRadixHex:
+            return " " + GroupDigits(digits, 4) + "h";
+        case kRadixOctal:
+            return " " + GroupDigits(digits, 3) + "o";
+        case kRadixUnsigned:
+        case kRadixSigned: {
+            const char suffix = radix == kRadixUnsigned ? 'u' : 'd';
+            bool x = false, z = false;
+            std::string bits(digits);
+            for (char& c : bits) {
+                const DigitClass d = ClassOf(c);
+                x = x || d == kDx;
+                z = z || d == kDz;
+                c = d == kD1 ? '1' : '0';
+            }
+            if (x || z) return std::string(" ") + (x ? 'x' : 'z') + suffix + ' ';
+            return " " + DecimalOfBits(bits, radix == kRadixSigned) + suffix + " ";
+        }
+        default:
+            return std::string(digits);
+    }
 }
 
 const char* TypeCodeName(int32_t code) {

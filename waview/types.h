@@ -41,6 +41,7 @@ enum Radix : int32_t {
     kRadixHex = 2,
     kRadixUnsigned = 4,
     kRadixSigned = 8,
+    kRadixOctal = 16, // not in the row popup's original four; listings and tests
 };
 
 struct Rgb {
@@ -154,6 +155,16 @@ std::string BinaryDigits(uint64_t value);       // "0" for 0, no leading zeros
 std::string HexDigits(uint64_t value);          // "0h" for 0, upper case, trailing "h"
 uint64_t UnsignedOfBits(std::string_view bits); // '1' adds, anything else is 0
 int64_t SignedOfBits(std::string_view bits);
+
+// Texts of a vector's digits (most significant first) in a radix, exact at
+// any width: 1 " 1X0Zb", 2 " xAh" (a digit with an x bit reads x, one with z
+// bits and no x z), 16 octal " 7o" likewise, 4 " 255u" and 8 " -1d" (any x
+// gives " xu " / " xd ", else any z " zu " / " zd "). Weak L and H count as 0
+// and 1; U, W, - and odd characters as x. Any other radix: the digits.
+std::string VectorText(std::string_view digits, int radix);
+// Exact decimal of a two-state bit string of any width ('1' is one, every
+// other character zero); signed reads the first character as the sign.
+std::string DecimalOfBits(std::string_view bits, bool isSigned);
 
 // Name of a type code for listings ("integer", "real", "two-state", ...).
 const char* TypeCodeName(int32_t code);

@@ -1,21 +1,13 @@
 #pragma once
-// Converts a value change dump into a wave-view file beside it.
+// Imports a value change dump into a document, and writes it as a wave-view
+// file where one is wanted (korlc vcd2wvw; the window saves on request).
 #include <atomic>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "waview/model.h"
-
-class ParserInterface;
-
-// A message the window shows in a box: its title and text.
-struct Waview_Message {
-    std::string title;
-    std::string text;
-};
+#include "waview/vcd_import.h"
 
 class Waview_VCDConverter {
 public:
@@ -24,74 +16,42 @@ public:
     Waview_VCDConverter(const Waview_VCDConverter&) = delete;
     Waview_VCDConverter& operator=(const Waview_VCDConverter&) = delete;
 
-    // Parses the dump, builds the document and writes the wave file. On
-    // failure no wave file is left behind.
+    // Builds the document from the dump, in memory only.
+    bool Import();
+    // Import() and then writes the wave file. On failure no wave file is
+    // left behind and an existing one is untouched.
     bool Convert();
 
     const std::string& DumpPath() const { return dumpPath_; }
     const std::string& WavePath() const { return wavePath_; }
     void SetWavePath(const std::string& p) { wavePath_ = p; }
     // Parses this text instead of reading the dump file (fuzzing, tests).
-    void SetInputText(std::string text) {
-        inputText_ = std::move(text);
-        useText_ = true;
-    }
-    // Looked at between simulation commands: once set, Convert() stops and
-    // fails without writing the wave file (a cancelled progress dialog).
-    void SetCancelFlag(const std::atomic<bool>* flag) { cancel_ = flag; }
-    // The document as built and written: closing entries and EndTime are set;
-    // minimum and maximum entries are computed when the file is read.
+    void SetInputText(std::string text) { importer_.SetInputText(std::move(text)); }
+    void SetOptions(const Waview_ImportOptions& o) { importer_.SetOptions(o); }
+    // Once set, the import stops within 100 ms and fails without writing.
+    void SetCancelFlag(const std::atomic<bool>* flag) { importer_.SetCancelFlag(flag); }
+    bool Cancelled() const { return importer_.Cancelled(); }
+    // The document as built: closing entries and EndTime are set.
     Waview_FileManager& Document() { return *doc_; }
-    int64_t LargestTime() const { return largestTime_; }
-    uint64_t BytesParsed() const { return bytesParsed_; }
+    // Hands the document over (the window shows it without a file).
+    std::unique_ptr<Waview_FileManager> TakeDocument();
+    int64_t LargestTime() const { return importer_.LargestTime(); }
+    // Progress: bytes of the dump read so far, of TotalBytes().
+    uint64_t BytesParsed() const { return importer_.BytesRead(); }
+    uint64_t TotalBytes() const { return importer_.TotalBytes(); }
     // Boxes to show (titles "Error" and "Parser Error").
     const std::vector<Waview_Message>& Messages() const { return messages_; }
-    // Why a conversion failed where no box is shown (bad time unit, ...).
+    // What was skipped or approximated; the dump still opened.
+    const std::vector<Waview_ImportWarning>& Warnings() const { return importer_.Warnings(); }
+    std::string WarningSummary() const { return importer_.WarningSummary(); }
+    // Why a conversion failed where no box is shown.
     const std::vector<std::string>& Diagnostics() const { return diagnostics_; }
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    bool Walk();
-    bool Timescale(uint64_t node);
-    int32_t Scope(uint64_t scopeType, int32_t level, int32_t order, int depth);
-    int32_t Variable(uint64_t varCommand, int32_t level, int32_t order);
-    bool SetTime(std::string_view digits);
-    bool ValueChange(uint64_t node);
-    bool Fail(std::string why);
-    void ReportParserMessages();
-
     std::unique_ptr<Waview_FileManager> doc_;
-    ParserInterface* parser_ = nullptr;
-    // What an identifier code changes: a scalar row's signal or a bus's bits.
-    struct Target {
-        int32_t row = -1;
-        Waview_Signal* signal = nullptr;
-        uint32_t firstBit = 0; // into busBits_
-        uint32_t width = 0;    // 0 for scalar rows
-    };
-    // Identifier map: first declaration of a code wins. Codes of up to seven
-    // bytes (all that simulators write in practice) go into an open-addressed
-    // table keyed by the packed code; longer ones into a hash map.
-    const Target* FindTarget(std::string_view code) const;
-    void AddTarget(const std::string& code, const Target& t);
-    static bool Pack(std::string_view code, uint64_t& key);
-    std::vector<Target> targets_;
-    std::vector<std::pair<uint64_t, int32_t>> shortCodes_; // key 0 is empty
-    size_t shortCount_ = 0;
-    std::unordered_map<std::string, int32_t, Hash, std::equal_to<>> longCodes_;
-    std::vector<Waview_Signal*> busBits_;
-    int64_t currentTime_ = 0;
-    int64_t largestTime_ = -1;
-    int64_t coefficient_ = 1;
+    Waview_VcdImporter importer_;
     std::string dumpPath_;
     std::string wavePath_;
-    std::string inputText_;
-    bool useText_ = false;
-    const std::atomic<bool>* cancel_ = nullptr;
-    uint64_t bytesParsed_ = 0;
     std::vector<Waview_Message> messages_;
     std::vector<std::string> diagnostics_;
 };

@@ -163,3 +163,12 @@ std::string WaveFilePathFor(const std::string& dumpPath) {
         return dumpPath.substr(0, dot + 1) + "wvw";
     return dumpPath + ".wvw";
 }
+
+std::string SaveLossNote(const Waview_FileManager& doc) {
+    int32_t strings = 0;
+    for (int32_t i = 0; i < doc.SignalCount(); ++i)
+        if (dynamic_cast<const Waview_StringSignal*>(doc.Signal(i))) ++strings;
+    if (strings == 0) return "";
+    return std::to_string(strings) + (strings == 1 ? " signal holds" : " signals hold") +
+           " text values, which the wave-view file keeps as numbers (the index of each text).";
+}

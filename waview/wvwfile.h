@@ -18,3 +18,7 @@ bool ReadWaveFile(Waview_FileManager& doc, const std::string& path, std::string*
 // The wave-file path of a dump: its extension replaced by "wvw" when the
 // last "." comes after the last separator, else ".wvw" appended.
 std::string WaveFilePathFor(const std::string& dumpPath);
+
+// What a wave-view file cannot hold of doc ("" when nothing is lost): string
+// rows are saved as numbers.
+std::string SaveLossNote(const Waview_FileManager& doc);

@@ -53,9 +53,10 @@ TEST(KorlcWave, ConvertListAndValuesAt) {
               "composite top\n"
               "  scalar clk four-state 3\n"
               "  composite d\n"
+              // A bit keeps only its own changes (and the closing entry).
               "    scalar d[3] four-state 3\n"
-              "    scalar d[2] four-state 3\n"
-              "    scalar d[1] four-state 3\n"
+              "    scalar d[2] four-state 2\n"
+              "    scalar d[1] four-state 2\n"
               "    scalar d[0] four-state 3\n"
               "  scalar n integer 2\n");
 
@@ -76,15 +77,26 @@ TEST(KorlcWave, ConvertListAndValuesAt) {
 
 TEST(KorlcWave, ErrorsGoToStandardErrorWithTitles) {
     const std::string vcd = Dir() + "/bad.vcd";
-    std::ofstream(vcd) << "$enddefinitions $end\n#1\n@@\n";
+    std::ofstream(vcd) << "$timescale 1 ns $end\n$enddefinitions $end\n#1\n$timescale 1 qs $end\n";
+    fs::remove(Dir() + "/bad.wvw");
     int st = -1;
     std::string out = RunKorlc("vcd2wvw " + vcd, &st, false);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(out.find("Waview"), std::string::npos) << out; // warnings go to standard error
+    out = RunKorlc("vcd2wvw " + vcd, &st);
+    EXPECT_NE(out.find("Waview: 1 warning:\nunknown commands are skipped ($timescale), in line 4\n"),
+              std::string::npos)
+        << out;
+
+    const std::string refused = Dir() + "/refused.vcd";
+    std::ofstream(refused) << "$timescale 1 qs $end\n$enddefinitions $end\n#1\n";
+    out = RunKorlc("vcd2wvw " + refused, &st, false);
     EXPECT_EQ(st, 1);
     EXPECT_EQ(out, "");
-    out = RunKorlc("vcd2wvw " + vcd, &st);
-    EXPECT_EQ(out.rfind("Parser Error: End-of-file expected\nExpecting ", 0), 0u) << out;
-    EXPECT_NE(out.find("in line: 3 of " + vcd), std::string::npos);
-    EXPECT_FALSE(fs::exists(Dir() + "/bad.wvw"));
+    out = RunKorlc("vcd2wvw " + refused, &st);
+    EXPECT_EQ(out.rfind("Parser Error: Parse failed\nExpecting time unit", 0), 0u) << out;
+    EXPECT_NE(out.find("in line: 1 of " + refused), std::string::npos);
+    EXPECT_FALSE(fs::exists(Dir() + "/refused.wvw"));
 
     const std::string junk = Dir() + "/junk.wvw";
     std::ofstream(junk) << "abc";
@@ -102,4 +114,30 @@ TEST(KorlcWave, ErrorsGoToStandardErrorWithTitles) {
     }
     EXPECT_EQ(RunKorlc("vcd2wvw --help", &st).rfind("usage: korlc vcd2wvw", 0), 0u);
     EXPECT_EQ(RunKorlc("wvw --help", &st).rfind("usage: korlc wvw", 0), 0u);
+}
+
+TEST(KorlcWave, StringsAndNineStateValuesAt) {
+    const std::string vcd = Dir() + "/kinds.vcd";
+    std::ofstream(vcd)
+        << "$timescale 1 ns $end\n$scope module top $end\n$var string 1 ! st $end\n"
+           "$var wire 4 \" v $end\n$var wire 72 # w $end\n$upscope $end\n$enddefinitions $end\n"
+           "#0\nsIDLE !\nbUL1H \"\nb1" +
+               std::string(71, '1') + " #\n#5\nsRUN\\040FAST !\nb1X0Z \"\n#9\n";
+    int st = -1;
+    std::string out = RunKorlc("vcd2wvw " + vcd, &st);
+    ASSERT_EQ(st, 0) << out;
+    out = RunKorlc("wvw " + Dir() + "/kinds.wvw --at 3 --radix b", &st);
+    // Strings become numbers in the file; the window shows them from memory.
+    EXPECT_NE(out.find("  v = UL1Hb\n"), std::string::npos) << out;
+    out = RunKorlc("wvw " + Dir() + "/kinds.wvw --at 3 --radix u", &st);
+    EXPECT_NE(out.find("  w = 4722366482869645213695u \n"), std::string::npos) << out;
+    out = RunKorlc("wvw " + Dir() + "/kinds.wvw --at 6 --radix h", &st);
+    EXPECT_NE(out.find("  v = xh\n"), std::string::npos) << out;
+    // A dump read directly keeps its strings.
+    out = RunKorlc("wvw " + vcd + " --at 6", &st);
+    EXPECT_NE(out.find("  st = RUN FAST \n"), std::string::npos) << out;
+    out = RunKorlc("wvw " + vcd + " --at 3", &st);
+    EXPECT_NE(out.find("  st = IDLE \n"), std::string::npos) << out;
+    out = RunKorlc("wvw " + Dir() + "/kinds.wvw --at 6 --radix o", &st);
+    EXPECT_NE(out.find("  w = 777777777777777777777777o\n"), std::string::npos) << out;
 }

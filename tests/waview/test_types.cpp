@@ -38,7 +38,7 @@ TEST(ValueTypes, IntegerFormatsInEveryRadix) {
     EXPECT_EQ(Fmt(t, &zero, kRadixBinary), " 0b");
     EXPECT_EQ(Fmt(t, &five, kRadixBinary), " 101b");
     EXPECT_EQ(Fmt(t, &minus, kRadixSigned), " -1d ");
-    EXPECT_EQ(Fmt(t, &minus, kRadixUnsigned), " -1u ");
+    EXPECT_EQ(Fmt(t, &minus, kRadixUnsigned), " 18446744073709551615u ");
     EXPECT_EQ(Fmt(t, &five, kRadixUnsigned), " 5u ");
     EXPECT_EQ(Fmt(t, &big, kRadixHex), " 10000000000h ");
     EXPECT_EQ(Fmt(t, &minus, kRadixHex), " FFFFFFFFFFFFFFFFh ");
@@ -144,4 +144,47 @@ TEST(SegmentGeometry, StateDigitalAndBusShapes) {
     rec.lines.clear();
     EXPECT_EQ(it.DrawSegment(view, rect, rec, &far, &farther, &far, &far, 0), 0);
     EXPECT_EQ(rec.lines.size(), 1u);
+}
+
+TEST(ValueTypes, VectorTextsWithUnknownDigitsAndAnyWidth) {
+    // x wins over z inside a digit; a digit of z bits alone reads z.
+    EXPECT_EQ(VectorText("XXXX", kRadixHex), " xh");
+    EXPECT_EQ(VectorText("XXXX", kRadixUnsigned), " xu ");
+    EXPECT_EQ(VectorText("XXXX", kRadixSigned), " xd ");
+    EXPECT_EQ(VectorText("1X01", kRadixHex), " xh");
+    EXPECT_EQ(VectorText("0001ZZZZ", kRadixHex), " 1zh");
+    EXPECT_EQ(VectorText("1ZX0Z", kRadixHex), " 1xh");
+    EXPECT_EQ(VectorText("00Z1", kRadixUnsigned), " zu ");
+    EXPECT_EQ(VectorText("ZZX", kRadixSigned), " xd ");
+    EXPECT_EQ(VectorText("101X11", kRadixOctal), " 5xo");
+    EXPECT_EQ(VectorText("000111", kRadixOctal), " 7o");
+    EXPECT_EQ(VectorText("1010", kRadixSigned), " -6d ");
+    EXPECT_EQ(VectorText("1010", kRadixBinary), " 1010b");
+    EXPECT_EQ(VectorText("0000", kRadixHex), " 0h");
+    // Weak levels count as their strong values; U, W and - as unknown.
+    EXPECT_EQ(VectorText("HLHL", kRadixUnsigned), " 10u ");
+    EXPECT_EQ(VectorText("0U01", kRadixHex), " xh");
+    EXPECT_EQ(VectorText("01-1", kRadixUnsigned), " xu ");
+
+    // Exact at 64 bits and beyond.
+    const std::string ones64(64, '1');
+    EXPECT_EQ(VectorText(ones64, kRadixUnsigned), " 18446744073709551615u ");
+    EXPECT_EQ(VectorText(ones64, kRadixSigned), " -1d ");
+    EXPECT_EQ(VectorText(ones64, kRadixHex), " FFFFFFFFFFFFFFFFh");
+    EXPECT_EQ(VectorText("1" + std::string(64, '0'), kRadixUnsigned), " 18446744073709551616u ");
+    EXPECT_EQ(VectorText("1" + std::string(64, '0'), kRadixSigned), " -18446744073709551616d ");
+    EXPECT_EQ(VectorText(std::string(128, '1'), kRadixUnsigned),
+              " 340282366920938463463374607431768211455u ");
+    EXPECT_EQ(VectorText(std::string(128, '1'), kRadixSigned), " -1d ");
+    EXPECT_EQ(VectorText("1" + std::string(127, '0'), kRadixSigned),
+              " -170141183460469231731687303715884105728d ");
+    EXPECT_EQ(VectorText("0" + std::string(127, '1'), kRadixSigned),
+              " 170141183460469231731687303715884105727d ");
+    EXPECT_EQ(VectorText("1" + std::string(128, '0'), kRadixHex), " 1" + std::string(32, '0') + "h");
+    EXPECT_EQ(
+        DecimalOfBits("1000000000000000000000000000000000000000000000000000000000000000000000000000", false),
+        "37778931862957161709568");
+    EXPECT_EQ(DecimalOfBits("", false), "0");
+    EXPECT_EQ(DecimalOfBits("1", true), "-1");
+    EXPECT_EQ(DecimalOfBits("10", true), "-2");
 }

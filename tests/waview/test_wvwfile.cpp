@@ -196,3 +196,16 @@ TEST(WaveFile, WaveFilePathOfDump) {
     EXPECT_EQ(WaveFilePathFor("C:\\x.y\\run"), "C:\\x.y\\run.wvw");
     EXPECT_EQ(WaveFilePathFor("run.dump.vcd"), "run.dump.wvw");
 }
+
+TEST(WaveFile, LongRowNamesKeepTheirTail) {
+    Waview_FileManager doc;
+    Build(doc);
+    const std::string name = std::string(9000, 'n') + "_tail";
+    doc.Row(1)->name = name;
+    const std::string p = TempPath("longname.wvw");
+    ASSERT_TRUE(WriteWaveFile(doc, p, nullptr));
+    Waview_FileManager back;
+    std::string error;
+    ASSERT_TRUE(ReadWaveFile(back, p, &error)) << error;
+    EXPECT_EQ(back.Row(1)->name, name);
+}

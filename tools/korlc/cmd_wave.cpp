@@ -43,6 +43,8 @@ int Vcd2Wvw(int argc, char** argv) {
     if (!out.empty()) conv.SetWavePath(out);
     const bool ok = conv.Convert();
     for (const auto& m : conv.Messages()) Box(m.title, m.text);
+    if (ok && !conv.WarningSummary().empty()) Box("Waview", conv.WarningSummary());
+    if (ok && !SaveLossNote(conv.Document()).empty()) Box("Waview", SaveLossNote(conv.Document()));
     if (!ok) {
         for (const auto& d : conv.Diagnostics()) std::fprintf(stderr, "korlc vcd2wvw: %s\n", d.c_str());
         std::fprintf(stderr, "korlc vcd2wvw: conversion of %s failed\n", dump.c_str());
@@ -79,7 +81,8 @@ void PrintTree(Waview_FileManager& doc, int32_t row, int depth, bool values, int
 int Wvw(int argc, char** argv) {
     if (korlc::wantsHelp(argc, argv)) {
         std::printf(
-            "usage: korlc wvw FILE.wvw [--at TIME [--radix b|h|u|s]]\n"
+            "usage: korlc wvw FILE.wvw|DUMP.vcd [--at TIME [--radix b|o|h|u|s]]\n"
+            "A file ending in .vcd is imported directly (string values keep their text).\n"
             "Without --at, prints the rows as an indented tree: kind, name, and for scalar rows\n"
             "the signal type and the number of stored changes (the closing entry included,\n"
             "the leading no-value entry not). With --at, prints every row's value\n"
@@ -112,12 +115,14 @@ int Wvw(int argc, char** argv) {
                 radix = kRadixBinary;
             else if (r == "h")
                 radix = kRadixHex;
+            else if (r == "o")
+                radix = kRadixOctal;
             else if (r == "u")
                 radix = kRadixUnsigned;
             else if (r == "s")
                 radix = kRadixSigned;
             else {
-                std::fprintf(stderr, "korlc wvw: radix must be b, h, u or s\n");
+                std::fprintf(stderr, "korlc wvw: radix must be b, o, h, u or s\n");
                 return 2;
             }
         } else if (file.empty() && argv[i][0] != '-') {
@@ -128,12 +133,20 @@ int Wvw(int argc, char** argv) {
         }
     }
     if (file.empty()) {
-        std::fprintf(stderr, "usage: korlc wvw FILE.wvw [--at TIME [--radix b|h|u|s]]\n");
+        std::fprintf(stderr, "usage: korlc wvw FILE.wvw|DUMP.vcd [--at TIME [--radix b|o|h|u|s]]\n");
         return 2;
     }
     Waview_FileManager doc;
     std::string error;
-    if (!ReadWaveFile(doc, file, &error)) {
+    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".vcd") == 0) {
+        Waview_VCDConverter conv(file);
+        if (!conv.Import()) {
+            for (const auto& m : conv.Messages()) Box(m.title, m.text);
+            return 1;
+        }
+        if (!conv.WarningSummary().empty()) Box("Waview", conv.WarningSummary());
+        doc.TakeFrom(conv.Document());
+    } else if (!ReadWaveFile(doc, file, &error)) {
         Box("Waview", error);
         return 1;
     }

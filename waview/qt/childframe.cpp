@@ -809,7 +809,18 @@ bool Waview_ChildFrame::Reload(QWidget* messageParent) {
     const Waview_ConvertResult r = ConvertDump(dumpPath, messageParent);
     if (!r.ok) return false;
     wavePath = QString::fromStdString(r.wavePath);
-    return Load(messageParent);
+    TakeDocument(*r.document);
+    return true;
+}
+
+void Waview_ChildFrame::TakeDocument(Waview_FileManager& from) {
+    ResetState();
+    {
+        const QSignalBlocker block(nameView);
+        nameView->clear();
+    }
+    doc.TakeFrom(from);
+    ShowDocument();
 }
 
 void Waview_ChildFrame::Refresh() {

@@ -147,6 +147,8 @@ public:
     // Reads the wave file, fills the tree and zooms full. False (and an
     // empty window) when the file cannot be read.
     bool Load(QWidget* messageParent = nullptr);
+    // Shows a document imported in memory (a dump opened without a file).
+    void TakeDocument(Waview_FileManager& from);
     // Shows what `doc` holds now: tree, end time, zoom full (after Load).
     void ShowDocument();
     // Converts the dump again and reloads; false when conversion failed (the

@@ -323,6 +323,8 @@ void CollectLeaves(const Waview_FileManager& doc, const Waview_Hierarchy& row,
 
 std::vector<int64_t> CompositeChangeTimes(const Waview_CompositeHierarchy& row, size_t limit) {
     std::vector<int64_t> times;
+    // A bus of an imported dump: its own changes, no bit computed.
+    if (row.StoreChangeTimes(times, limit) || row.Store()) return times;
     if (!row.owner) return times;
     std::vector<const Waview_Signal*> leaves;
     CollectLeaves(*row.owner, row, leaves, 0);

@@ -14,6 +14,7 @@
 #include <QProgressDialog>
 
 #include "waview/qt/childframe.h"
+#include "waview/model.h"
 #include "waview/vcd_converter.h"
 
 namespace {
@@ -34,14 +35,9 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
     Waview_ConvertResult result;
     auto job = std::make_shared<ConvertJob>();
     job->converter = std::make_unique<Waview_VCDConverter>(dumpPath.toStdString());
-    const std::string finalPath = job->converter->WavePath();
-    // Written under another name and renamed at the end, so a cancelled or
-    // failed conversion never touches a wave file that is already there.
-    const std::string partPath = finalPath + ".part";
-    job->converter->SetWavePath(partPath);
     job->converter->SetCancelFlag(&job->cancel);
     std::thread worker([job] {
-        job->ok = job->converter->Convert();
+        job->ok = job->converter->Import();
         job->done = true;
     });
     QElapsedTimer timer;
@@ -50,7 +46,7 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
     while (!job->done) {
         if (!dialog && timer.elapsed() >= options.progressDelayMs) {
             dialog = std::make_unique<QProgressDialog>(
-                QString("Converting %1 ...").arg(QFileInfo(dumpPath).fileName()), "Cancel", 0, 0,
+                QString("Converting %1 ...").arg(QFileInfo(dumpPath).fileName()), "Cancel", 0, 100,
                 messageParent);
             dialog->setWindowTitle("Korl");
             dialog->setWindowModality(Qt::ApplicationModal);
@@ -65,6 +61,10 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
             job->cancel = true;
             dialog->setLabelText("Cancelling ...");
         }
+        if (dialog) {
+            const uint64_t total = job->converter->TotalBytes();
+            if (total > 0) dialog->setValue(int(job->converter->BytesParsed() * 100 / total));
+        }
         QCoreApplication::processEvents(dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents,
                                         20);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -72,17 +72,11 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
     worker.join();
     dialog.reset();
     if (job->cancel) {
-        std::remove(partPath.c_str());
         result.cancelled = true;
         return result;
     }
     Waview_VCDConverter& c = *job->converter;
     for (const Waview_Message& m : c.Messages()) result.messages.push_back({m.title, m.text});
-    if (job->ok && std::rename(partPath.c_str(), finalPath.c_str()) != 0) {
-        job->ok = false;
-        result.messages.push_back({"Error", "Can not write " + finalPath});
-    }
-    if (!job->ok) std::remove(partPath.c_str());
     if (!job->ok && result.messages.empty()) {
         std::string text = "Can not convert " + dumpPath.toStdString();
         for (const std::string& d : c.Diagnostics()) text += "\n" + d;
@@ -90,12 +84,17 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
     }
     if (job->ok) {
         result.ok = true;
-        result.wavePath = finalPath;
+        result.wavePath = c.WavePath();
+        result.document = c.TakeDocument();
+        result.warnings = c.WarningSummary();
     }
-    if (options.showMessages)
+    if (options.showMessages) {
         for (const Waview_OpenMessage& m : result.messages)
-            QMessageBox::critical(messageParent, QString::fromStdString(m.title),
-                                  QString::fromStdString(m.text));
+            QMessageBox::information(messageParent, QString::fromStdString(m.title),
+                                     QString::fromStdString(m.text));
+        if (!result.warnings.empty())
+            QMessageBox::information(messageParent, "Waview", QString::fromStdString(result.warnings));
+    }
     return result;
 }
 
@@ -122,7 +121,7 @@ Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* mes
         w->showMaximized();
     else
         w->show();
-    w->Load(messageParent);
+    w->TakeDocument(*r.document);
     return w;
 }
 
@@ -210,10 +209,7 @@ int WaveSnapshot(const QStringList& args, QString* error) {
     w->move(0, 0);
     w->resize(QSize(width, height) + extra);
     QCoreApplication::processEvents();
-    if (!w->Load(nullptr)) {
-        if (error) *error = "Can not read " + w->wavePath;
-        return 1;
-    }
+    w->TakeDocument(*r.document);
     if (haveWindow && !w->SetWindow(from, to))
         return fail(QString("--window %1:%2 starts at or after the end of the dump (%3)")
                         .arg(from)

@@ -1,6 +1,7 @@
 #pragma once
 // How the shell opens dumps in wave windows, and the snapshot program.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,16 +26,19 @@ struct Waview_OpenMessage {
     std::string text;
 };
 
+class Waview_FileManager;
+
 struct Waview_ConvertResult {
     bool ok = false;
     bool cancelled = false;
-    std::string wavePath;
+    std::string wavePath; // where Save writes; nothing is written on import
+    std::shared_ptr<Waview_FileManager> document;
+    std::string warnings;                     // what was skipped or approximated ("" for none)
     std::vector<Waview_OpenMessage> messages; // boxes, and why it failed otherwise
 };
 
-// Converts a dump into its wave file on a worker thread while the GUI stays
-// alive. A cancelled or failed conversion leaves the previous wave file (or
-// none) in place.
+// Imports a dump into a document on a worker thread while the GUI stays
+// alive. No wave file is written (Save writes it).
 Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent,
                                  const Waview_ConvertOptions& options = {});
 
