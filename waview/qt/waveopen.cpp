@@ -104,7 +104,7 @@ Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* mes
     const QString dump = Absolute(path);
     for (QMdiSubWindow* sub : area->subWindowList()) {
         auto* w = qobject_cast<Waview_ChildFrame*>(sub);
-        if (!w || w->dumpPath != dump) continue;
+        if (!w || w->DumpPath() != dump) continue;
         area->setActiveSubWindow(w);
         if (!w->Reload(messageParent)) {
             w->close();
@@ -122,7 +122,7 @@ Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* mes
         w->showMaximized();
     else
         w->show();
-    w->Load(messageParent);
+    if (w->Load(messageParent)) w->Session().CollapseBuses();
     return w;
 }
 
@@ -211,19 +211,17 @@ int WaveSnapshot(const QStringList& args, QString* error) {
     w->resize(QSize(width, height) + extra);
     QCoreApplication::processEvents();
     if (!w->Load(nullptr)) {
-        if (error) *error = "Can not read " + w->wavePath;
+        if (error) *error = "Can not read " + w->WavePath();
         return 1;
     }
-    if (haveWindow && !w->SetWindow(from, to))
+    w->Session().CollapseBuses();
+    Waview_WaveSession& session = w->Session();
+    if (haveWindow && !session.SetWindow(from, to))
         return fail(QString("--window %1:%2 starts at or after the end of the dump (%3)")
                         .arg(from)
                         .arg(to)
-                        .arg(w->endTime));
-    if (!cursorTimes.empty()) {
-        w->cursors.count = 0;
-        for (int64_t t : cursorTimes) w->cursors.Add(t);
-        w->RelayoutExtra();
-    }
+                        .arg(session.EndTime()));
+    if (!cursorTimes.empty()) session.SetCursorTimes(cursorTimes);
     QCoreApplication::processEvents();
     const QImage picture = w->GrabClient();
     if (!picture.save(out, "PNG")) {
