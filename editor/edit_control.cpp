@@ -11,7 +11,6 @@
 
 #include "editor/editor_prompts.h"
 #include "editor/file_io.h"
-#include "editor/find_dialog.h"
 #include "editor/language.h"
 
 namespace {
@@ -23,27 +22,7 @@ constexpr int kMarkStopArrow = 3;
 constexpr int kMarkStopLine = 4;
 static_assert((1 << kMarkBreakpoint) == Korl_EditControl::kBreakpointStyle);
 
-constexpr int kMarginNumbers = 0;
-constexpr int kMarginMarks = 1;
-constexpr int kMarginFold = 2;
-
 constexpr int kLineTextLimit = 1023;
-
-bool IsNavigationKey(int key) {
-    switch (key) {
-        case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-        case Qt::Key_End:
-        case Qt::Key_Home:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-            return true;
-        default:
-            return false;
-    }
-}
 
 } // namespace
 
@@ -57,9 +36,6 @@ Korl_EditControl::Korl_EditControl(QWidget* parent) : QsciScintilla(parent) {
         if (updated & (SC_UPDATE_CONTENT | SC_UPDATE_SELECTION)) Q_EMIT statusChanged();
     });
     connect(this, &QsciScintilla::modificationChanged, this, [this](bool) { Q_EMIT statusChanged(); });
-    connect(this, &QsciScintillaBase::SCN_DOUBLECLICK, this, [this](int, int line, int) {
-        if (outputPane_) Q_EMIT lineActivated(line);
-    });
     connect(this, &QsciScintilla::marginClicked, this, [this](int margin, int line, Qt::KeyboardModifiers) {
         if (margin == kMarginMarks) Q_EMIT markMarginClicked(line);
     });
@@ -188,22 +164,6 @@ void Korl_EditControl::ApplyMarginLook() {
     setMarginsBackgroundColor(QColor(0xf7, 0xf7, 0xf7));
     setMarginsForegroundColor(QColor(0x8a, 0x8a, 0x8a));
     setMarginsFont(Korl_EditorFont());
-}
-
-void Korl_EditControl::ConfigureAsOutputPane() {
-    outputPane_ = true;
-    SetLanguage(Korl_CompileOutLanguage().name);
-    setMarginWidth(kMarginNumbers, 0);
-    setMarginWidth(kMarginMarks, 0);
-    setFolding(NoFoldStyle, kMarginFold);
-    setMarginWidth(kMarginFold, 0);
-    setIndentationGuides(false);
-    setEolMode(EolWindows);
-    SendScintilla(SCI_SETMARGINLEFT, 0, 4L);
-    setCaretLineVisible(true);
-    setCaretLineBackgroundColor(QColor(0xe8, 0xee, 0xf7));
-    SendScintilla(SCI_SETUNDOCOLLECTION, 0);
-    setReadOnly(true);
 }
 
 // --- text and files ---------------------------------------------------------
@@ -606,135 +566,9 @@ void Korl_EditControl::UpdateLineNumberWidth() {
     setMarginWidth(kMarginNumbers, QString(digits + 1, QLatin1Char('9')));
 }
 
-// --- find and replace ---------------------------------------------------------
-
-int Korl_EditControl::SearchFlags(const SearchOptions& options) const {
-    int flags = 0;
-    if (options.matchCase) flags |= SCFIND_MATCHCASE;
-    if (options.wholeWord) flags |= SCFIND_WHOLEWORD;
-    return flags;
-}
-
-long Korl_EditControl::SearchRange(const QByteArray& needle, int flags, long from, long to,
-                                   long* matchEnd) const {
-    SendScintilla(SCI_SETSEARCHFLAGS, flags);
-    SendScintilla(SCI_SETTARGETSTART, from);
-    SendScintilla(SCI_SETTARGETEND, to);
-    const long found =
-        SendScintilla(SCI_SEARCHINTARGET, static_cast<unsigned long>(needle.size()), needle.constData());
-    if (found >= 0 && matchEnd) *matchEnd = SendScintilla(SCI_GETTARGETEND);
-    return found;
-}
-
-bool Korl_EditControl::Find(const QString& text, bool forward, const SearchOptions& options) {
-    if (text.isEmpty()) return false;
-    lastSearch_ = text;
-    lastOptions_ = options;
-    const QByteArray needle = text.toUtf8();
-    const int flags = SearchFlags(options);
-    const long selStart = SendScintilla(SCI_GETSELECTIONSTART);
-    const long selEnd = SendScintilla(SCI_GETSELECTIONEND);
-    const long length = SendScintilla(SCI_GETLENGTH);
-    long matchEnd = -1;
-    bool wrapped = false;
-    long found;
-    if (forward) {
-        found = SearchRange(needle, flags, selEnd, length, &matchEnd);
-        if (found < 0) {
-            wrapped = true;
-            found = SearchRange(needle, flags, 0, selEnd, &matchEnd);
-        }
-    } else {
-        // A target whose start lies after its end searches backwards.
-        found = SearchRange(needle, flags, selStart, 0, &matchEnd);
-        if (found < 0) {
-            wrapped = true;
-            found = SearchRange(needle, flags, length, selStart, &matchEnd);
-        }
-    }
-    if (found < 0) {
-        Q_EMIT searchFailed(text);
-        return false;
-    }
-    const int line = static_cast<int>(SendScintilla(SCI_LINEFROMPOSITION, found));
-    SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, line);
-    SendScintilla(SCI_SETSEL, forward ? found : matchEnd, forward ? matchEnd : found);
-    SendScintilla(SCI_SCROLLCARET);
-    if (wrapped) Q_EMIT searchWrapped(forward, text);
-    return true;
-}
-
-bool Korl_EditControl::ReplaceSelection(const QString& text, const QString& replacement,
-                                        const SearchOptions& options) {
-    if (text.isEmpty() || isReadOnly()) return false;
-    const long selStart = SendScintilla(SCI_GETSELECTIONSTART);
-    const long selEnd = SendScintilla(SCI_GETSELECTIONEND);
-    long matchEnd = -1;
-    if (selStart != selEnd &&
-        SearchRange(text.toUtf8(), SearchFlags(options), selStart, selEnd, &matchEnd) == selStart &&
-        matchEnd == selEnd) {
-        const QByteArray with = replacement.toUtf8();
-        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(with.size()), with.constData());
-        SendScintilla(SCI_SETSEL, selStart + with.size(), selStart + with.size());
-    }
-    return Find(text, true, options);
-}
-
-int Korl_EditControl::ReplaceAll(const QString& text, const QString& replacement,
-                                 const SearchOptions& options) {
-    if (text.isEmpty() || isReadOnly()) return 0;
-    lastSearch_ = text;
-    lastOptions_ = options;
-    const QByteArray needle = text.toUtf8();
-    const QByteArray with = replacement.toUtf8();
-    const int flags = SearchFlags(options);
-    int count = 0;
-    long from = 0;
-    SendScintilla(SCI_BEGINUNDOACTION);
-    for (;;) {
-        long matchEnd = -1;
-        const long found = SearchRange(needle, flags, from, SendScintilla(SCI_GETLENGTH), &matchEnd);
-        if (found < 0) break;
-        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(with.size()), with.constData());
-        from = found + with.size();
-        ++count;
-    }
-    SendScintilla(SCI_ENDUNDOACTION);
-    if (count == 0) Q_EMIT searchFailed(text);
-    return count;
-}
-
-void Korl_EditControl::ShowFindDialog(bool replace) {
-    if (!findDialog_) findDialog_ = new Korl_FindDialog(this, replace);
-    findDialog_->SetReplaceMode(replace);
-    QString seed = lastSearch_;
-    if (HasSelectionText()) {
-        const QString sel = selectedText();
-        if (!sel.contains(QLatin1Char('\n'))) seed = sel;
-    }
-    findDialog_->SetFindText(seed);
-    findDialog_->show();
-    findDialog_->raise();
-    findDialog_->activateWindow();
-}
-
 // --- keys ---------------------------------------------------------------------
 
 void Korl_EditControl::keyPressEvent(QKeyEvent* e) {
-    if (outputPane_) {
-        // Read-only pane: navigation keys move, Enter jumps, the rest is swallowed.
-        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-            Q_EMIT lineActivated(CaretLine());
-            e->accept();
-            return;
-        }
-        if (IsNavigationKey(e->key())) {
-            QsciScintilla::keyPressEvent(e);
-            return;
-        }
-        e->accept();
-        return;
-    }
     QsciScintilla::keyPressEvent(e);
     if (e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) Q_EMIT statusChanged();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Korl_EditControl: the editing control of editor documents and of the Compile
-// pane. A QsciScintilla with the operations Korl relies on: a language by
+// Korl_EditControl: the editing control of editor documents (and the base of
+// the Compile pane's Korl_OutputControl). A QsciScintilla with the operations Korl relies on: a language by
 // name, line styles (value 2 = breakpoint mark), one highlighted line (the
 // debugger's stop line), bookmarks, find/replace with a wrap notice, go to
 // line, byte-exact load and save, the undo/clipboard state questions and the
@@ -49,9 +49,7 @@ public:
     bool SetLanguage(const QString& name);
     QString LanguageName() const { return languageName_; }
 
-    // The Compile pane's set-up: no margins, read-only, only the navigation
-    // keys act, Enter and double-click report the line (lineActivated).
-    void ConfigureAsOutputPane();
+    // The Compile pane's control (Korl_OutputControl) has no margins.
     bool IsOutputPane() const { return outputPane_; }
 
     // --- text and files -----------------------------------------------------
@@ -124,8 +122,6 @@ Q_SIGNALS:
     void styledLineDeleted(int line, int style);
     // Caret, selection, overtype or modification changed.
     void statusChanged();
-    // Output pane: Enter or a double-click on a line.
-    void lineActivated(int line);
     // A click in the mark margin.
     void markMarginClicked(int line);
     // Files dropped on the text.
@@ -133,6 +129,12 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+
+    static constexpr int kMarginNumbers = 0;
+    static constexpr int kMarginMarks = 1;
+    static constexpr int kMarginFold = 2;
+
+    bool outputPane_ = false;
 
 private:
     void SetUpLook();
@@ -148,7 +150,6 @@ private:
     QString languageName_;
     QString lastSearch_;
     SearchOptions lastOptions_;
-    bool outputPane_ = false;
     int numberDigits_ = 0;
     QPointer<Korl_FindDialog> findDialog_;
 };

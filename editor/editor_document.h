@@ -63,8 +63,8 @@
 //   if (Korl_EditorView* v = editors_->ActiveView()) v->OnCommand(id);
 //   // its enabling:
 //   bool on, check; if (v && v->CommandState(id, &on, &check)) { action->setEnabled(on); ... }
-// The Compile pane is a Korl_EditControl after ConfigureAsOutputPane()
-// (edit_control.h): AppendText, ClearText, LineText, lineActivated(line).
+// The Compile pane is a Korl_OutputControl (output_control.h): AppendText,
+// ClearText, LineText, lineActivated(line).
 
 #include <QList>
 #include <QMdiSubWindow>

@@ -34,12 +34,11 @@ QString ToPaneText(QString s) {
 
 // ---------------------------------------------------------------------------
 
-Korl_CompileWindow::Korl_CompileWindow(QWidget* parent) : Korl_EditControl(parent) {
+Korl_CompileWindow::Korl_CompileWindow(QWidget* parent) : Korl_OutputControl(parent) {
     setObjectName("CompileWindow");
-    ConfigureAsOutputPane();
     SetLanguage("CompileOut");
     setFrameShape(QFrame::NoFrame);
-    connect(this, &Korl_EditControl::lineActivated, this,
+    connect(this, &Korl_OutputControl::lineActivated, this,
             [this](int line) { Q_EMIT jumpRequested(LineText(line)); });
 }
 

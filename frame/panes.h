@@ -4,13 +4,13 @@
 // replace with their own windows (Korl_MainFrame::SetPaneWidget).
 #include <QPlainTextEdit>
 #include <QTreeWidget>
-#include "editor/edit_control.h"
+#include "editor/output_control.h"
 #include <functional>
 #include <string>
 
 // Build output in the "CompileOut" colouring: read-only except for
 // navigation; Enter or a double click asks to jump to the line's source.
-class Korl_CompileWindow : public Korl_EditControl {
+class Korl_CompileWindow : public Korl_OutputControl {
     Q_OBJECT
 public:
     explicit Korl_CompileWindow(QWidget* parent = nullptr);

@@ -227,18 +227,6 @@ bool Waview_Signal::LoadData() {
     return true;
 }
 
-void Waview_Signal::DrawTrace(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int digital) {
-    const EntryCursor* c = LowerBound(view.start);
-    if (!c) return;
-    EntryCursor walk = *c;
-    previous = PreviousEntry(c);
-    const Waview_Type& type = Type();
-    while ((current = Iterate(walk)) != nullptr) {
-        if (!type.DrawSegment(view, rect, dc, previous, current, minEntry, maxEntry, digital)) break;
-        previous = current;
-    }
-}
-
 std::string& Waview_Signal::ValueTextAt(std::string& out, int64_t t, int radix) {
     return Type().FormatEntry(out, ValueAt(t), radix);
 }

@@ -64,8 +64,6 @@ public:
     // Closes at t (unless -1) and writes lastPos, lastBlock and the blocks.
     virtual bool SaveData(int64_t t);
     virtual bool LoadData();
-    // Walks the entries from the view's start and draws each segment.
-    virtual void DrawTrace(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int digital);
     virtual std::string& ValueTextAt(std::string& out, int64_t t, int radix);
     virtual void ComputeMinMax() = 0;
 
@@ -97,9 +95,7 @@ public:
     int32_t lastPos = kBlockSize - 1;
     int32_t lastBlock = -1;
     int32_t blockSize = kBlockSize;
-    std::vector<EntryBlock*> blocks;       // owned by the document's block pool
-    const ChangeEntry* previous = nullptr; // drawing scratch
-    const ChangeEntry* current = nullptr;
+    std::vector<EntryBlock*> blocks; // owned by the document's block pool
     const ChangeEntry* minEntry = nullptr;
     const ChangeEntry* maxEntry = nullptr;
     EntryCursor cursor;

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include "editor/language.h"
+#include "editor/output_control.h"
 #include "editor_test_support.h"
 
 namespace {
@@ -305,8 +306,7 @@ TEST_F(EditorTest, StatusPaneTexts) {
 }
 
 TEST(CompileOutTest, ErrorWarningAndSummaryLinesAreColoured) {
-    Korl_EditControl pane;
-    pane.ConfigureAsOutputPane();
+    Korl_OutputControl pane;
     pane.AppendText(QByteArrayLiteral(
         "Compiling...\r\ncounter.cpp\r\ncounter.cpp:7:3: error: 'x' was not declared\r\n"
         "counter.cpp:9: warning: unused variable y\r\ncounter - 1 error(s), 1 warning(s)\r\n"
@@ -326,7 +326,7 @@ TEST(CompileOutTest, ErrorWarningAndSummaryLinesAreColoured) {
 
     // Appending moves to the last line; typing is swallowed; Enter reports the line.
     EXPECT_EQ(pane.CaretLine(), 6);
-    QSignalSpy activated(&pane, &Korl_EditControl::lineActivated);
+    QSignalSpy activated(&pane, &Korl_OutputControl::lineActivated);
     QTest::keyClick(&pane, Qt::Key_Up);
     QTest::keyClick(&pane, Qt::Key_Up);
     QTest::keyClick(&pane, Qt::Key_Up);

@@ -165,21 +165,6 @@ TEST(Model, CompositeTransitionsDepthAndValueText) {
     EXPECT_EQ(doc.TopRows(), (std::vector<int32_t>{scope->index}));
 }
 
-TEST(Model, DrawTraceWalksEntriesFromViewStart) {
-    struct Count : SegmentSink {
-        int lines = 0;
-        void Line(int64_t, int64_t, int64_t, int64_t, Rgb) override { ++lines; }
-    } sink;
-    Waview_FileManager doc;
-    Waview_Signal* s = doc.NewSignal(kTypeVerilog);
-    for (int t = 0; t < 100; ++t) s->AppendState(t * 10, t % 2);
-    SegmentView view{500, 1, 1, 200}; // visible 500..700
-    s->DrawTrace(view, RowRect{0, 20}, sink, 1);
-    // Two lines per segment; the walk stops after the first segment past the width.
-    EXPECT_GT(sink.lines, 2 * 20);
-    EXPECT_LT(sink.lines, 2 * 25);
-}
-
 TEST(Model, LowerBoundAgreesWithFlatSearch) {
     // Many equal and repeated times across block boundaries.
     std::mt19937 rng(11);
