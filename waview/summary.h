@@ -56,6 +56,14 @@ public:
     // The same, searching forward from `from` (whose time is earlier than t):
     // the next pixel column's first change is usually near.
     int64_t NextAtOrAfter(int64_t from, int64_t t) const;
+    // Changes come in groups of 16 (the last one may be shorter). A painter
+    // crossing a busy stretch steps from group to group and reads only the
+    // summaries, never the changes themselves.
+    static constexpr int64_t kGroup = 16;
+    int64_t GroupCount() const { return static_cast<int64_t>(levels_.empty() ? 0 : levels_[0].size()); }
+    // First whole group at or after `from` whose first change is not earlier
+    // than t; GroupCount() when none.
+    int64_t GroupAtOrAfter(int64_t from, int64_t t) const;
     // Asks the memory for change i ahead of its use: a painter that walks
     // columns knows roughly where the next one starts.
     void Prefetch(int64_t i) const {
@@ -70,6 +78,8 @@ public:
     }
     // Values and states of the changes [i, j).
     Waview_Extent Range(int64_t i, int64_t j) const;
+    // Only the states of [i, j) (cheaper: the values are not read).
+    uint32_t StatesIn(int64_t i, int64_t j) const;
     // Leaves of a bus (its bits).
     int Width() const { return width_; }
     size_t Bytes() const;
@@ -83,8 +93,10 @@ private:
     }
     struct Node {
         double lo, hi;
-        uint32_t states;
     };
+    // Visits [i, j) as single changes and the largest whole blocks.
+    template <class Single, class Block>
+    void Walk(int64_t i, int64_t j, Single single, Block block) const;
     Kind kind_ = Kind::State;
     const Waview_Signal* signal_ = nullptr; // scalar rows
     int64_t count_ = 0;
@@ -93,6 +105,11 @@ private:
     std::vector<double> values_;
     std::vector<uint8_t> states_;
     std::vector<std::vector<Node>> levels_; // levels_[k]: blocks of 16^(k+1) changes
+    // The states of the same blocks apart from their values: digital
+    // painting reads only these, so a column touches little memory.
+    std::vector<std::vector<uint32_t>> levelStates_;
+    // The first time of every block of 256, side by side.
+    std::vector<int64_t> superFirst_;
     // The time of every 16th change, side by side: searches run here, in
     // memory they share, and touch the changes only for the last few steps.
     std::vector<int64_t> firstTimes_;

@@ -37,8 +37,9 @@ void Waview_ExtraView::PaintTo(QPainter& p) {
         p.setPen(QPen(QColor(128, 128, 128), 1));
         p.drawRect(QRect(0, top, w - 1, kLineHeight));
         p.setPen(i == c.active ? QColor(255, 0, 0) : QColor(0, 255, 255));
-        p.drawText(QRect(2, top + 2, 4000, kLineHeight - 4), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString("Cursor %1:%2").arg(i).arg(QString::fromStdString(TimeLabel(c.times[size_t(i)], e))));
+        p.drawText(
+            QRect(2, top + 2, 4000, kLineHeight - 4), Qt::AlignLeft | Qt::AlignVCenter,
+            QString("Cursor %1:%2").arg(i).arg(QString::fromStdString(TimeLabel(c.times[size_t(i)], e))));
     }
     // Overview strip: the visible range within the whole dump and the bookmarks.
     const int sb = stripHeight_;

@@ -30,8 +30,8 @@ Waview_ShapeView::Waview_ShapeView(Waview_WaveSession& session, const Waview_Nam
             bandActive_ = false;
             setCursor(session_.ZoomAreaOn() ? Qt::CrossCursor : Qt::ArrowCursor);
         }
-        if (c & (Session::kWindow | Session::kCursors | Session::kRows | Session::kDisplay | Session::kDocument |
-                 Session::kZoomArea))
+        if (c & (Session::kWindow | Session::kCursors | Session::kRows | Session::kDisplay |
+                 Session::kDocument | Session::kZoomArea))
             update();
     });
 }
@@ -96,7 +96,8 @@ void Waview_ShapeView::UpdateScrollBar() {
     scrollBar_->setRange(0, max);
     scrollBar_->setSingleStep(1);
     scrollBar_->setPageStep(std::max(1, max / 10));
-    scrollBar_->setValue(static_cast<int>(double(view.start / std::max<int64_t>(1, view.stepTime)) / sbUnit_));
+    scrollBar_->setValue(
+        static_cast<int>(double(view.start / std::max<int64_t>(1, view.stepTime)) / sbUnit_));
 }
 
 void Waview_ShapeView::OnScroll(int action) {
@@ -128,7 +129,8 @@ void Waview_ShapeView::OnScroll(int action) {
 void Waview_ShapeView::mousePressEvent(QMouseEvent* e) {
     const QPoint pos = e->position().toPoint();
     if (e->button() == Qt::RightButton) {
-        if (Waview_Hierarchy* row = names_.RowAt(this, pos)) Q_EMIT popupRequested(e->globalPosition().toPoint(), row);
+        if (Waview_Hierarchy* row = names_.RowAt(this, pos))
+            Q_EMIT popupRequested(e->globalPosition().toPoint(), row);
         return;
     }
     if (e->button() != Qt::LeftButton) return;

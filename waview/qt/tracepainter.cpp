@@ -1,6 +1,8 @@
 #include "waview/qt/tracepainter.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -138,6 +140,21 @@ struct LevelMap {
         if (range == 0) return rect.bottom - 2 - h / 2;
         return rect.bottom - ClampY(v * double(h) / range) - 2;
     }
+    // Level, colour and oddness of the codes a states mask can name, made
+    // once per trace for the column strokes.
+    struct Code {
+        int64_t y;
+        Rgb colour;
+        bool odd; // neither low nor high
+    };
+    std::array<Code, 32> codes{};
+    void MakeCodes() {
+        for (int32_t c = 0; c < 32; ++c) {
+            const Level l = OfState(c);
+            const double level = state->StateLevel(c);
+            codes[size_t(c)] = {l.y, l.colour, level != 0.0 && level != 1.0};
+        }
+    }
     // Level and colour of a state code.
     Level OfState(int32_t code) const {
         if (digital)
@@ -156,18 +173,20 @@ struct Stroke {
 // (and `from` = i - 1 when the value before them counts too).
 Stroke BurstStroke(const LevelMap& m, const Waview_Summary& sum, int64_t from, int64_t j) {
     if (m.digital && !m.state) return {m.rect.top + 2, m.rect.bottom - 2, kNumericColour}; // rail to rail
-    const Waview_Extent e = sum.Range(from, j);
-    if (!m.state) return {m.AnalogY(e.hi), m.AnalogY(e.lo), kNumericColour};
+    if (!m.state) {
+        const Waview_Extent e = sum.Range(from, j);
+        return {m.AnalogY(e.hi), m.AnalogY(e.lo), kNumericColour};
+    }
+    const uint32_t states = sum.StatesIn(from, j);
     // Unknown, high-impedance and other odd states show in their own colour
     // (the highest such code, so neighbouring columns agree); otherwise the
     // top level's colour.
     Stroke s{std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(), {}};
     int32_t oddCode = -1;
-    for (int32_t code = 0; code < 32; ++code) {
-        if (!(e.states & (1u << code))) continue;
-        const Level l = m.OfState(code);
-        const double level = m.state->StateLevel(code);
-        if (level != 0.0 && level != 1.0) {
+    for (uint32_t rest = states; rest; rest &= rest - 1) {
+        const int32_t code = std::countr_zero(rest);
+        const LevelMap::Code& l = m.codes[size_t(code)];
+        if (l.odd) {
             if (code > oddCode) {
                 oddCode = code;
                 s.colour = l.colour;
@@ -220,6 +239,37 @@ void AddBox(std::vector<Waview_ValueBox>* boxes, Waview_Hierarchy& row, int64_t 
     boxes->push_back({&row, time, int(a), int(b), rect.top + 3, rect.bottom - 3, colour});
 }
 
+// Busy stretches: from column x on, while each column holds several whole
+// groups of changes, one stroke per column (stroke(x, from, to) for the
+// changes [from, to)) made from the groups' summaries without reading a
+// change. `a` is the first change not drawn yet, a group start earlier than
+// column x; a straddling group goes to the column after it. Returns the
+// column where the stretch ends, with `a` updated.
+template <class StrokeAt>
+int64_t WalkBusyColumns(const Waview_Summary& sum, const Waview_ViewState& view, int64_t x, int64_t& a,
+                        StrokeAt stroke) {
+    constexpr int64_t kG = Waview_Summary::kGroup;
+    while (x < view.width) {
+        const int64_t g = sum.GroupAtOrAfter(a / kG, view.FirstTimeOfColumn(x + 1));
+        if (g >= sum.GroupCount() || (g - 1) * kG < a + 2 * kG) break;
+        const int64_t b = (g - 1) * kG;
+        stroke(x, a, b);
+        a = b;
+        ++x;
+    }
+    return x;
+}
+
+// Where a burst starting at change i in column x reaches: the start of the
+// group that straddles the column's end when the column holds two whole
+// groups more, else -1 (count the changes exactly).
+int64_t BusyEnd(const Waview_Summary& sum, const Waview_ViewState& view, int64_t x, int64_t i) {
+    constexpr int64_t kG = Waview_Summary::kGroup;
+    const int64_t g = sum.GroupAtOrAfter(i / kG, view.FirstTimeOfColumn(x + 1));
+    if (g >= sum.GroupCount() || (g - 1) * kG < i + 2 * kG) return -1;
+    return (g - 1) * kG;
+}
+
 void DrawScalarTrace(Waview_Hierarchy& row, const Waview_Summary& sum, const Waview_Signal& s,
                      const Waview_ViewState& view, const RowRect& rect, SegmentSink& dc,
                      std::vector<Waview_ValueBox>* boxes) {
@@ -232,7 +282,8 @@ void DrawScalarTrace(Waview_Hierarchy& row, const Waview_Summary& sum, const Wav
     }
     const SegmentView sv = ToSegmentView(view);
     const Waview_Type& type = s.Type();
-    const LevelMap map(s, rect, digital);
+    LevelMap map(s, rect, digital);
+    if (map.state) map.MakeCodes();
     if (!(digital && !map.state)) boxes = nullptr; // only bus-shaped numbers carry texts
     auto segment = [&](const ChangeEntry* prev, const ChangeEntry* next) {
         if (!type.DrawSegment(sv, rect, dc, prev, next, s.minEntry, s.maxEntry, digital)) return false;
@@ -255,10 +306,24 @@ void DrawScalarTrace(Waview_Hierarchy& row, const Waview_Summary& sum, const Wav
             if (x2 != lastBurstX + 1 && !segment(prev, next)) return;
             if (x2 >= view.width) return;
             lastBurstX = x2;
-            const int64_t j = sum.NextAtOrAfter(i, view.FirstTimeOfColumn(x2 + 1));
-            sum.Prefetch(j + (j - i)); // the next column, if as dense as this one
-            const Stroke st = BurstStroke(map, sum, prev ? i - 1 : i, j);
-            dc.Line(x2, st.yMin, x2, st.yMax, st.colour);
+            auto stroke = [&](int64_t x, int64_t from, int64_t to) {
+                const Stroke st = BurstStroke(map, sum, from, to);
+                dc.Line(x, st.yMin, x, st.yMax, st.colour);
+            };
+            int64_t j;
+            if (int64_t a = BusyEnd(sum, view, x2, i); a >= 0) {
+                stroke(x2, prev ? i - 1 : i, a);
+                const int64_t x = WalkBusyColumns(sum, view, x2 + 1, a, stroke);
+                if (x >= view.width) return;
+                // Exact again: the rest of the last straddling group.
+                j = sum.NextAtOrAfter(a, view.FirstTimeOfColumn(x));
+                stroke(x - 1, a, j);
+                lastBurstX = x - 1;
+            } else {
+                j = sum.NextAtOrAfter(i, view.FirstTimeOfColumn(x2 + 1));
+                sum.Prefetch(j + (j - i)); // the next column, if as dense as this one
+                stroke(x2, prev ? i - 1 : i, j);
+            }
             prev = &At(s, j - 1);
             i = j;
             continue;
@@ -284,21 +349,34 @@ void DrawBus(Waview_Hierarchy& row, const Waview_Summary& sum, const Waview_View
     if (i > 0) --i; // the change in effect at start
     int64_t lastBurstX = std::numeric_limits<int64_t>::min();
     while (i < n && sum.Time(i) < view.end) {
-        const int64_t x = view.X(sum.Time(i));
+        int64_t x = view.X(sum.Time(i));
         if (x >= view.width + 2) break;
         int64_t j = i + 1;
         const bool burst = j < n && view.X(sum.Time(j)) == x;
-        if (burst) {
+        auto crossing = [&](int64_t cx, Rgb c) {
+            dc.Line(cx - 1, top, cx + 1, bottom, c);
+            dc.Line(cx - 1, bottom, cx + 1, top, c);
+        };
+        auto stroke = [&](int64_t sx, int64_t from, int64_t to) {
+            dc.Line(sx, top, sx, bottom, BusColour(sum.StatesIn(from, to)));
+        };
+        if (!burst) {
+            crossing(x, BusColour(sum.States(i)));
+        } else if (int64_t a = BusyEnd(sum, view, x, i); a >= 0) {
+            // Next to another burst the crossing lies inside the two strokes.
+            if (x != lastBurstX + 1) crossing(x, BusColour(sum.StatesIn(i, a)));
+            stroke(x, i, a);
+            const int64_t xe = WalkBusyColumns(sum, view, x + 1, a, stroke);
+            if (xe >= view.width) break;
+            j = sum.NextAtOrAfter(a, view.FirstTimeOfColumn(xe));
+            x = xe - 1;
+            stroke(x, a, j);
+            lastBurstX = x;
+        } else {
             j = sum.NextAtOrAfter(i, view.FirstTimeOfColumn(x + 1));
             sum.Prefetch(j + (j - i));
-        }
-        const Rgb c = BusColour(burst ? sum.Range(i, j).states : sum.States(i));
-        // Next to another burst the crossing lies inside the two strokes.
-        if (!burst || x != lastBurstX + 1) {
-            dc.Line(x - 1, top, x + 1, bottom, c);
-            dc.Line(x - 1, bottom, x + 1, top, c);
-        }
-        if (burst) {
+            const Rgb c = BusColour(sum.StatesIn(i, j));
+            if (x != lastBurstX + 1) crossing(x, c);
             dc.Line(x, top, x, bottom, c);
             lastBurstX = x;
         }

@@ -9,7 +9,8 @@ QPalette WaveBlackPalette() {
     QPalette pal;
     for (auto role : {QPalette::Base, QPalette::Window, QPalette::AlternateBase})
         pal.setColor(role, Qt::black);
-    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText}) pal.setColor(role, kWaveGreen);
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        pal.setColor(role, kWaveGreen);
     pal.setColor(QPalette::Highlight, QColor(0, 96, 0));
     pal.setColor(QPalette::HighlightedText, Qt::white);
     return pal;
@@ -108,4 +109,3 @@ const QPixmap& BookmarkImage(int n) {
     }();
     return images[n >= 0 && n < 10 ? n : 0];
 }
-

@@ -119,8 +119,7 @@ TEST(TracePainter, SummarisedColumnsMatchPlainSegmentsWhenEveryChangeHasItsPixel
                 row->digital = digital;
                 const QImage merged =
                     Paint([&](SegmentSink& dc) { DrawRowShape(*row, d.summaries.Of(*row), v, rect, dc); });
-                const QImage plain =
-                    Paint([&](SegmentSink& dc) { PlainTrace(*s, v, rect, dc, digital); });
+                const QImage plain = Paint([&](SegmentSink& dc) { PlainTrace(*s, v, rect, dc, digital); });
                 EXPECT_TRUE(merged == plain)
                     << "type " << s->GetTypeCode() << " digital " << digital << " start " << start;
             }
