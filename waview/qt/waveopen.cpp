@@ -8,10 +8,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QTimer>
 
 #include "waview/qt/childframe.h"
 #include "waview/vcd_converter.h"
@@ -40,42 +42,72 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
     const std::string partPath = finalPath + ".part";
     job->converter->SetWavePath(partPath);
     job->converter->SetCancelFlag(&job->cancel);
-    std::thread worker([job] {
+    std::thread worker([job, partPath] {
         job->ok = job->converter->Convert();
+        // A cancelled import may end after the window stopped waiting for it.
+        if (job->cancel) std::remove(partPath.c_str());
         job->done = true;
     });
+    // The GUI thread waits in an event loop woken by a timer (no busy loop):
+    // user input is held back until the progress dialog appears after the
+    // delay; the dialog shows the share of the dump's bytes read, and Cancel
+    // ends the wait at once.
+    const double total = double(QFileInfo(dumpPath).size());
     QElapsedTimer timer;
     timer.start();
     std::unique_ptr<QProgressDialog> dialog;
-    while (!job->done) {
+    QEventLoop loop;
+    QTimer tick;
+    auto poll = [&] {
+        if (dialog && dialog->wasCanceled()) job->cancel = true;
+        if (job->done || job->cancel) {
+            loop.quit();
+            return;
+        }
+        if (!dialog && timer.elapsed() >= options.progressDelayMs) {
+            loop.quit(); // again, now taking user input for the dialog
+            return;
+        }
+        if (dialog && total > 0)
+            dialog->setValue(int(std::min(99.0, double(job->converter->BytesParsed()) * 100.0 / total)));
+    };
+    QObject::connect(&tick, &QTimer::timeout, poll);
+    tick.start(20);
+    while (!job->done && !job->cancel) {
         if (!dialog && timer.elapsed() >= options.progressDelayMs) {
             dialog = std::make_unique<QProgressDialog>(
-                QString("Converting %1 ...").arg(QFileInfo(dumpPath).fileName()), "Cancel", 0, 0,
+                QString("Converting %1 ...").arg(QFileInfo(dumpPath).fileName()), "Cancel", 0, 100,
                 messageParent);
             dialog->setWindowTitle("Korl");
             dialog->setWindowModality(Qt::ApplicationModal);
             dialog->setMinimumDuration(0);
             dialog->setAutoClose(false);
             dialog->setAutoReset(false);
-            QObject::connect(dialog.get(), &QProgressDialog::canceled, [job] { job->cancel = true; });
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, [&] {
+                job->cancel = true;
+                loop.quit();
+            });
             dialog->show();
             if (options.onProgressShown) options.onProgressShown(*dialog);
+            if (dialog->wasCanceled()) job->cancel = true;
+            if (job->cancel) break;
         }
-        if (dialog && dialog->wasCanceled()) {
-            job->cancel = true;
-            dialog->setLabelText("Cancelling ...");
-        }
-        QCoreApplication::processEvents(dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents,
-                                        20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        loop.exec(dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     }
-    worker.join();
+    tick.stop();
     dialog.reset();
     if (job->cancel) {
-        std::remove(partPath.c_str());
+        // The importer looks at the flag between commands; past 100 ms the
+        // window does not wait for it any longer.
+        for (int i = 0; i < 10 && !job->done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (job->done)
+            worker.join();
+        else
+            worker.detach();
         result.cancelled = true;
         return result;
     }
+    worker.join();
     Waview_VCDConverter& c = *job->converter;
     for (const Waview_Message& m : c.Messages()) result.messages.push_back({m.title, m.text});
     if (job->ok && std::rename(partPath.c_str(), finalPath.c_str()) != 0) {

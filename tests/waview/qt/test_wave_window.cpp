@@ -3,6 +3,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -288,11 +289,18 @@ TEST_F(WaveWindowTest, CancelledConversionLeavesNothing) {
     Waview_ConvertOptions o;
     o.progressDelayMs = 0;
     o.showMessages = false;
-    o.onProgressShown = [](QProgressDialog& d) { d.cancel(); };
+    o.onProgressShown = [](QProgressDialog& d) {
+        EXPECT_EQ(d.maximum(), 100); // a percentage of the dump's bytes
+        d.cancel();
+    };
     const Waview_ConvertResult r = ConvertDump(QString::fromStdString(vcd.string()), nullptr, o);
     EXPECT_TRUE(r.cancelled);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(fs::exists(TempDir() / "cancel.wvw"));
+    // The window stops waiting after 100 ms; the importer cleans up when it
+    // notices the flag.
+    for (int i = 0; i < 300 && fs::exists(TempDir() / "cancel.wvw.part"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(fs::exists(TempDir() / "cancel.wvw.part"));
 }
 
