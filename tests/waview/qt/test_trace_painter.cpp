@@ -192,6 +192,26 @@ TEST(TracePainter, BusCrossesWhereItsValueChangesAndShowsUnknownsRed) {
     EXPECT_EQ(sum->Time(sum->FirstAtOrAfter(21)), 60);
 }
 
+TEST(TracePainter, BusyBusColumnsShowAnUnknownWhereItIs) {
+    Waview_FileManager doc;
+    std::vector<int64_t> times;
+    std::vector<std::string> values;
+    for (int64_t t = 0; t < 100000; ++t) {
+        times.push_back(t);
+        values.push_back(t == 40500 ? "x1" : t % 2 ? "01" : "10");
+    }
+    auto* bus = MakeBus(doc, 2, times, values, 100000);
+    Waview_SummaryCache cache;
+    const RowRect rect{0, 20};
+    const QImage img =
+        Paint([&](SegmentSink& dc) { DrawRowShape(*bus, cache.Of(*bus), View(0, 1000, 1), rect, dc); });
+    EXPECT_EQ(img.pixelColor(40, 10), kRed); // a thousand changes per column, one of them x
+    EXPECT_EQ(img.pixelColor(39, 10), kYellow);
+    EXPECT_EQ(img.pixelColor(41, 10), kYellow);
+    EXPECT_EQ(img.pixelColor(99, 10), kYellow);
+    EXPECT_EQ(img.pixelColor(101, 10), kBlack); // past the closing change
+}
+
 TEST(TracePainter, BusBoxesShowTheValueInTheRowsRadixCutToFit) {
     Waview_FileManager doc;
     auto* bus = MakeBus(doc, 8, {0, 100, 300, 304}, {"10100101", "11110000", "00001111", "01010101"}, 400);
