@@ -1,32 +1,31 @@
 #pragma once
-// The wave window: an MDI child showing one wave-view document in four views
+// The wave window: an MDI child showing one wave session in four views
 // (name tree, value column, shape view with its scroll bar, extra view).
-#include <array>
+// The session holds the state; the window lays out the views, turns
+// commands and popups into session calls and owns the file dialogs.
 #include <functional>
-#include <unordered_map>
-#include <vector>
+#include <memory>
 
-#include <QDialog>
-#include <QFont>
 #include <QImage>
 #include <QMdiSubWindow>
-#include <QTreeWidget>
 
 #include "base/command_ids.h"
-#include "waview/model.h"
-#include "waview/qt/navigation.h"
+#include "waview/wave_session.h"
 
-class QPrinter;
-class QScrollBar;
-class QSplitter;
 class QMenu;
-class Waview_ChildFrame;
+class QPrinter;
+class QSplitter;
+class Waview_ExtraView;
+class Waview_NameView;
+class Waview_ShapeView;
+class Waview_ValueView;
 
 // The wave window's names for the commands it serves (base/command_ids.h).
 enum Waview_Command : int {
     kWaveSave = korl::ID_FILE_SAVE,
     kWaveSaveAs = korl::ID_FILE_SAVE_AS,
     kWavePageSetup = korl::ID_FILE_PAGE_SETUP,
+    kWavePrintSetup = korl::ID_FILE_PRINT_SETUP,
     kWavePrint = korl::ID_FILE_PRINT,
     kWaveZoomIn = korl::ID_WAVE_ZOOM_IN,
     kWaveZoomOut = korl::ID_WAVE_ZOOM_OUT,
@@ -44,113 +43,22 @@ enum Waview_Command : int {
     kWaveReload = korl::ID_WAVE_RELOAD,
 };
 
-class Waview_NameView : public QTreeWidget {
-    Q_OBJECT
-public:
-    explicit Waview_NameView(Waview_ChildFrame* frame);
-    Waview_Hierarchy* RowOf(QTreeWidgetItem* item) const;
-    Waview_Hierarchy* RowAtY(int y) const; // y in viewport coordinates
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void contextMenuEvent(QContextMenuEvent* e) override; // the Signals dialog
-    void dragMoveEvent(QDragMoveEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
-    void scrollContentsBy(int dx, int dy) override;
-
-private:
-    Waview_ChildFrame* frame_;
-};
-
-class Waview_ValueView : public QWidget {
-    Q_OBJECT
-public:
-    explicit Waview_ValueView(Waview_ChildFrame* frame);
-    void PaintTo(QPainter& p);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    bool event(QEvent* e) override;
-
-private:
-    Waview_ChildFrame* frame_;
-    QFont font_;
-};
-
-class Waview_ShapeView : public QWidget {
-    Q_OBJECT
-public:
-    explicit Waview_ShapeView(Waview_ChildFrame* frame);
-    Waview_ViewState view;
-    // Paints the whole view; the same code serves the widget, images and tests.
-    void PaintTo(QPainter& p);
-    QImage Render();
-    void UpdateScrollBar();
-    QScrollBar* scrollBar = nullptr;
-    bool bandActive = false;
-    int bandX0 = 0, bandX1 = 0;
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void resizeEvent(QResizeEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-    bool event(QEvent* e) override;
-
-private:
-    void OnScroll(int action);
-    Waview_ChildFrame* frame_;
-    QFont font_;
-    bool dragging_ = false;
-    double sbUnit_ = 1; // grid steps per scroll-bar unit (large dumps)
-};
-
-class Waview_ExtraView : public QWidget {
-    Q_OBJECT
-public:
-    explicit Waview_ExtraView(Waview_ChildFrame* frame);
-    void PaintTo(QPainter& p);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
-    Waview_ChildFrame* frame_;
-    QFont font_;
-};
-
-class Waview_SignalsDlg : public QDialog {
-    Q_OBJECT
-public:
-    Waview_SignalsDlg(Waview_FileManager& doc, QWidget* parent);
-    // Flips the visible flag of every row whose check box differs; returns
-    // whether any row changed.
-    bool Apply();
-    QTreeWidget* tree = nullptr;
-
-private:
-    void Insert(QTreeWidgetItem* parent, int32_t row, int depth);
-    Waview_FileManager& doc_;
-};
-
 class Waview_ChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
     Waview_ChildFrame(const QString& wavePath, const QString& dumpPath, QWidget* parent = nullptr);
     ~Waview_ChildFrame() override;
 
+    Waview_WaveSession& Session() { return session_; }
+    const Waview_WaveSession& Session() const { return session_; }
+    const QString& DumpPath() const { return dumpPath_; }
+    QString WavePath() const { return QString::fromStdString(session_.WavePath()); }
+
     // Reads the wave file, fills the tree and zooms full. False (and an
     // empty window) when the file cannot be read.
     bool Load(QWidget* messageParent = nullptr);
     // Shows a document imported in memory (a dump opened without a file).
     void TakeDocument(Waview_FileManager& from);
-    // Shows what `doc` holds now: tree, end time, zoom full (after Load).
-    void ShowDocument();
     // Converts the dump again and reloads; false when conversion failed (the
     // caller closes the window).
     bool Reload(QWidget* messageParent);
@@ -158,82 +66,62 @@ public:
     // Whether a command applies now, and whether its menu item is checked.
     bool CommandState(int id, bool* checked = nullptr) const;
     static bool IsWindowCommand(int id);
+    // The row the popup commands act on (transitions, digital/analog, radix).
+    void SetPopupRow(Waview_Hierarchy* row);
 
-    // Navigation.
-    bool SetWindow(int64_t a, int64_t b);
-    void AddCursor();
-    void RemoveCursor();
-    void MoveNearestCursor(int64_t t);
-    void NextTransition(Waview_Hierarchy* row);
-    void PreviousTransition(Waview_Hierarchy* row);
-    void SetBookmark(int n);
-    void GotoBookmark(int n);
-    void ToggleDigital(Waview_Hierarchy* row);
-    void SetRadix(Waview_Hierarchy* row, int radix);
-    void RenameRow(Waview_Hierarchy* row, const QString& name);
     bool Save();
     bool SaveAs(const QString& path);
     void ShowSignalsDialog();
+    // The print dialog, then the waves drawn onto the printer's page.
     void Print();
+    // Draws the waves onto one page of the printer; false when it cannot be
+    // drawn on.
+    bool PrintTo(QPrinter& printer);
     void PageSetup();
-    void RebuildTree();
-    void Refresh(); // repaints the three drawing views
-    void RefreshCursorViews();
-    void RelayoutExtra();
-    void ShowShapePopup(const QPoint& globalPos, Waview_Hierarchy* row);
-    void ShowValuePopup(const QPoint& globalPos, Waview_Hierarchy* row);
-    void SetModified(bool m);
-    void UpdateTitle();
-    // The client area as the screen shows it (printing, snapshots).
+    // The client area as the screen shows it (snapshots).
     QImage GrabClient();
+    // Keeps the extra view's cursor rows level with the shape view's.
+    void RelayoutExtra();
 
-    QString wavePath;
-    QString dumpPath;
-    Waview_FileManager doc;
-    int64_t endTime = -1;
-    int32_t timescaleExponent = 0;
-    bool modified = false;
-    Waview_Cursors cursors;
-    struct Bookmark {
-        bool set = false;
-        int64_t start = 0, end = 0;
-    };
-    std::array<Bookmark, 10> bookmarks{};
-    bool zoomArea = false;
-    Waview_Hierarchy* shapePopupRow = nullptr;
-    Waview_Hierarchy* valuePopupRow = nullptr;
-    // Merged change times of composite rows, built on first paint.
-    const std::vector<int64_t>* BusTimes(Waview_Hierarchy& row);
-
-    Waview_NameView* nameView = nullptr;
-    Waview_ValueView* valueView = nullptr;
-    Waview_ShapeView* shapeView = nullptr;
-    Waview_ExtraView* extraView = nullptr;
-    QSplitter* mainSplit = nullptr;
-    QSplitter* leftSplit = nullptr;
-    QSplitter* topSplit = nullptr;
+    Waview_NameView* NameView() const { return nameView_; }
+    Waview_ValueView* ValueView() const { return valueView_; }
+    Waview_ShapeView* ShapeView() const { return shapeView_; }
+    Waview_ExtraView* ExtraView() const { return extraView_; }
 
     // Tests answer the close prompt here instead of a message box
     // (QMessageBox::Yes, No or Cancel).
     static std::function<int(const QString& text)> closePromptHook;
     // Tests choose the Save As path here instead of the file dialog.
     static std::function<QString()> saveAsHook;
+    // Tests see (and answer) the dialogs here instead of running them:
+    // the return value is the dialog's result.
+    static std::function<int(QDialog&)> dialogHook;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    void ResetState();
-    void InsertRow(QTreeWidgetItem* parent, int32_t row, int depth);
+    void OnSessionChanged(unsigned changes);
+    void UpdateTitle();
+    int RunDialog(QDialog& d);
+    void ShowShapePopup(const QPoint& globalPos, Waview_Hierarchy* row);
+    void ShowValuePopup(const QPoint& globalPos, Waview_Hierarchy* row);
     QMenu* BuildShapeMenu();
-    bool layoutDone_ = false;
-    std::unordered_map<int32_t, std::vector<int64_t>> busTimes_;
-    static constexpr size_t kBusTimesBudget = 16000000; // entries, 128 MB
-    size_t busBudget_ = kBusTimesBudget;
-};
+    QPrinter& Printer();
 
-// The four 16-pixel row images (state, integer, real, composite) and the ten
-// 12-pixel bookmark images, drawn once.
-const QPixmap& RowImage(int n);
-const QPixmap& BookmarkImage(int n);
+    Waview_WaveSession session_;
+    QString dumpPath_;
+    Waview_Hierarchy* shapePopupRow_ = nullptr;
+    Waview_Hierarchy* valuePopupRow_ = nullptr;
+    Waview_NameView* nameView_ = nullptr;
+    Waview_ValueView* valueView_ = nullptr;
+    Waview_ShapeView* shapeView_ = nullptr;
+    Waview_ExtraView* extraView_ = nullptr;
+    QSplitter* mainSplit_ = nullptr;
+    QSplitter* leftSplit_ = nullptr;
+    QSplitter* topSplit_ = nullptr;
+    bool layoutDone_ = false;
+    int laidOutCursors_ = -1;
+    std::unique_ptr<QPrinter> printer_; // page and printer choices, kept between prints
+};

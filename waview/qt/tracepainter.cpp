@@ -1,6 +1,8 @@
 #include "waview/qt/tracepainter.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -9,128 +11,9 @@
 
 namespace {
 
-constexpr int64_t kSamplesPerEnd = 4;
-
-// Callers keep n inside 0 .. EntryCount() - 1.
-const ChangeEntry& At(const Waview_Signal& s, int64_t n) {
-    return s.blocks[static_cast<size_t>(n / kBlockSize)]->entries[n % kBlockSize];
-}
-
-// First index after lo (whose time is earlier than t) with a time not
-// earlier than t. Bursts are usually as long as the previous one, so `guess`
-// is tried first; then the search gallops outward: the next pixel column's
-// first change is near, and a full binary search would touch memory all
-// over a large signal.
-int64_t NextAtOrAfter(const Waview_Signal& s, int64_t lo, int64_t t, int64_t guess) {
-    const int64_t n = s.EntryCount();
-    int64_t hi;
-    if (guess > lo && guess < n && At(s, guess).time >= t) {
-        if (At(s, guess - 1).time < t) return guess;
-        hi = guess;
-    } else {
-        if (guess > lo && guess < n) lo = guess;
-        int64_t step = 1;
-        hi = lo + 1;
-        while (hi < n && At(s, hi).time < t) {
-            lo = hi;
-            step *= 2;
-            hi = lo + step;
-        }
-        if (hi > n) hi = n;
-    }
-    while (hi - lo >= 2) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (At(s, mid).time < t)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return hi;
-}
-
-// The y and colour one entry takes in a trace; mirrors the segment rules.
-struct Level {
-    int64_t y;
-    Rgb colour;
-};
-
 int64_t ClampY(double v) {
     if (!(v == v)) return 0;
     return static_cast<int64_t>(std::clamp(v, -1e9, 1e9));
-}
-
-// Everything LevelOf needs that does not change along one trace.
-struct LevelMap {
-    const Waview_StateType* state = nullptr;
-    int32_t typeCode = 0;
-    int64_t h = 0;
-    double range = 0;
-    int digital = 1;
-    RowRect rect;
-
-    LevelMap(const Waview_Signal& s, const RowRect& r, int dig)
-        : state(dynamic_cast<const Waview_StateType*>(&s.Type())),
-          typeCode(s.GetTypeCode()),
-          h(r.bottom - r.top - 4),
-          digital(dig),
-          rect(r) {
-        if (!s.minEntry || !s.maxEntry) return;
-        if (state)
-            range = double(s.maxEntry->State()) - s.minEntry->State();
-        else if (typeCode == kTypeInteger)
-            range = double(int64_t(int32_t(uint32_t(s.maxEntry->bits))) -
-                           int64_t(int32_t(uint32_t(s.minEntry->bits))));
-        else
-            range = s.maxEntry->Real() - s.minEntry->Real();
-    }
-};
-
-Level LevelOf(const LevelMap& m, const ChangeEntry& e) {
-    const RowRect& rect = m.rect;
-    const int64_t h = m.h;
-    if (m.state) {
-        const int32_t code = e.State();
-        if (m.digital)
-            return {(rect.bottom - 2) - static_cast<int64_t>(h * m.state->StateLevel(code)),
-                    m.state->StateColour(code)};
-        if (m.range == 0) return {rect.bottom - 2 - h / 2, m.state->StateColour(code)};
-        return {rect.bottom - ClampY(code * double(h) / m.range) - 2, m.state->StateColour(code)};
-    }
-    if (m.digital) return {rect.top + 2, kNumericColour};
-    const double v = m.typeCode == kTypeInteger
-                         ? double(static_cast<int64_t>(e.bits * static_cast<uint64_t>(h)))
-                         : e.Real() * double(h);
-    if (m.range == 0) return {rect.bottom - 2 - h / 2, kNumericColour};
-    return {rect.bottom - ClampY(v / m.range) - 2, kNumericColour};
-}
-
-bool IsFlat(const Waview_Signal& s) {
-    if (!s.minEntry || !s.maxEntry) return true;
-    switch (s.GetTypeCode()) {
-        case kTypeInteger:
-            return uint32_t(s.minEntry->bits) == uint32_t(s.maxEntry->bits);
-        case kTypeReal:
-            return !(s.maxEntry->Real() - s.minEntry->Real() != 0);
-        default:
-            return s.minEntry->State() == s.maxEntry->State();
-    }
-}
-
-// Analog drawing of a signal that never changes its value has no range to
-// scale by: a flat line at mid height from its first to its last change.
-void DrawFlatAnalog(const Waview_Signal& s, const Waview_ViewState& view, const RowRect& rect,
-                    SegmentSink& dc) {
-    const int64_t count = s.EntryCount();
-    const int64_t i0 = FirstEntryAtOrAfter(s, 0);
-    const ChangeEntry* last = s.LastEntry();
-    if (i0 >= count || !last) return;
-    const int64_t y = rect.bottom - 2 - (rect.bottom - rect.top - 4) / 2;
-    Rgb colour = kNumericColour;
-    if (auto st = dynamic_cast<const Waview_StateType*>(&s.Type()))
-        colour = st->StateColour(At(s, i0).State());
-    const int64_t x1 = std::max<int64_t>(view.X(At(s, i0).time), 0);
-    const int64_t x2 = std::min<int64_t>(view.X(last->time), view.width);
-    if (x2 > x1) dc.Line(x1, y, x2, y, colour);
 }
 
 } // namespace
@@ -215,233 +98,371 @@ SegmentView ToSegmentView(const Waview_ViewState& v) {
     return s;
 }
 
-int64_t FirstEntryAtOrAfter(const Waview_Signal& s, int64_t t) {
-    int64_t lo = -1, hi = s.EntryCount();
-    while (hi - lo >= 2) {
-        const int64_t mid = lo + (hi - lo) / 2;
-        if (t > At(s, mid).time)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return hi;
+namespace {
+
+// Callers keep n inside 0 .. EntryCount() - 1.
+const ChangeEntry& At(const Waview_Signal& s, int64_t n) {
+    return s.blocks[static_cast<size_t>(n / kBlockSize)]->entries[n % kBlockSize];
 }
 
-void DrawScalarTrace(const Waview_Signal& s, const Waview_ViewState& view, const RowRect& rect,
-                     SegmentSink& dc, int digital) {
-    const int64_t count = s.EntryCount();
+// The y and colour one entry takes in a trace; mirrors the segment rules.
+struct Level {
+    int64_t y;
+    Rgb colour;
+};
+
+// Everything LevelOf needs that does not change along one trace.
+struct LevelMap {
+    const Waview_StateType* state = nullptr;
+    int32_t typeCode = 0;
+    int64_t h = 0;
+    double range = 0;
+    int digital = 1;
+    RowRect rect;
+
+    LevelMap(const Waview_Signal& s, const RowRect& r, int dig)
+        : state(dynamic_cast<const Waview_StateType*>(&s.Type())),
+          typeCode(s.GetTypeCode()),
+          h(r.bottom - r.top - 4),
+          digital(dig),
+          rect(r) {
+        if (!s.minEntry || !s.maxEntry) return;
+        if (state)
+            range = double(s.maxEntry->State()) - s.minEntry->State();
+        else if (typeCode == kTypeInteger)
+            range = double(int64_t(int32_t(uint32_t(s.maxEntry->bits))) -
+                           int64_t(int32_t(uint32_t(s.minEntry->bits))));
+        else
+            range = s.maxEntry->Real() - s.minEntry->Real();
+    }
+    // Analog height of a value (a state code, an integer, a real).
+    int64_t AnalogY(double v) const {
+        if (range == 0) return rect.bottom - 2 - h / 2;
+        return rect.bottom - ClampY(v * double(h) / range) - 2;
+    }
+    // Level, colour and oddness of the codes a states mask can name, made
+    // once per trace for the column strokes.
+    struct Code {
+        int64_t y;
+        Rgb colour;
+        bool odd; // neither low nor high
+    };
+    std::array<Code, 32> codes{};
+    void MakeCodes() {
+        for (int32_t c = 0; c < 32; ++c) {
+            const Level l = OfState(c);
+            const double level = state->StateLevel(c);
+            codes[size_t(c)] = {l.y, l.colour, level != 0.0 && level != 1.0};
+        }
+    }
+    // Level and colour of a state code.
+    Level OfState(int32_t code) const {
+        if (digital)
+            return {(rect.bottom - 2) - static_cast<int64_t>(h * state->StateLevel(code)),
+                    state->StateColour(code)};
+        return {AnalogY(code), state->StateColour(code)};
+    }
+};
+
+struct Stroke {
+    int64_t yMin, yMax;
+    Rgb colour;
+};
+
+// The one vertical stroke of a pixel column holding the changes [i, j)
+// (and `from` = i - 1 when the value before them counts too).
+Stroke BurstStroke(const LevelMap& m, const Waview_Summary& sum, int64_t from, int64_t j) {
+    if (m.digital && !m.state) return {m.rect.top + 2, m.rect.bottom - 2, kNumericColour}; // rail to rail
+    if (!m.state) {
+        const Waview_Extent e = sum.Range(from, j);
+        return {m.AnalogY(e.hi), m.AnalogY(e.lo), kNumericColour};
+    }
+    const uint32_t states = sum.StatesIn(from, j);
+    // Unknown, high-impedance and other odd states show in their own colour
+    // (the highest such code, so neighbouring columns agree); otherwise the
+    // top level's colour.
+    Stroke s{std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(), {}};
+    int32_t oddCode = -1;
+    for (uint32_t rest = states; rest; rest &= rest - 1) {
+        const int32_t code = std::countr_zero(rest);
+        const LevelMap::Code& l = m.codes[size_t(code)];
+        if (l.odd) {
+            if (code > oddCode) {
+                oddCode = code;
+                s.colour = l.colour;
+            }
+        } else if (oddCode < 0 && l.y <= s.yMin) {
+            s.colour = l.colour;
+        }
+        s.yMin = std::min(s.yMin, l.y);
+        s.yMax = std::max(s.yMax, l.y);
+    }
+    if (s.yMin > s.yMax) s = {m.rect.bottom - 2, m.rect.bottom - 2, kNumericColour};
+    return s;
+}
+
+bool IsFlat(const Waview_Signal& s) {
+    if (!s.minEntry || !s.maxEntry) return true;
+    switch (s.GetTypeCode()) {
+        case kTypeInteger:
+            return uint32_t(s.minEntry->bits) == uint32_t(s.maxEntry->bits);
+        case kTypeReal:
+            return !(s.maxEntry->Real() - s.minEntry->Real() != 0);
+        default:
+            return s.minEntry->State() == s.maxEntry->State();
+    }
+}
+
+// Analog drawing of a signal that never changes its value has no range to
+// scale by: a flat line at mid height from its first to its last change.
+void DrawFlatAnalog(const Waview_Summary& sum, const Waview_Signal& s, const Waview_ViewState& view,
+                    const RowRect& rect, SegmentSink& dc) {
+    const int64_t i0 = sum.FirstAtOrAfter(0);
+    const ChangeEntry* last = s.LastEntry();
+    if (i0 >= sum.Count() || !last) return;
+    const int64_t y = rect.bottom - 2 - (rect.bottom - rect.top - 4) / 2;
+    Rgb colour = kNumericColour;
+    if (auto st = dynamic_cast<const Waview_StateType*>(&s.Type()))
+        colour = st->StateColour(At(s, i0).State());
+    const int64_t x1 = std::max<int64_t>(view.X(At(s, i0).time), 0);
+    const int64_t x2 = std::min<int64_t>(view.X(last->time), view.width);
+    if (x2 > x1) dc.Line(x1, y, x2, y, colour);
+}
+
+constexpr int kMinBox = 6; // narrower boxes never hold a readable value
+
+void AddBox(std::vector<Waview_ValueBox>* boxes, Waview_Hierarchy& row, int64_t time, int64_t x1, int64_t x2,
+            const RowRect& rect, const Waview_ViewState& view, Rgb colour) {
+    if (!boxes || time < 0) return;
+    const int64_t a = std::max<int64_t>(x1 + 3, 0), b = std::min<int64_t>(x2 - 2, view.width);
+    if (b - a < kMinBox) return;
+    boxes->push_back({&row, time, int(a), int(b), rect.top + 3, rect.bottom - 3, colour});
+}
+
+// Busy stretches: from column x on, while each column holds several whole
+// groups of changes, one stroke per column (stroke(x, from, to) for the
+// changes [from, to)) made from the groups' summaries without reading a
+// change. `a` is the first change not drawn yet, a group start earlier than
+// column x; a straddling group goes to the column after it. Returns the
+// column where the stretch ends, with `a` updated.
+template <class StrokeAt>
+int64_t WalkBusyColumns(const Waview_Summary& sum, const Waview_ViewState& view, int64_t x, int64_t& a,
+                        StrokeAt stroke) {
+    constexpr int64_t kG = Waview_Summary::kGroup;
+    while (x < view.width) {
+        const int64_t g = sum.GroupAtOrAfter(a / kG, view.FirstTimeOfColumn(x + 1));
+        if (g >= sum.GroupCount() || (g - 1) * kG < a + 2 * kG) break;
+        const int64_t b = (g - 1) * kG;
+        stroke(x, a, b);
+        a = b;
+        ++x;
+    }
+    return x;
+}
+
+// Where a burst starting at change i in column x reaches: the start of the
+// group that straddles the column's end when the column holds two whole
+// groups more, else -1 (count the changes exactly).
+int64_t BusyEnd(const Waview_Summary& sum, const Waview_ViewState& view, int64_t x, int64_t i) {
+    constexpr int64_t kG = Waview_Summary::kGroup;
+    const int64_t g = sum.GroupAtOrAfter(i / kG, view.FirstTimeOfColumn(x + 1));
+    if (g >= sum.GroupCount() || (g - 1) * kG < i + 2 * kG) return -1;
+    return (g - 1) * kG;
+}
+
+void DrawScalarTrace(Waview_Hierarchy& row, const Waview_Summary& sum, const Waview_Signal& s,
+                     const Waview_ViewState& view, const RowRect& rect, SegmentSink& dc,
+                     std::vector<Waview_ValueBox>* boxes) {
+    const int64_t count = sum.Count();
+    const int digital = row.digital;
     if (count <= 0) return;
     if (!digital && IsFlat(s)) {
-        DrawFlatAnalog(s, view, rect, dc);
+        DrawFlatAnalog(sum, s, view, rect, dc);
         return;
     }
     const SegmentView sv = ToSegmentView(view);
     const Waview_Type& type = s.Type();
-    const LevelMap map(s, rect, digital);
-    int64_t i = FirstEntryAtOrAfter(s, view.start);
+    LevelMap map(s, rect, digital);
+    if (map.state) map.MakeCodes();
+    if (!(digital && !map.state)) boxes = nullptr; // only bus-shaped numbers carry texts
+    auto segment = [&](const ChangeEntry* prev, const ChangeEntry* next) {
+        if (!type.DrawSegment(sv, rect, dc, prev, next, s.minEntry, s.maxEntry, digital)) return false;
+        if (prev)
+            AddBox(boxes, row, prev->time, view.X(prev->time), view.X(next->time), rect, view,
+                   kNumericColour);
+        return true;
+    };
+    int64_t i = sum.FirstAtOrAfter(view.start);
     const ChangeEntry* prev = i > 0 ? &At(s, i - 1) : nullptr;
-    int64_t burst = 2;
     int64_t lastBurstX = std::numeric_limits<int64_t>::min();
     while (i < count) {
         const ChangeEntry* next = &At(s, i);
         const int64_t x2 = view.X(next->time);
         if (i + 1 < count && view.X(At(s, i + 1).time) == x2) {
             // Several changes in column x2: the first one draws its segment as
-            // usual, the rest become one vertical stroke.
-            // Coming from a burst in the column just left of this one, the
-            // joining segment lies inside the two strokes: skip it.
-            if (x2 != lastBurstX + 1 &&
-                !type.DrawSegment(sv, rect, dc, prev, next, s.minEntry, s.maxEntry, digital))
-                return;
+            // usual, the rest become one vertical stroke. Coming from a burst
+            // in the column just left of this one, the joining segment lies
+            // inside the two strokes: skip it.
+            if (x2 != lastBurstX + 1 && !segment(prev, next)) return;
             if (x2 >= view.width) return;
             lastBurstX = x2;
-            const int64_t j = NextAtOrAfter(s, i, view.FirstTimeOfColumn(x2 + 1), i + burst);
-            burst = j - i;
-            Level first = LevelOf(map, *next);
-            int64_t yMin = first.y, yMax = first.y;
-            Rgb colour = first.colour;
-            int32_t oddCode = -1;
-            auto take = [&](const ChangeEntry& e) {
-                const Level l = LevelOf(map, e);
-                yMin = std::min(yMin, l.y);
-                yMax = std::max(yMax, l.y);
-                if (!map.state) return;
-                // Unknown, high-impedance and other odd states in a burst show
-                // in their own colour (the highest such code, so neighbouring
-                // columns agree); otherwise the top level's colour.
-                const int32_t code = e.State();
-                const double level = map.state->StateLevel(code);
-                if (level != 0.0 && level != 1.0) {
-                    if (code > oddCode) {
-                        oddCode = code;
-                        colour = l.colour;
-                    }
-                } else if (oddCode < 0 && l.y <= yMin) {
-                    colour = l.colour;
-                }
+            auto stroke = [&](int64_t x, int64_t from, int64_t to) {
+                const Stroke st = BurstStroke(map, sum, from, to);
+                dc.Line(x, st.yMin, x, st.yMax, st.colour);
             };
-            const bool rails = digital && !map.state; // a bus burst: rail to rail
-            if (prev && !rails) take(*prev);
-            // The levels at both ends of the burst, read from neighbouring
-            // memory: enough for any signal that toggles, and cheap.
-            if (rails) {
-            } else if (j - i <= 2 * kSamplesPerEnd) {
-                for (int64_t k = i; k < j; ++k) take(At(s, k));
+            int64_t j;
+            if (int64_t a = BusyEnd(sum, view, x2, i); a >= 0) {
+                stroke(x2, prev ? i - 1 : i, a);
+                const int64_t x = WalkBusyColumns(sum, view, x2 + 1, a, stroke);
+                if (x >= view.width) return;
+                // Exact again: the rest of the last straddling group.
+                j = sum.NextAtOrAfter(a, view.FirstTimeOfColumn(x));
+                stroke(x - 1, a, j);
+                lastBurstX = x - 1;
             } else {
-                for (int64_t k = i; k < i + kSamplesPerEnd; ++k) take(At(s, k));
-                for (int64_t k = j - kSamplesPerEnd; k < j; ++k) take(At(s, k));
+                j = sum.NextAtOrAfter(i, view.FirstTimeOfColumn(x2 + 1));
+                sum.Prefetch(j + (j - i)); // the next column, if as dense as this one
+                stroke(x2, prev ? i - 1 : i, j);
             }
-            if (rails) {
-                yMin = rect.top + 2;
-                yMax = rect.bottom - 2;
-            }
-            dc.Line(x2, yMin, x2, yMax, colour);
             prev = &At(s, j - 1);
             i = j;
             continue;
         }
-        if (!type.DrawSegment(sv, rect, dc, prev, next, s.minEntry, s.maxEntry, digital)) return;
+        if (!segment(prev, next)) return;
         prev = next;
         ++i;
     }
 }
 
-namespace {
-
-void CollectLeaves(const Waview_FileManager& doc, const Waview_Hierarchy& row,
-                   std::vector<const Waview_Signal*>& out, int depth) {
-    if (depth > 10000) return;
-    if (row.GetKind() == kRowScalar) {
-        if (Waview_Signal* s = row.GetSignal(); s && s->EntryCount() > 0) out.push_back(s);
-        return;
-    }
-    for (int32_t c : static_cast<const Waview_CompositeHierarchy&>(row).children)
-        if (Waview_Hierarchy* r = doc.Row(c); r && r != &row) CollectLeaves(doc, *r, out, depth + 1);
+Rgb BusColour(uint32_t states) {
+    if (states & Waview_Summary::kBusX) return kUnknownColour;
+    if (states & Waview_Summary::kBusZ) return kHighZColour;
+    return kBusColour;
 }
 
-} // namespace
-
-std::vector<int64_t> CompositeChangeTimes(const Waview_CompositeHierarchy& row, size_t limit) {
-    std::vector<int64_t> times;
-    // A bus of an imported dump: its own changes, no bit computed.
-    if (row.StoreChangeTimes(times, limit) || row.Store()) return times;
-    if (!row.owner) return times;
-    std::vector<const Waview_Signal*> leaves;
-    CollectLeaves(*row.owner, row, leaves, 0);
-    size_t total = 0;
-    for (const Waview_Signal* s : leaves) total += size_t(s->EntryCount());
-    if (total > limit) return times;
-    times.reserve(total);
-    for (const Waview_Signal* s : leaves)
-        for (int64_t i = 0, n = s->EntryCount(); i < n; ++i) times.push_back(At(*s, i).time);
-    std::sort(times.begin(), times.end());
-    times.erase(std::unique(times.begin(), times.end()), times.end());
-    return times;
-}
-
-namespace {
-
-void DrawBusFromTimes(const std::vector<int64_t>& times, const Waview_ViewState& view, const RowRect& rect,
-                      SegmentSink& dc) {
-    if (times.empty()) return;
-    const Rgb yellow = kBusColour;
+void DrawBus(Waview_Hierarchy& row, const Waview_Summary& sum, const Waview_ViewState& view,
+             const RowRect& rect, SegmentSink& dc, std::vector<Waview_ValueBox>* boxes) {
+    const int64_t n = sum.Count();
+    if (n <= 0) return;
     const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
-    size_t i = std::lower_bound(times.begin(), times.end(), view.start) - times.begin();
+    int64_t i = sum.FirstAtOrAfter(view.start);
     if (i > 0) --i; // the change in effect at start
     int64_t lastBurstX = std::numeric_limits<int64_t>::min();
-    while (i < times.size() && times[i] < view.end) {
-        const int64_t x = view.X(times[i]);
+    while (i < n && sum.Time(i) < view.end) {
+        int64_t x = view.X(sum.Time(i));
         if (x >= view.width + 2) break;
-        size_t j = i + 1;
-        const bool burst = j < times.size() && view.X(times[j]) == x;
-        // Next to another burst the crossing lies inside the two strokes.
-        if (!burst || x != lastBurstX + 1) {
-            dc.Line(x - 1, top, x + 1, bottom, yellow);
-            dc.Line(x - 1, bottom, x + 1, top, yellow);
-        }
-        if (j >= times.size()) break;
-        if (burst) {
-            dc.Line(x, top, x, bottom, yellow);
+        int64_t j = i + 1;
+        const bool burst = j < n && view.X(sum.Time(j)) == x;
+        auto crossing = [&](int64_t cx, Rgb c) {
+            dc.Line(cx - 1, top, cx + 1, bottom, c);
+            dc.Line(cx - 1, bottom, cx + 1, top, c);
+        };
+        auto stroke = [&](int64_t sx, int64_t from, int64_t to) {
+            dc.Line(sx, top, sx, bottom, BusColour(sum.StatesIn(from, to)));
+        };
+        if (!burst) {
+            crossing(x, BusColour(sum.States(i)));
+        } else if (int64_t a = BusyEnd(sum, view, x, i); a >= 0) {
+            // Next to another burst the crossing lies inside the two strokes.
+            if (x != lastBurstX + 1) crossing(x, BusColour(sum.StatesIn(i, a)));
+            stroke(x, i, a);
+            const int64_t xe = WalkBusyColumns(sum, view, x + 1, a, stroke);
+            if (xe >= view.width) break;
+            j = sum.NextAtOrAfter(a, view.FirstTimeOfColumn(xe));
+            x = xe - 1;
+            stroke(x, a, j);
             lastBurstX = x;
-            j = std::lower_bound(times.begin() + j, times.end(), view.FirstTimeOfColumn(x + 1)) -
-                times.begin();
-            if (j >= times.size()) break;
+        } else {
+            j = sum.NextAtOrAfter(i, view.FirstTimeOfColumn(x + 1));
+            sum.Prefetch(j + (j - i));
+            const Rgb c = BusColour(sum.StatesIn(i, j));
+            if (x != lastBurstX + 1) crossing(x, c);
+            dc.Line(x, top, x, bottom, c);
+            lastBurstX = x;
         }
-        const int64_t nx = view.X(times[j]);
+        if (j >= n) break; // the closing change ends the trace
+        const int64_t nx = view.X(sum.Time(j));
+        const Rgb rc = BusColour(sum.States(j - 1));
         if (!burst || nx != x + 1) {
-            dc.Line(x + 1, top, nx - 1, top, yellow);
-            dc.Line(x + 1, bottom, nx - 1, bottom, yellow);
+            dc.Line(x + 1, top, nx - 1, top, rc);
+            dc.Line(x + 1, bottom, nx - 1, bottom, rc);
         }
+        AddBox(boxes, row, sum.Time(j - 1), x, nx, rect, view, rc);
         i = j;
     }
 }
 
-} // namespace
-
-void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view, const RowRect& rect,
-                      SegmentSink& dc, const std::vector<int64_t>* times) {
-    if (times && !times->empty()) {
-        DrawBusFromTimes(*times, view, rect, dc);
-        return;
-    }
-    if (!row.owner) return;
-    std::vector<const Waview_Signal*> leaves;
-    CollectLeaves(*row.owner, row, leaves, 0);
-    if (leaves.empty()) return;
-    // next[k]: index of leaf k's first entry later than the current change.
-    std::vector<int64_t> next(leaves.size());
-    int64_t cur = std::numeric_limits<int64_t>::min();
-    for (size_t k = 0; k < leaves.size(); ++k) {
-        const int64_t i = FirstEntryAtOrAfter(*leaves[k], view.start);
-        if (i > 0) cur = std::max(cur, At(*leaves[k], i - 1).time);
-        next[k] = i;
-    }
-    auto advance = [&](int64_t after) {
-        int64_t best = std::numeric_limits<int64_t>::max();
-        for (size_t k = 0; k < leaves.size(); ++k) {
-            const Waview_Signal& s = *leaves[k];
-            int64_t& i = next[k];
-            const int64_t n = s.EntryCount();
-            int steps = 0;
-            while (i < n && At(s, i).time <= after && steps < 8) ++i, ++steps;
-            if (i < n && At(s, i).time <= after) i = FirstEntryAtOrAfter(s, after + 1);
-            if (i < n) best = std::min(best, At(s, i).time);
-        }
-        return best;
+// A bus as a curve of its unsigned value, scaled to the row's height.
+void DrawBusAnalog(const Waview_Summary& sum, const Waview_ViewState& view, const RowRect& rect,
+                   SegmentSink& dc) {
+    const int64_t n = sum.Count();
+    if (n <= 0) return;
+    const Waview_Extent all = sum.Range(0, n);
+    const int64_t h = rect.bottom - rect.top - 4;
+    auto y = [&](double v) {
+        if (!(all.hi > all.lo)) return rect.bottom - 2 - h / 2;
+        return rect.bottom - 2 - ClampY((v - all.lo) / (all.hi - all.lo) * double(h));
     };
-    const Rgb yellow = kBusColour;
-    const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
-    if (cur == std::numeric_limits<int64_t>::min()) {
-        // Nothing in effect at start: begin at the first change.
-        cur = advance(std::numeric_limits<int64_t>::min());
-        if (cur == std::numeric_limits<int64_t>::max()) return;
-    }
-    while (cur < view.end) {
-        const int64_t x = view.X(cur);
-        if (x >= view.width + 2) break;
-        dc.Line(x - 1, top, x + 1, bottom, yellow);
-        dc.Line(x - 1, bottom, x + 1, top, yellow);
-        int64_t nt = advance(cur);
-        if (nt == std::numeric_limits<int64_t>::max()) break;
-        if (view.X(nt) == x) {
-            // A burst in this column: one stroke, then on at the next column.
-            dc.Line(x, top, x, bottom, yellow);
-            nt = advance(view.FirstTimeOfColumn(x + 1) - 1);
-            if (nt == std::numeric_limits<int64_t>::max()) break;
+    int64_t i = sum.FirstAtOrAfter(view.start);
+    int64_t prev = i - 1;
+    while (i < n) {
+        const int64_t x2 = view.X(sum.Time(i));
+        if (prev >= 0)
+            dc.Line(view.X(sum.Time(prev)), y(sum.Value(prev)), x2, y(sum.Value(i)),
+                    BusColour(sum.States(prev)));
+        if (x2 >= view.width) break;
+        if (i + 1 < n && view.X(sum.Time(i + 1)) == x2) {
+            const int64_t j = sum.NextAtOrAfter(i, view.FirstTimeOfColumn(x2 + 1));
+            const Waview_Extent e = sum.Range(i, j);
+            dc.Line(x2, y(e.hi), x2, y(e.lo), BusColour(e.states));
+            prev = j - 1;
+            i = j;
+            continue;
         }
-        const int64_t nx = view.X(nt);
-        dc.Line(x + 1, top, nx - 1, top, yellow);
-        dc.Line(x + 1, bottom, nx - 1, bottom, yellow);
-        cur = nt;
+        prev = i++;
     }
 }
 
-void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const RowRect& rect, SegmentSink& dc,
-                  const std::vector<int64_t>* times) {
+} // namespace
+
+void DrawRowShape(Waview_Hierarchy& row, const Waview_Summary* summary, const Waview_ViewState& view,
+                  const RowRect& rect, SegmentSink& dc, std::vector<Waview_ValueBox>* boxes) {
+    if (!summary) return;
     if (row.GetKind() == kRowComposite) {
-        DrawCompositeBus(static_cast<const Waview_CompositeHierarchy&>(row), view, rect, dc, times);
+        if (!row.digital) {
+            DrawBusAnalog(*summary, view, rect, dc);
+            return;
+        }
+        // A scope's concatenated texts are no value to read in a box.
+        const bool bus = int64_t{row.GetDepth()} == int64_t{row.level} + 1;
+        DrawBus(row, *summary, view, rect, dc, bus ? boxes : nullptr);
     } else if (Waview_Signal* s = row.GetSignal()) {
-        DrawScalarTrace(*s, view, rect, dc, row.digital);
+        DrawScalarTrace(row, *summary, *s, view, rect, dc, boxes);
+    }
+}
+
+QFont WaveValueFont() {
+    QFont f("Arial");
+    f.setPixelSize(10);
+    return f;
+}
+
+void DrawValueBoxes(QPainter& p, const QFont& font, std::vector<Waview_ValueBox>& boxes) {
+    if (boxes.empty()) return;
+    p.setFont(font);
+    const QFontMetrics fm(font);
+    const int least = fm.horizontalAdvance(QString("0") + QChar(0x2026));
+    std::string text;
+    for (const Waview_ValueBox& b : boxes) {
+        const int avail = b.x1 - b.x0;
+        if (avail < std::min(least, fm.horizontalAdvance(QString("0")))) continue;
+        b.row->ValueTextAt(text, b.time == std::numeric_limits<int64_t>::max() ? b.time : b.time + 1);
+        const QString full = QString::fromStdString(text).trimmed();
+        if (full.isEmpty()) continue;
+        const QString shown = fm.elidedText(full, Qt::ElideRight, avail);
+        if (shown.isEmpty() || shown == QString(QChar(0x2026))) continue;
+        p.setPen(ToQColor(b.colour));
+        p.drawText(QRect(b.x0, b.top, avail, b.bottom - b.top), Qt::AlignLeft | Qt::AlignVCenter, shown);
     }
 }
 
@@ -452,9 +473,22 @@ void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount,
     const QPen grid(QColor(112, 112, 112), 1), tick(QColor(0, 255, 0), 1);
     if (view.stepPixels > 0 && view.stepTime > 0) {
         const int64_t base = view.start / view.stepTime;
+        // The usual spacings put a grid line every tenth step and a label
+        // every twentieth; steps wider than that (the deepest zooms) get
+        // them every few steps, so a label is always in view.
+        int64_t major = 10, labelEvery = 20;
+        if (view.stepPixels > 11) {
+            major = 1;
+            for (int64_t m : {1, 2, 5, 10})
+                if (m * view.stepPixels >= 60) {
+                    major = m;
+                    break;
+                }
+            labelEvery = major;
+        }
         for (int x = 0; x < view.width; x += view.stepPixels) {
             const int64_t s = base + x / view.stepPixels;
-            if (s % 10 != 0) {
+            if (s % major != 0) {
                 p.setPen(tick);
                 p.drawLine(x, yAxis, x, yAxis + 2);
                 continue;
@@ -463,7 +497,7 @@ void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount,
             p.drawLine(x, 0, x, yAxis);
             p.setPen(tick);
             p.drawLine(x, yAxis, x, yAxis + kLineHeight / 4);
-            if (s % 20 == 0) {
+            if (s % labelEvery == 0) {
                 const int64_t t = view.start + int64_t(x / view.stepPixels) * view.stepTime;
                 const QString label = QString::fromStdString(TimeLabel(t, exponent));
                 p.setPen(QColor(0, 255, 0));

@@ -1,14 +1,16 @@
 #pragma once
 // Drawing of the shape view's rows and grid onto any QPainter (widget, image
-// or printer). A trace costs what its pixels cost: where several changes fall
-// into one pixel column that column is drawn once, as the vertical extent of
-// the levels it holds, and the walk jumps to the next column.
+// or printer). A trace costs what its pixels cost: from the row's summary
+// each pixel column learns how many changes it holds and what they span, so
+// a column with many changes is one stroke and the walk jumps to the next
+// column.
 #include <QColor>
+#include <QFont>
 #include <QPainter>
 #include <vector>
 
-#include "waview/model.h"
-#include "waview/qt/navigation.h"
+#include "waview/summary.h"
+#include "waview/wave_session.h"
 
 inline QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
@@ -40,25 +42,30 @@ private:
     } run_;
 };
 
+// A box between two changes of a bus-shaped trace that may show the value
+// in effect from `time` on; its text is made only if the box is drawn.
+struct Waview_ValueBox {
+    Waview_Hierarchy* row = nullptr;
+    int64_t time = 0;
+    int x0 = 0, x1 = 0; // inside the rails
+    int top = 0, bottom = 0;
+    Rgb colour{};
+};
+
+inline constexpr Rgb kUnknownColour{255, 0, 0};
+inline constexpr Rgb kHighZColour{0, 0, 255};
+
 SegmentView ToSegmentView(const Waview_ViewState& v);
 
-// Index of the first entry of s not earlier than t; EntryCount() when none.
-int64_t FirstEntryAtOrAfter(const Waview_Signal& s, int64_t t);
-
-// A scalar row's trace from view.start, columns with several changes merged.
-void DrawScalarTrace(const Waview_Signal& s, const Waview_ViewState& view, const RowRect& rect,
-                     SegmentSink& dc, int digital);
-// A composite row as a yellow bus: a crossing at each change of any leaf
-// below it and the two rails between changes.
-// With `times` (CompositeChangeTimes of the row) each pixel column costs one
-// binary search instead of one per leaf.
-void DrawCompositeBus(const Waview_CompositeHierarchy& row, const Waview_ViewState& view, const RowRect& rect,
-                      SegmentSink& dc, const std::vector<int64_t>* times = nullptr);
-void DrawRowShape(Waview_Hierarchy& row, const Waview_ViewState& view, const RowRect& rect, SegmentSink& dc,
-                  const std::vector<int64_t>* times = nullptr);
-// Distinct entry times of every leaf below a composite row, ascending; empty
-// when the leaves hold more than `limit` entries together.
-std::vector<int64_t> CompositeChangeTimes(const Waview_CompositeHierarchy& row, size_t limit);
+// A row's trace from view.start. Bus-shaped stretches wide enough for a
+// value go to `boxes` when given.
+void DrawRowShape(Waview_Hierarchy& row, const Waview_Summary* summary, const Waview_ViewState& view,
+                  const RowRect& rect, SegmentSink& dc, std::vector<Waview_ValueBox>* boxes = nullptr);
+// The value texts of the boxes, in the row's radix, cut with an ellipsis
+// where they partly fit and left out where not even that fits.
+void DrawValueBoxes(QPainter& p, const QFont& font, std::vector<Waview_ValueBox>& boxes);
+// The font of the value column and of the bus boxes.
+QFont WaveValueFont();
 
 // Grid lines, ticks, axis labels and the cursor-row separators.
 void DrawGridAndAxis(QPainter& p, const Waview_ViewState& view, int cursorCount, int32_t timescaleExponent,

@@ -15,11 +15,21 @@ namespace {
 // Every id a wave window may serve.
 std::vector<int> WaveWindowIds() {
     using namespace korl;
-    std::vector<int> ids = {ID_FILE_SAVE,           ID_FILE_SAVE_AS,         ID_FILE_PAGE_SETUP,
-                            ID_FILE_PRINT,          ID_WAVE_ZOOM_IN,         ID_WAVE_ZOOM_OUT,
-                            ID_WAVE_ZOOM_FULL,      ID_WAVE_ZOOM_AREA,       ID_WAVE_ADD_CURSOR,
-                            ID_WAVE_REMOVE_CURSOR,  ID_WAVE_PREV_TRANSITION, ID_WAVE_NEXT_TRANSITION,
-                            ID_WAVE_SIGNALS_DIALOG, ID_WAVE_TOGGLE_DIGITAL};
+    std::vector<int> ids = {ID_FILE_SAVE,
+                            ID_FILE_SAVE_AS,
+                            ID_FILE_PAGE_SETUP,
+                            ID_FILE_PRINT_SETUP,
+                            ID_FILE_PRINT,
+                            ID_WAVE_ZOOM_IN,
+                            ID_WAVE_ZOOM_OUT,
+                            ID_WAVE_ZOOM_FULL,
+                            ID_WAVE_ZOOM_AREA,
+                            ID_WAVE_ADD_CURSOR,
+                            ID_WAVE_REMOVE_CURSOR,
+                            ID_WAVE_PREV_TRANSITION,
+                            ID_WAVE_NEXT_TRANSITION,
+                            ID_WAVE_SIGNALS_DIALOG,
+                            ID_WAVE_TOGGLE_DIGITAL};
     for (int n = 0; n < 4; ++n) ids.push_back(ID_WAVE_RADIX_BINARY + n);
     for (int n = 0; n < 10; ++n) {
         ids.push_back(ID_WAVE_SET_BOOKMARK0 + n);
@@ -54,8 +64,7 @@ private:
 
 } // namespace
 
-void InstallWaveWindows(Korl_FrameServices& frame) {
-    Korl_CommandRegistry& commands = frame.Commands();
+void RegisterWaveCommands(Korl_CommandRegistry& commands) {
     commands.SetChildClaim(Korl_CommandContext::Wave,
                            [](QMdiSubWindow* w) { return qobject_cast<Waview_ChildFrame*>(w) != nullptr; });
     for (int id : WaveWindowIds()) {
@@ -71,6 +80,11 @@ void InstallWaveWindows(Korl_FrameServices& frame) {
                 return s;
             });
     }
+}
+
+void InstallWaveWindows(Korl_FrameServices& frame) {
+    Korl_CommandRegistry& commands = frame.Commands();
+    RegisterWaveCommands(commands);
     qApp->installEventFilter(new WaveInputWatcher(commands, &commands));
     frame.SetVcdOpener(
         [&frame](const QString& path) { OpenVcdFile(frame.MdiArea(), path, frame.PromptParent()); });

@@ -8,10 +8,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QTimer>
 
 #include "waview/qt/childframe.h"
 #include "waview/model.h"
@@ -40,10 +42,32 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
         job->ok = job->converter->Import();
         job->done = true;
     });
+    // The GUI thread waits in an event loop woken by a timer (no busy loop):
+    // user input is held back until the progress dialog appears after the
+    // delay; the dialog shows the share of the dump's bytes read, and Cancel
+    // ends the wait at once.
+    const double total = double(QFileInfo(dumpPath).size());
     QElapsedTimer timer;
     timer.start();
     std::unique_ptr<QProgressDialog> dialog;
-    while (!job->done) {
+    QEventLoop loop;
+    QTimer tick;
+    auto poll = [&] {
+        if (dialog && dialog->wasCanceled()) job->cancel = true;
+        if (job->done || job->cancel) {
+            loop.quit();
+            return;
+        }
+        if (!dialog && timer.elapsed() >= options.progressDelayMs) {
+            loop.quit(); // again, now taking user input for the dialog
+            return;
+        }
+        if (dialog && total > 0)
+            dialog->setValue(int(std::min(99.0, double(job->converter->BytesParsed()) * 100.0 / total)));
+    };
+    QObject::connect(&tick, &QTimer::timeout, poll);
+    tick.start(20);
+    while (!job->done && !job->cancel) {
         if (!dialog && timer.elapsed() >= options.progressDelayMs) {
             dialog = std::make_unique<QProgressDialog>(
                 QString("Converting %1 ...").arg(QFileInfo(dumpPath).fileName()), "Cancel", 0, 100,
@@ -53,28 +77,31 @@ Waview_ConvertResult ConvertDump(const QString& dumpPath, QWidget* messageParent
             dialog->setMinimumDuration(0);
             dialog->setAutoClose(false);
             dialog->setAutoReset(false);
-            QObject::connect(dialog.get(), &QProgressDialog::canceled, [job] { job->cancel = true; });
+            QObject::connect(dialog.get(), &QProgressDialog::canceled, [&] {
+                job->cancel = true;
+                loop.quit();
+            });
             dialog->show();
             if (options.onProgressShown) options.onProgressShown(*dialog);
+            if (dialog->wasCanceled()) job->cancel = true;
+            if (job->cancel) break;
         }
-        if (dialog && dialog->wasCanceled()) {
-            job->cancel = true;
-            dialog->setLabelText("Cancelling ...");
-        }
-        if (dialog) {
-            const uint64_t total = job->converter->TotalBytes();
-            if (total > 0) dialog->setValue(int(job->converter->BytesParsed() * 100 / total));
-        }
-        QCoreApplication::processEvents(dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents,
-                                        20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        loop.exec(dialog ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     }
-    worker.join();
+    tick.stop();
     dialog.reset();
     if (job->cancel) {
+        // The importer looks at the flag between commands; past 100 ms the
+        // window does not wait for it any longer.
+        for (int i = 0; i < 10 && !job->done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (job->done)
+            worker.join();
+        else
+            worker.detach();
         result.cancelled = true;
         return result;
     }
+    worker.join();
     Waview_VCDConverter& c = *job->converter;
     for (const Waview_Message& m : c.Messages()) result.messages.push_back({m.title, m.text});
     if (!job->ok && result.messages.empty()) {
@@ -103,7 +130,7 @@ Waview_ChildFrame* OpenVcdFile(QMdiArea* area, const QString& path, QWidget* mes
     const QString dump = Absolute(path);
     for (QMdiSubWindow* sub : area->subWindowList()) {
         auto* w = qobject_cast<Waview_ChildFrame*>(sub);
-        if (!w || w->dumpPath != dump) continue;
+        if (!w || w->DumpPath() != dump) continue;
         area->setActiveSubWindow(w);
         if (!w->Reload(messageParent)) {
             w->close();
@@ -210,16 +237,13 @@ int WaveSnapshot(const QStringList& args, QString* error) {
     w->resize(QSize(width, height) + extra);
     QCoreApplication::processEvents();
     w->TakeDocument(*r.document);
-    if (haveWindow && !w->SetWindow(from, to))
+    Waview_WaveSession& session = w->Session();
+    if (haveWindow && !session.SetWindow(from, to))
         return fail(QString("--window %1:%2 starts at or after the end of the dump (%3)")
                         .arg(from)
                         .arg(to)
-                        .arg(w->endTime));
-    if (!cursorTimes.empty()) {
-        w->cursors.count = 0;
-        for (int64_t t : cursorTimes) w->cursors.Add(t);
-        w->RelayoutExtra();
-    }
+                        .arg(session.EndTime()));
+    if (!cursorTimes.empty()) session.SetCursorTimes(cursorTimes);
     QCoreApplication::processEvents();
     const QImage picture = w->GrabClient();
     if (!picture.save(out, "PNG")) {
