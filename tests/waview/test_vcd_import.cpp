@@ -276,7 +276,7 @@ TEST(VcdImport, DialectWarningsNameTheirFirstLine) {
     const std::pair<const char*, const char*> cases[] = {
         {"empty_scope", "a $scope without a name is shown as \"(unnamed)\", in line 2"},
         {"fractional_time", "fractional times are rounded to the time unit (#2.5), in line 8"},
-        {"extensions", "unknown commands are skipped ($attrbegin), first in line 2 (2 times)"},
+        {"extensions", "unknown command $attrbegin is skipped, first in line 2 (2 times)"},
         {"vector_forms", "vector values without digits are read as 0 (b), in line 7"},
         {"vector_forms", "vector values with a stray prefix are read without it (b0b11), in line 9"},
         {"dumpports", "port values are shown as their logic level (pDDUU), first in line 9 (4 times)"},

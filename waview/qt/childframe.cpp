@@ -931,6 +931,8 @@ bool Waview_ChildFrame::Save() {
         QMessageBox::critical(this, "Error", QString::fromStdString(error));
         return false;
     }
+    if (const std::string lost = SaveLossNote(doc); !lost.empty())
+        QMessageBox::information(this, "Waview", QString::fromStdString(lost));
     SetModified(false);
     return true;
 }
