@@ -22,6 +22,7 @@
 #include "frame/panes.h"
 #include "frame/window_state.h"
 #include "project/qt/dialogs.h"
+#include "project/qt/tool_settings.h"
 #include "project/qt/workspace.h"
 
 using namespace korl;
@@ -35,7 +36,7 @@ Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(p
     setWindowIcon(KorlIcon("korl"));
     setAcceptDrops(true);
     setDockOptions(AnimatedDocks | AllowTabbedDocks | AllowNestedDocks);
-    tools_ = CurrentToolLayout();
+    tools_ = ToolLayoutFromSettings();
     project_.SetClosePrompt(MakeClosePrompt(this));
     commands_ = new Korl_CommandRegistry(this);
     events_ = new Korl_FrameEvents(this);
