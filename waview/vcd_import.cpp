@@ -146,6 +146,13 @@ struct WarningSet {
         std::string detail;
     };
     std::map<std::string, W> byKind;
+    // One warning per unknown command, up to a few dozen different ones.
+    void AddUnknownCommand(std::string_view command, int64_t line) {
+        if (byKind.size() < 48)
+            Add("unknown command " + std::string(command.substr(0, 40)) + " is skipped", line, "");
+        else
+            Add("other unknown commands are skipped", line, command);
+    }
     void Add(const std::string& kind, int64_t line, std::string_view detail) {
         W& w = byKind[kind];
         if (w.count == 0 || line < w.line) {
@@ -388,7 +395,7 @@ struct Waview_VcdImporter::Impl {
             } else if (tok == "$var") {
                 if (!Variable(l, scopes)) return false;
             } else if (c == '$') {
-                warnings.Add("unknown commands are skipped", l, tok);
+                warnings.AddUnknownCommand(tok, l);
                 const std::string what(tok);
                 if (!SkipToEnd(what.c_str(), l)) return false;
             } else {
@@ -710,7 +717,7 @@ struct Waview_VcdImporter::Impl {
                     if (tok == "$dumpvars" || tok == "$dumpall" || tok == "$dumpon" || tok == "$dumpoff" ||
                         tok == "$end" || tok.substr(0, 10) == "$dumpports")
                         break; // sections need not be closed: their changes stand alone
-                    if (tok != "$comment") r.warnings.Add("unknown commands are skipped", at, tok);
+                    if (tok != "$comment") r.warnings.AddUnknownCommand(tok, at);
                     skipping = true;
                     break;
                 case 'b':

@@ -84,7 +84,7 @@ TEST(KorlcWave, ErrorsGoToStandardErrorWithTitles) {
     EXPECT_EQ(st, 0);
     EXPECT_EQ(out.find("Waview"), std::string::npos) << out; // warnings go to standard error
     out = RunKorlc("vcd2wvw " + vcd, &st);
-    EXPECT_NE(out.find("Waview: 1 warning:\nunknown commands are skipped ($timescale), in line 4\n"),
+    EXPECT_NE(out.find("Waview: 1 warning:\nunknown command $timescale is skipped, in line 4\n"),
               std::string::npos)
         << out;
 

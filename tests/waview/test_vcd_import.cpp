@@ -276,7 +276,7 @@ TEST(VcdImport, DialectWarningsNameTheirFirstLine) {
     const std::pair<const char*, const char*> cases[] = {
         {"empty_scope", "a $scope without a name is shown as \"(unnamed)\", in line 2"},
         {"fractional_time", "fractional times are rounded to the time unit (#2.5), in line 8"},
-        {"extensions", "unknown commands are skipped ($attrbegin), first in line 2 (2 times)"},
+        {"extensions", "unknown command $attrbegin is skipped, first in line 2 (2 times)"},
         {"vector_forms", "vector values without digits are read as 0 (b), in line 7"},
         {"vector_forms", "vector values with a stray prefix are read without it (b0b11), in line 9"},
         {"dumpports", "port values are shown as their logic level (pDDUU), first in line 9 (4 times)"},
@@ -313,6 +313,21 @@ TEST(VcdImport, BadDumpsGetLineNumbers) {
         ASSERT_TRUE(conv.Import()) << c.body;
         EXPECT_NE(conv.WarningSummary().find(c.warning), std::string::npos) << conv.WarningSummary();
     }
+    // A value longer than its bus keeps its leftmost digits.
+    Waview_VCDConverter longer("longer.vcd");
+    longer.SetInputText(head + "#0\nb10110 #\n#2\n");
+    ASSERT_TRUE(longer.Import());
+    EXPECT_EQ(TextAt(longer.Document(), "v", 1, kRadixBinary), " 1011b");
+    // A bus far wider than 65,536 bits opens, its bits included.
+    Waview_VCDConverter wide("wide.vcd");
+    wide.SetInputText(
+        "$scope module t $end\n$var wire 100000 ! w $end\n$upscope $end\n$enddefinitions $end\n"
+        "#0\nb1 !\n#2\n");
+    ASSERT_TRUE(wide.Import());
+    EXPECT_EQ(TextAt(wide.Document(), "w", 1), " 1u ");
+    EXPECT_EQ(static_cast<Waview_CompositeHierarchy*>(RowNamed(wide.Document(), "w"))->children.size(),
+              100000u);
+    EXPECT_EQ(TextAt(wide.Document(), "w[0]", 1), "1");
     // Backwards time: its change lands at the latest time, so the picture
     // and the value agree.
     Waview_VCDConverter back("back.vcd");

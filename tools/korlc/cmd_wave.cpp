@@ -67,7 +67,10 @@ void PrintTree(Waview_FileManager& doc, int32_t row, int depth, bool values, int
         std::printf("%s%s =%s%s\n", indent.c_str(), r->name.c_str(),
                     text.empty() || text[0] != ' ' ? " " : "", text.c_str());
     } else if (Waview_Signal* s = r->GetSignal()) {
+        // A signal of a dump read directly is computed only to be counted.
+        const bool lazy = s->IsLazy();
         const int64_t n = s->EntryCount();
+        if (lazy) s->Release();
         std::printf("%sscalar %s %s %lld\n", indent.c_str(), r->name.c_str(), TypeCodeName(s->GetTypeCode()),
                     static_cast<long long>(n > 0 ? n - 1 : 0));
     } else {

@@ -21,6 +21,7 @@
 #include "waview/qt/valueview.h"
 #include "waview/qt/wave_look.h"
 #include "waview/qt/waveopen.h"
+#include "waview/wvwfile.h"
 
 std::function<int(const QString&)> Waview_ChildFrame::closePromptHook;
 std::function<QString()> Waview_ChildFrame::saveAsHook;
@@ -136,7 +137,7 @@ bool Waview_ChildFrame::Load(QWidget* messageParent) {
     std::string error;
     if (!session_.Load(session_.WavePath(), &error)) {
         if (messageParent)
-            QMessageBox::critical(
+            QMessageBox::information(
                 messageParent, "Error",
                 QString("Can not read %1\n%2").arg(WavePath(), QString::fromStdString(error)));
         return false;
@@ -169,9 +170,11 @@ void Waview_ChildFrame::SetPopupRow(Waview_Hierarchy* row) { shapePopupRow_ = va
 bool Waview_ChildFrame::Save() {
     std::string error;
     if (!session_.Save(&error)) {
-        QMessageBox::critical(this, "Error", QString::fromStdString(error));
+        QMessageBox::information(this, "Error", QString::fromStdString(error));
         return false;
     }
+    if (const std::string lost = SaveLossNote(session_.Doc()); !lost.empty())
+        QMessageBox::information(this, "Waview", QString::fromStdString(lost));
     return true;
 }
 
@@ -179,9 +182,11 @@ bool Waview_ChildFrame::SaveAs(const QString& path) {
     if (path.isEmpty()) return false;
     std::string error;
     if (!session_.SaveAs(path.toStdString(), &error)) {
-        QMessageBox::critical(this, "Error", QString::fromStdString(error));
+        QMessageBox::information(this, "Error", QString::fromStdString(error));
         return false;
     }
+    if (const std::string lost = SaveLossNote(session_.Doc()); !lost.empty())
+        QMessageBox::information(this, "Waview", QString::fromStdString(lost));
     return true;
 }
 
@@ -407,11 +412,14 @@ bool Waview_ChildFrame::IsWindowCommand(int id) {
 void Waview_ChildFrame::closeEvent(QCloseEvent* e) {
     if (session_.Modified()) {
         const QString text = QString("Save changes to %1 ?").arg(WavePath());
-        const int answer =
-            closePromptHook ? closePromptHook(text)
-                            : QMessageBox::question(this, "Waview", text,
-                                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Yes && !Save())) {
+        // Save, Discard or Cancel: Cancel keeps the window and stops whatever closes it.
+        int answer = closePromptHook ? closePromptHook(text)
+                                     : QMessageBox::question(this, "Waview", text,
+                                                             QMessageBox::Save | QMessageBox::Discard |
+                                                                 QMessageBox::Cancel,
+                                                             QMessageBox::Save);
+        if (answer == QMessageBox::Yes) answer = QMessageBox::Save;
+        if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !Save())) {
             e->ignore();
             return;
         }

@@ -266,7 +266,7 @@ TEST_F(WaveWindowTest, ClosePromptAnswers) {
     EXPECT_EQ(asked, "Save changes to " + w->WavePath() + " ?");
     EXPECT_EQ(area->subWindowList().size(), 1);
 
-    answer = QMessageBox::No; // closes without writing
+    answer = QMessageBox::Discard; // closes without writing
     EXPECT_TRUE(w->close());
     QApplication::processEvents();
     EXPECT_FALSE(fs::exists(wave));
@@ -274,7 +274,7 @@ TEST_F(WaveWindowTest, ClosePromptAnswers) {
     Waview_ChildFrame* again = Open("close.vcd");
     ASSERT_NE(again, nullptr);
     again->Session().RenameRow(*RowNamed(again, "clk"), "a_much_longer_name_for_clk");
-    answer = QMessageBox::Yes; // saves, then closes
+    answer = QMessageBox::Save; // saves, then closes
     EXPECT_TRUE(again->close());
     EXPECT_TRUE(fs::exists(wave));
 }
