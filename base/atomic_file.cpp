@@ -10,9 +10,14 @@
 
 namespace korl {
 
+std::string SystemText(int code) {
+    const char* text = ::strerrordesc_np(code);
+    return text ? std::string(text) : "Unknown error " + std::to_string(code);
+}
+
 Error SystemError(std::string what, int code) {
     what += ": ";
-    what += std::strerror(code);
+    what += SystemText(code);
     return Error{std::move(what), code};
 }
 

@@ -52,4 +52,8 @@ private:
 // "what: system text" with the errno value kept.
 Error SystemError(std::string what, int code);
 
+// The system's own English text for an errno value ("No such file or
+// directory"), whatever the user's locale: messages and logs read alike.
+std::string SystemText(int code);
+
 } // namespace korl

@@ -95,7 +95,7 @@ int main() {
     namespace fs = std::filesystem;
     fs::path dir = fs::temp_directory_path() / ("korl_bench_dbg_" + std::to_string(getpid()));
     fs::create_directories(dir);
-    fs::copy_file(fs::path(__FILE__).parent_path().parent_path() / "tests/debugger/data/src/aggregates.cpp",
+    fs::copy_file(fs::path(KORL_SOURCE_DIR) / "tests/debugger/data/src/aggregates.cpp",
                   dir / "aggregates.cpp");
     std::string build = "cd '" + dir.string() +
                         "' && g++ -g -femit-class-debug-always -O0 -w -o aggregates aggregates.cpp "

@@ -1,14 +1,8 @@
 #include "debugger/gdb_process.h"
 
-#include "debugger/mi_text.h"
-
 #include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,8 +12,6 @@
 #include <cstring>
 #include <thread>
 
-extern char** environ;
-
 namespace korl {
 
 namespace {
@@ -27,11 +19,6 @@ namespace {
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
-}
-
-void SetNonBlocking(int fd) {
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 // Parent pid of `pid` from /proc, -1 when unknown.
@@ -85,102 +72,31 @@ bool Fail(std::string* error, const char* text) {
 } // namespace
 
 bool GdbProcess::OpenTerminal(std::string* error) {
-    // The program's terminal: echo off, since the console shows typed keys itself.
-    ptyMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    char slaveName[256] = {0};
-    if (ptyMaster < 0 || ::grantpt(ptyMaster) != 0 || ::unlockpt(ptyMaster) != 0 ||
-        ::ptsname_r(ptyMaster, slaveName, sizeof slaveName) != 0)
-        return Fail(error, "Korl: cannot create pipe");
-    ptySlave = ::open(slaveName, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (ptySlave < 0) return Fail(error, "Korl: cannot create pipe");
-    termios attrs{};
-    if (::tcgetattr(ptySlave, &attrs) == 0) {
-        attrs.c_lflag &= ~tcflag_t(ECHO | ECHONL);
-        ::tcsetattr(ptySlave, TCSANOW, &attrs);
-    }
-    SetNonBlocking(ptyMaster);
-
-    ptyName = slaveName;
+    // Echo off: the console shows typed keys itself.
+    Result<PseudoTerminal> opened = OpenPseudoTerminal(false);
+    if (!opened) return Fail(error, "Korl: cannot create pipe");
+    tty = std::move(*opened);
     return true;
 }
 
-bool GdbProcess::Spawn(const std::vector<std::string>& argvIn, const std::string& dirIn, std::string* error,
-                       int terminal) {
+bool GdbProcess::Spawn(const std::vector<std::string>& argv, const std::string& dir, std::string* error,
+                       bool onTerminal) {
+    SpawnOptions options;
+    options.argv = argv;
+    options.workingDirectory = dir;
     // gdb's standard input is a socket so that writing after its end gives
     // an error instead of SIGPIPE.
-    int inFds[2], outFds[2], status[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, inFds) != 0)
-        return Fail(error, "Korl: cannot create pipe");
-    if (::pipe2(outFds, O_CLOEXEC) != 0) {
-        ::close(inFds[0]), ::close(inFds[1]);
-        return Fail(error, "Korl: cannot create pipe");
+    options.input = SpawnOptions::Input::Socket;
+    options.terminal = onTerminal ? &tty : nullptr;
+    Result<SpawnedProcess> child = korl::Spawn(options);
+    if (!child) {
+        const bool pipe = child.error().message.rfind("cannot create pipe", 0) == 0;
+        return Fail(error, pipe ? "Korl: cannot create pipe" : "Korl: cannot create Process");
     }
-    if (::pipe2(status, O_CLOEXEC) != 0) {
-        ::close(inFds[0]), ::close(inFds[1]), ::close(outFds[0]), ::close(outFds[1]);
-        return Fail(error, "Korl: cannot create pipe");
-    }
-    ::shutdown(inFds[0], SHUT_WR);
-
-    // Everything the child needs is prepared before fork.
-    std::vector<std::string> args = argvIn;
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e)
-        if (!StartsWith(*e, "LC_ALL=")) env.emplace_back(*e);
-    env.emplace_back("LC_ALL=C");
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const char* dir = dirIn.c_str();
-
-    pid_t pid = ::fork();
-    if (pid < 0) {
-        for (int fd : {inFds[0], inFds[1], outFds[0], outFds[1], status[0], status[1]}) ::close(fd);
-        return Fail(error, "Korl: cannot create Process");
-    }
-    if (pid == 0) {
-        if (terminal >= 0) {
-            // the program's own session, with the terminal as its controlling one
-            ::setsid();
-            ::ioctl(terminal, TIOCSCTTY, 0);
-        } else {
-            ::setpgid(0, 0);
-        }
-        ::signal(SIGPIPE, SIG_DFL);
-        ::signal(SIGINT, SIG_DFL);
-        int err = 0;
-        const int stdinFd = terminal >= 0 ? terminal : inFds[0];
-        const int stdoutFd = terminal >= 0 ? terminal : outFds[1];
-        if (::chdir(dir) != 0 || ::dup2(stdinFd, 0) < 0 || ::dup2(stdoutFd, 1) < 0 ||
-            ::dup2(stdoutFd, 2) < 0) {
-            err = errno;
-        } else {
-            ::execve(argv[0], argv.data(), envp.data());
-            err = errno;
-        }
-        (void)!::write(status[1], &err, sizeof err);
-        ::_exit(127);
-    }
-    ::setpgid(pid, pid);
-    ::close(inFds[0]);
-    ::close(outFds[1]);
-    ::close(status[1]);
-    int err = 0;
-    ssize_t n;
-    do n = ::read(status[0], &err, sizeof err);
-    while (n < 0 && errno == EINTR);
-    ::close(status[0]);
-    in = inFds[1];
-    out = outFds[0];
-    if (n > 0) {
-        int st;
-        ::waitpid(pid, &st, 0);
-        return Fail(error, "Korl: cannot create Process");
-    }
-    this->pid = pid;
-    SetNonBlocking(out);
+    pid = child->pid;
+    in = child->input;
+    out = child->output;
+    exitFd = child->exitFd;
     return true;
 }
 
@@ -217,8 +133,8 @@ bool GdbProcess::Reap(int ms) {
 void GdbProcess::CloseFds() {
     CloseFd(in);
     CloseFd(out);
-    CloseFd(ptyMaster);
-    CloseFd(ptySlave);
+    CloseFd(exitFd);
+    tty.Close();
 }
 
 } // namespace korl

@@ -8,24 +8,25 @@
 #include <string>
 #include <vector>
 
+#include "base/process.h"
+
 namespace korl {
 
 struct GdbProcess {
     int in = -1;        // gdb's standard input (commands), a socket: no SIGPIPE
     int out = -1;       // gdb's standard output and error, non-blocking
-    int ptyMaster = -1; // the program's terminal, non-blocking
-    int ptySlave = -1;  // kept open so the terminal outlives the program
+    PseudoTerminal tty; // the program's terminal; its name goes to gdb's --tty=
+    int exitFd = -1;    // readable once gdb (or the program) has ended
     pid_t pid = -1;
-    std::string ptyName; // for gdb's --tty=
 
     // Opens the terminal (echo off: the console shows typed keys itself).
     bool OpenTerminal(std::string* error);
     // Starts `argv` (argv[0] a path) in `dir` with LC_ALL=C. On failure
     // `error` holds "Korl: cannot create pipe" or "Korl: cannot create Process".
-    // With a `terminal` (the pty slave) it is the child's standard input,
+    // With `onTerminal` the opened terminal is the child's standard input,
     // output and error, in a session of its own.
     bool Spawn(const std::vector<std::string>& argv, const std::string& dir, std::string* error,
-               int terminal = -1);
+               bool onTerminal = false);
     // Kills gdb, the program and everything below them, and reaps gdb.
     void Kill(pid_t program);
     // Waits up to `ms` for gdb to leave by itself; true when it has.

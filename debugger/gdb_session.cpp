@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace korl {
@@ -57,7 +58,7 @@ bool Korl_GdbSession::Start(const GdbStartOptions& options, std::string* error) 
                                      "-q",
                                      "-i",
                                      "mi",
-                                     "--tty=" + process_.ptyName,
+                                     "--tty=" + process_.tty.name(),
                                      "-iex",
                                      "set print object on",
                                      "--args",
@@ -106,11 +107,11 @@ void Korl_GdbSession::OnGdbReadable() {
 }
 
 void Korl_GdbSession::OnConsoleReadable() {
-    if (process_.ptyMaster < 0) return;
+    if (process_.tty.master() < 0) return;
     char buffer[16384];
     std::size_t total = 0;
-    while (process_.ptyMaster >= 0 && total < kMaxReadPerCall) {
-        ssize_t n = ::read(process_.ptyMaster, buffer, sizeof buffer);
+    while (process_.tty.master() >= 0 && total < kMaxReadPerCall) {
+        ssize_t n = ::read(process_.tty.master(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return; // EAGAIN, or EIO while no program holds the terminal
         total += std::size_t(n);
@@ -120,7 +121,7 @@ void Korl_GdbSession::OnConsoleReadable() {
 }
 
 void Korl_GdbSession::WriteConsole(std::string_view text) {
-    if (ended_ || process_.ptyMaster < 0) return;
+    if (ended_ || process_.tty.master() < 0) return;
     for (char c : text) {
         if (c == '\n' && lastInputWasCR_) {
             lastInputWasCR_ = false;
@@ -133,8 +134,8 @@ void Korl_GdbSession::WriteConsole(std::string_view text) {
 }
 
 void Korl_GdbSession::OnConsoleWritable() {
-    while (!consoleInput_.empty() && process_.ptyMaster >= 0) {
-        ssize_t n = ::write(process_.ptyMaster, consoleInput_.data(), consoleInput_.size());
+    while (!consoleInput_.empty() && process_.tty.master() >= 0) {
+        ssize_t n = ::write(process_.tty.master(), consoleInput_.data(), consoleInput_.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         consoleInput_.erase(0, std::size_t(n));
@@ -209,9 +210,18 @@ void Korl_GdbSession::Enqueue(Request request) {
         return;
     }
     bool breakpoint = request.code == CMD_BREAK_INSERT || request.code == CMD_BREAK_DELETE;
-    queue_.push_back(std::move(request));
+    if (followUps_ >= 0 && !IsExecCommand(request.code)) {
+        // Asked from an answer's callback: the next step of that evaluation
+        // goes before anything queued later (a step pressed meanwhile would
+        // otherwise move the program before the value is read).
+        queue_.insert(queue_.begin() + std::min<std::ptrdiff_t>(followUps_, std::ptrdiff_t(queue_.size())),
+                      std::move(request));
+        ++followUps_;
+    } else {
+        queue_.push_back(std::move(request));
+    }
     if (phase_ == Phase::Running && breakpoint) Interrupt();
-    Pump();
+    if (followUps_ < 0) Pump(); // else Reply() pumps once the callback has returned
 }
 
 void Korl_GdbSession::Interrupt() {
@@ -433,7 +443,11 @@ void Korl_GdbSession::Reply() {
     deadlineSet_ = false;
     phase_ = Phase::Idle;
     std::unique_ptr<Request> done = std::move(current_);
-    if (done && done->done) done->done(true);
+    if (done && done->done) {
+        followUps_ = 0;
+        done->done(true);
+        followUps_ = -1;
+    }
     Pump();
 }
 

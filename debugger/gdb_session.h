@@ -75,11 +75,11 @@ public:
 
     // Descriptors to watch for reading; -1 once the session has ended.
     int GdbFd() const { return process_.out; }
-    int ConsoleFd() const { return process_.ptyMaster; }
+    int ConsoleFd() const { return process_.tty.master(); }
     void OnGdbReadable();
     void OnConsoleReadable();
     // Typed input waiting for the program to read; watch ConsoleFd() for writing then.
-    bool ConsoleWantsWrite() const { return !consoleInput_.empty() && process_.ptyMaster >= 0; }
+    bool ConsoleWantsWrite() const { return !consoleInput_.empty() && process_.tty.master() >= 0; }
     void OnConsoleWritable();
     // Milliseconds until OnTimer() is due, -1 when no request waits.
     int TimeoutMs() const;
@@ -181,6 +181,9 @@ private:
     std::deque<Request> queue_;
     std::unique_ptr<Request> current_;
     GdbCommand lastExec_ = CMD_RUN;
+    // While an answer's callback runs: how many requests it has put at the
+    // front of the queue so far; -1 otherwise.
+    std::ptrdiff_t followUps_ = -1;
     bool interruptPending_ = false;
     bool interruptStop_ = false;
     std::chrono::steady_clock::time_point deadline_{};

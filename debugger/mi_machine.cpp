@@ -211,8 +211,11 @@ void MiMachine::StopRecordLine(std::string_view line, std::size_t at) {
     if (StartsWith(reason, "exited")) {
         state_ = STATE_EXIT;
         listener_.Send(CMD_EXIT);
-    } else if (StartsWith(reason, "breakpoint-hit") || StartsWith(reason, "end-stepping-range") ||
-               StartsWith(reason, "function-finished") || StartsWith(reason, "location-reached")) {
+    } else if (reason.empty() || StartsWith(reason, "breakpoint-hit") ||
+               StartsWith(reason, "end-stepping-range") || StartsWith(reason, "function-finished") ||
+               StartsWith(reason, "location-reached")) {
+        // gdb gives no reason for a finish that ends in a frame without
+        // debug information: a stop all the same.
         state_ = STATE_STOP;
     } else if (StartsWith(reason, "signal-received")) {
         int own = listener_.OwnInterrupt(stop);

@@ -72,7 +72,7 @@ bool Korl_ProgramRun::Start(const std::string& executable, const std::vector<std
     if (!process_.OpenTerminal(error)) return false;
     std::vector<std::string> argv{path};
     argv.insert(argv.end(), args.begin(), args.end());
-    if (!process_.Spawn(argv, base, error, process_.ptySlave)) {
+    if (!process_.Spawn(argv, base, error, true)) {
         process_.CloseFds();
         return false;
     }
@@ -82,8 +82,8 @@ bool Korl_ProgramRun::Start(const std::string& executable, const std::vector<std
 void Korl_ProgramRun::OnConsoleReadable() {
     char buffer[16384];
     std::size_t total = 0;
-    while (process_.ptyMaster >= 0 && total < kMaxReadPerCall) {
-        ssize_t n = ::read(process_.ptyMaster, buffer, sizeof buffer);
+    while (process_.tty.master() >= 0 && total < kMaxReadPerCall) {
+        ssize_t n = ::read(process_.tty.master(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         total += std::size_t(n);
@@ -94,8 +94,8 @@ void Korl_ProgramRun::OnConsoleReadable() {
 }
 
 void Korl_ProgramRun::OnConsoleWritable() {
-    while (!input_.empty() && process_.ptyMaster >= 0) {
-        ssize_t n = ::write(process_.ptyMaster, input_.data(), input_.size());
+    while (!input_.empty() && process_.tty.master() >= 0) {
+        ssize_t n = ::write(process_.tty.master(), input_.data(), input_.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return;
         input_.erase(0, std::size_t(n));

@@ -38,9 +38,9 @@ public:
     bool Start(const std::string& executable, const std::vector<std::string>& args, const std::string& dir,
                std::string* error = nullptr);
 
-    int ConsoleFd() const { return process_.ptyMaster; }
+    int ConsoleFd() const { return process_.tty.master(); }
     void OnConsoleReadable();
-    bool ConsoleWantsWrite() const { return !input_.empty() && process_.ptyMaster >= 0; }
+    bool ConsoleWantsWrite() const { return !input_.empty() && process_.tty.master() >= 0; }
     void OnConsoleWritable();
     // The program's end is looked for this often (ms), -1 once ended.
     int TimeoutMs() const { return ended_ ? -1 : 50; }

@@ -219,6 +219,18 @@ std::string FrameText(const StackFrame& frame, std::string_view projectDir) {
     return text;
 }
 
+std::string NoSourcePositionText(const StackFrame& frame) {
+    std::string text =
+        "Stopped in " + (frame.func.empty() ? std::string("??") : ShortFunctionName(frame.func));
+    if (!frame.from.empty())
+        text += " in " + frame.from;
+    else if (!frame.gdbFile.empty())
+        text += " (" + LastComponent(frame.gdbFile) + ", no source)";
+    else
+        text += " (no source)";
+    return text;
+}
+
 std::string StackText(const std::vector<StackFrame>& frames, std::string_view projectDir) {
     std::string text;
     for (const StackFrame& f : frames) text += FrameText(f, projectDir) + "\r\n";

@@ -66,6 +66,9 @@ std::string ShortFunctionName(std::string_view func);
 // "N  function  file:line" for a frame with source, "N  function  in library"
 // for the others (FILE by the project rule of ProjectShortName).
 std::string FrameText(const StackFrame& frame, std::string_view projectDir);
+// The status text of a stop without source: "Stopped in FUNCTION in LIBRARY"
+// (or without the library when gdb names none).
+std::string NoSourcePositionText(const StackFrame& frame);
 // All frames, one line each ending in "\r\n".
 std::string StackText(const std::vector<StackFrame>& frames, std::string_view projectDir);
 

@@ -73,7 +73,9 @@ void Korl_EditControl::SetUpLook() {
     setCaretWidth(2);
     setCaretForegroundColor(QColor(0x10, 0x10, 0x10));
     setCaretLineVisible(true);
-    setCaretLineBackgroundColor(QColor(0xee, 0xf3, 0xfb));
+    // Translucent, so that a line mark's colour (the debugger's stop line)
+    // shows through when the caret stands on it; over white it reads eef3fb.
+    setCaretLineBackgroundColor(QColor(0xbb, 0xcf, 0xef, 0x40));
     // The current line stays visible while the focus is in a pane.
     SendScintilla(SCI_SETCARETLINEVISIBLEALWAYS, 1);
     setSelectionBackgroundColor(QColor(0xad, 0xd6, 0xff));

@@ -1,4 +1,5 @@
 #include "editor/file_io.h"
+#include "base/result.h"
 
 #include "base/atomic_file.h"
 
@@ -118,12 +119,6 @@ bool WriteFileBeside(const std::string& path, std::string_view bytes, int* err) 
     return written.ok();
 }
 
-std::string SystemErrorText(int err) {
-    char buf[256];
-    buf[0] = '\0';
-    // GNU strerror_r may return a static string instead of filling buf.
-    const char* text = strerror_r(err, buf, sizeof buf);
-    return text ? std::string(text) : std::string(buf);
-}
+std::string SystemErrorText(int err) { return korl::SystemText(err); }
 
 } // namespace korl_editor

@@ -59,7 +59,11 @@ void Korl_MainFrame::StartBuild(BuildKind kind) {
     std::string error;
     runner_->SetJobs(static_cast<unsigned>(Korl_ProjectPropertySheet::BuildJobsSetting()));
     if (!runner_->Start(kind, project_, tools_, source, &error)) {
-        ShowMessage(this, Q(error), QMessageBox::Ok, QMessageBox::Critical);
+        const BuildRunner::ProcessFailure& failure = runner_->LastProcessFailure();
+        if (!failure.caption.empty())
+            ShowMessage(this, Q(failure.text), QMessageBox::Ok, QMessageBox::Critical, Q(failure.caption));
+        else
+            ShowMessage(this, Q(error), QMessageBox::Ok, QMessageBox::Critical);
         commands_->NotifyStatesChanged();
         return;
     }

@@ -11,6 +11,7 @@
 #include "base/qt/strings.h"
 #include "base/command_ids.h"
 #include "frame/about.h"
+#include "frame/arrange.h"
 #include "frame/command_table.h"
 #include "frame/main_frame.h"
 #include "project/qt/dialogs.h"
@@ -108,7 +109,7 @@ void Korl_MainFrame::RegisterFrameCommands() {
     RegisterCommand(
         ID_WINDOW_TILE_VERT, [this] { TileChildren(false); }, hasChild);
     RegisterCommand(
-        ID_WINDOW_ARRANGE, [this] { mdi_->tileSubWindows(); }, hasChild);
+        ID_WINDOW_ARRANGE, [this] { Korl_ArrangeMinimizedChildren(mdi_); }, hasChild);
 }
 
 void Korl_MainFrame::StartDebugBuild() { StartBuild(BuildKind::Debug); }

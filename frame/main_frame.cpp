@@ -23,6 +23,7 @@
 #include "frame/panes.h"
 #include "frame/window_state.h"
 #include "project/qt/dialogs.h"
+#include "project/qt/tool_settings.h"
 #include "project/qt/workspace.h"
 
 using namespace korl;
@@ -36,7 +37,7 @@ Korl_MainFrame::Korl_MainFrame(Options options, QWidget* parent) : QMainWindow(p
     setWindowIcon(KorlIcon("korl"));
     setAcceptDrops(true);
     setDockOptions(AnimatedDocks | AllowTabbedDocks | AllowNestedDocks);
-    tools_ = CurrentToolLayout();
+    tools_ = ToolLayoutFromSettings();
     closePrompt_ = MakeClosePrompt(this);
     // A question answered before the children closed is not asked again.
     project_.SetClosePrompt([this](const std::string& text, PromptButtons buttons) {

@@ -75,7 +75,6 @@ Korl_OutputWindow::Korl_OutputWindow(QWidget* parent) : QPlainTextEdit(parent) {
     setAutoFillBackground(true);
     setLineWrapMode(NoWrap);
     setUndoRedoEnabled(false);
-    setMaximumBlockCount(100000);
     setFrameShape(QFrame::NoFrame);
 }
 
@@ -86,8 +85,23 @@ void Korl_OutputWindow::AppendConsole(const QString& text) {
     QString t = text;
     t.remove('\r');
     c.insertText(t);
+    if (document()->blockCount() - (dropped_ > 0 ? 1 : 0) > lineLimit_ + 1) DropOldest();
     setTextCursor(c);
     ensureCursorVisible();
+}
+
+void Korl_OutputWindow::DropOldest() {
+    // A tenth more than needed, so that a long run does not pay for every line.
+    const bool hadNote = dropped_ > 0;
+    const int lines = document()->blockCount() - (hadNote ? 1 : 0);
+    const int excess = lines - lineLimit_ + lineLimit_ / 10;
+    QTextCursor c(document());
+    c.movePosition(QTextCursor::Start);
+    c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, excess + (hadNote ? 1 : 0));
+    c.removeSelectedText();
+    dropped_ += excess;
+    c.movePosition(QTextCursor::Start);
+    c.insertText(QString("[Korl: %1 earlier lines are not shown]\n").arg(dropped_));
 }
 
 void Korl_OutputWindow::AppendConsoleLine(const QString& text) {
@@ -95,9 +109,50 @@ void Korl_OutputWindow::AppendConsoleLine(const QString& text) {
     AppendConsole("\r\n");
 }
 
-void Korl_OutputWindow::ClearConsole() { clear(); }
+void Korl_OutputWindow::ClearConsole() {
+    clear();
+    dropped_ = 0;
+}
+
+namespace {
+// What a terminal sends for Ctrl+letter, Ctrl+[ \\ ] ^ _ and Esc; empty otherwise.
+std::string ControlBytes(const QKeyEvent* e) {
+    const Qt::KeyboardModifiers mods =
+        e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+    const int key = e->key();
+    if (key == Qt::Key_Escape && !(mods & Qt::ControlModifier)) return "\x1b";
+    if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        if (key >= Qt::Key_A && key <= Qt::Key_Z) return std::string(1, char(key - Qt::Key_A + 1));
+        if (key >= Qt::Key_BracketLeft && key <= Qt::Key_Underscore) return std::string(1, char(key - 0x40));
+    }
+    if (mods & Qt::AltModifier && !(mods & Qt::ControlModifier)) {
+        // Alt+key: ESC and the key, as terminals send it.
+        const QString t = e->text();
+        if (!t.isEmpty() && t.at(0).isPrint()) return "\x1b" + t.toStdString();
+    }
+    return {};
+}
+} // namespace
+
+bool Korl_OutputWindow::event(QEvent* e) {
+    // While the program takes input, Ctrl and Alt keys and Esc are the
+    // program's (Ctrl+D ends its input, Ctrl+C interrupts it), not the menus'.
+    if (e->type() == QEvent::ShortcutOverride && sink_ && !ControlBytes(static_cast<QKeyEvent*>(e)).empty()) {
+        e->accept();
+        return true;
+    }
+    return QPlainTextEdit::event(e);
+}
 
 void Korl_OutputWindow::keyPressEvent(QKeyEvent* e) {
+    if (sink_) {
+        const std::string bytes = ControlBytes(e);
+        if (!bytes.empty()) {
+            pending_ = bytes;
+            sink_(pending_);
+            return;
+        }
+    }
     QString t = e->text();
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) t = "\n";
     if (!t.isEmpty() && !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {

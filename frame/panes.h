@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 #include "editor/output_control.h"
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -40,14 +41,21 @@ public:
     bool HasInputSink() const { return bool(sink_); }
     // The character last typed (what the input side forwards).
     const std::string& PendingKeystroke() const { return pending_; }
+    // Lines kept; beyond it the oldest go and the first line says how many.
+    void SetLineLimit(int lines) { lineLimit_ = std::max(lines, 10); }
+    long long DroppedLines() const { return dropped_; }
 
 protected:
+    bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
     std::function<void(const std::string&)> sink_;
     std::string pending_;
     bool lastWasCr_ = false;
+    int lineLimit_ = 1000000;
+    long long dropped_ = 0;
+    void DropOldest();
 };
 
 // Empty tree for the panes whose content arrives with other parts; shows a

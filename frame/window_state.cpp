@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QIODevice>
 #include <QDockWidget>
+#include <QTabBar>
 #include <QMainWindow>
 #include <QSettings>
 #include <QStatusBar>
@@ -95,11 +96,17 @@ void SaveWindowState(QMainWindow& window, QSettings& settings, QSize currentScre
         settings.endGroup();
     }
     for (QDockWidget* dock : window.findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (!dock->isFloating()) continue;
-        // Qt's own layout record keeps floating rectangles unscaled; ours
-        // scale with the screen.
+        // Qt's own layout record keeps pane sizes and floating rectangles
+        // unscaled; ours scale with the screen.
         settings.beginGroup(dock->objectName());
-        settings.setValue("placement", dock->geometry());
+        if (dock->isFloating()) {
+            settings.setValue("placement", dock->geometry());
+            settings.remove("docked");
+        } else if (dock->isVisible()) {
+            settings.setValue("docked", dock->size());
+        } else {
+            settings.remove("docked");
+        }
         settings.endGroup();
     }
     settings.endGroup();
@@ -130,13 +137,33 @@ bool RestoreWindowState(QMainWindow& window, QSettings& settings, QSize currentS
         const QString key = bar->objectName() + "/visible";
         if (settings.contains(key)) bar->setVisible(settings.value(key).toInt() != 0);
     }
+    QList<QDockWidget*> across, down; // sized by width, by height
+    QList<int> widths, heights;
     for (QDockWidget* dock : window.findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) {
         const QString key = dock->objectName() + "/placement";
         if (dock->isFloating() && settings.contains(key)) {
             const QRect r = settings.value(key).toRect();
             if (r.isValid()) dock->setGeometry(ScaleRect(r, k));
+            continue;
+        }
+        const QSize docked = settings.value(dock->objectName() + "/docked").toSize();
+        if (dock->isFloating() || !docked.isValid()) continue;
+        const Qt::DockWidgetArea area = window.dockWidgetArea(dock);
+        // A tabbed pane's group is its size plus the tab bar's.
+        int tabBar = 0;
+        if (!window.tabifiedDockWidgets(dock).isEmpty())
+            for (QTabBar* bar : window.findChildren<QTabBar*>(Qt::FindDirectChildrenOnly))
+                tabBar = std::max(tabBar, bar->sizeHint().height());
+        if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea) {
+            across << dock;
+            widths << std::max(1, Scale(docked.width(), k.x));
+        } else if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea) {
+            down << dock;
+            heights << std::max(1, Scale(docked.height(), k.y) + tabBar);
         }
     }
+    if (!across.isEmpty()) window.resizeDocks(across, widths, Qt::Horizontal);
+    if (!down.isEmpty()) window.resizeDocks(down, heights, Qt::Vertical);
     settings.endGroup();
     return true;
 }

@@ -1,5 +1,7 @@
 #include "project/buildrunner.h"
+#include "base/result.h"
 
+#include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
@@ -46,6 +48,7 @@ bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tool
         if (error) *error = std::move(text);
         return false;
     };
+    processFailure_ = {};
     if (child_) return fail("a build is already running");
     if (!project.IsOpen()) return fail("no project is open");
 
@@ -69,9 +72,14 @@ bool BuildRunner::Start(BuildKind kind, Project& project, const ToolLayout& tool
     }
     options.workingDirectory = directory;
     std::string startError;
-    auto child = StartChildProcess(options, &startError);
+    int code = 0;
+    auto child = StartChildProcess(options, &startError, &code);
     if (!child) {
         ::unlink((directory + kMakefileName).c_str());
+        std::string commandLine;
+        for (const std::string& a : options.argv) commandLine += (commandLine.empty() ? "" : " ") + a;
+        processFailure_ = {code != 0 ? korl::SystemText(code) : std::string("Korl: cannot create Process"),
+                           commandLine};
         return fail(startError);
     }
 

@@ -84,6 +84,15 @@ public:
     bool Start(BuildKind kind, Project& project, const ToolLayout& tools, const std::string& sourcePath,
                std::string* error);
 
+    // When Start() failed because make could not be started: the box the
+    // window shows, the system's text (or "Korl: cannot create Process")
+    // captioned with the command line. Empty otherwise.
+    struct ProcessFailure {
+        std::string text;
+        std::string caption;
+    };
+    const ProcessFailure& LastProcessFailure() const { return processFailure_; }
+
     // Jobs make runs at once (-jN, its output kept together per target);
     // 0 means one per processor. Takes effect at the next Start().
     void SetJobs(unsigned jobs) { jobs_ = jobs; }
@@ -123,6 +132,7 @@ public:
     static std::string CompileTargetName(const Project& project, const std::string& sourcePath);
 
 private:
+    ProcessFailure processFailure_;
     void Show(const std::string& text);
     // Shows a line that counts and notes its problem.
     void ShowCounted(const std::string& text, unsigned errors, unsigned warnings);

@@ -29,7 +29,8 @@ bool IsLinkerName(const std::string& name) {
 
 } // namespace
 
-std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions& options, std::string* error) {
+std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions& options, std::string* error,
+                                                int* code) {
     SpawnOptions spawn;
     spawn.argv = options.argv;
     spawn.workingDirectory = options.workingDirectory;
@@ -39,6 +40,7 @@ std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions& optio
     auto started = Spawn(spawn);
     if (!started) {
         if (error) *error = started.error().message;
+        if (code) *code = started.error().code;
         return nullptr;
     }
     std::unique_ptr<ChildProcess> child(new ChildProcess(options.maxLineLength));

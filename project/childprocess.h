@@ -85,7 +85,7 @@ public:
     bool stopRequested() const { return stopping_; }
 
 private:
-    friend std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions&, std::string*);
+    friend std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions&, std::string*, int*);
     explicit ChildProcess(std::size_t maxLineLength) : assembler_(maxLineLength) {}
     void tryReap();
     void escalate();
@@ -107,7 +107,9 @@ private:
 };
 
 // Starts the child. On failure returns null and says why in `error`
-// (program not found, working directory missing, ...).
-std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions& options, std::string* error);
+// (program not found, working directory missing, ...) and, when the system
+// gave one, its errno value in `code`.
+std::unique_ptr<ChildProcess> StartChildProcess(const ChildProcessOptions& options, std::string* error,
+                                                int* code = nullptr);
 
 } // namespace korl

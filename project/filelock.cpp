@@ -1,4 +1,5 @@
 #include "project/filelock.h"
+#include "base/result.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -64,12 +65,12 @@ ProjectFileLock::ProjectFileLock(const std::string& projectPath) : path_(LockPat
     }
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd_ < 0) {
-        error_ = "cannot create the lock file " + path_ + ": " + std::strerror(errno);
+        error_ = "cannot create the lock file " + path_ + ": " + SystemText(errno);
         return;
     }
     while (::flock(fd_, LOCK_EX) != 0) {
         if (errno == EINTR) continue;
-        error_ = "cannot lock " + path_ + ": " + std::strerror(errno);
+        error_ = "cannot lock " + path_ + ": " + SystemText(errno);
         ::close(fd_);
         fd_ = -1;
         return;

@@ -1,4 +1,5 @@
 #include "project/ini.h"
+#include "base/result.h"
 
 #include "base/atomic_file.h"
 #include "project/paths.h"
@@ -50,7 +51,7 @@ bool IniFile::Load(const std::string& path, std::string* error) {
     };
     // Non-blocking, so a FIFO named as a project file is refused, not waited on.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(std::strerror(errno));
+    if (fd < 0) return fail(SystemText(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -68,7 +69,7 @@ bool IniFile::Load(const std::string& path, std::string* error) {
         if (n < 0) {
             const int err = errno;
             ::close(fd);
-            return fail(std::strerror(err));
+            return fail(SystemText(err));
         }
         if (n == 0) break;
         if (text.size() + static_cast<size_t>(n) > kMaxFileBytes) {

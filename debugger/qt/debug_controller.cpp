@@ -65,6 +65,8 @@ Korl_DebugController::Korl_DebugController(Korl_FrameServices& frame, QObject* o
             StopDebugging();
             StopRun();
             SetWatchLabels({});
+            // A stale listing would open the old project's sources.
+            if (stack_) stack_->SetFrames({}, {});
         } else if (e == korl::ProjectEvent::Opened) {
             LoadWatches();
         }
@@ -227,7 +229,7 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     options.projectDir = project.Directory();
     options.toolRoot = tools.toolRoot;
     options.programArgs = korl::SplitProgramArguments(project.ProgramArguments());
-    korl::DeletePreviousVcd(options.projectDir, project.VcdFileName());
+    korl::DeletePreviousVcd(options.projectDir, project.Title());
 
     korl::GdbSessionCallbacks callbacks;
     callbacks.output = [this](std::string_view text) {
@@ -237,22 +239,28 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
     // its callback: opening a file may show a prompt with its own event loop.
     callbacks.position = [this](const std::string& file, int line0) {
         QTimer::singleShot(0, this, [this, file, line0] {
-            if (session_ && !finishing_) ShowPosition(file, line0);
+            AfterBox([this, file, line0] {
+                if (session_ && !finishing_) ShowPosition(file, line0);
+            });
         });
     };
-    callbacks.stopped = [this] { QTimer::singleShot(0, this, [this] { Refresh(true, true, true); }); };
+    callbacks.stopped = [this] {
+        QTimer::singleShot(0, this, [this] { AfterBox([this] { Refresh(true, true, true); }); });
+    };
     callbacks.errorBox = [this](const std::string& text) {
         QTimer::singleShot(0, this, [this, t = Q(text)] { ShowErrorBox(t); });
     };
     callbacks.ended = [this](int exitFlag) {
         exitFlag_ = exitFlag;
         finishing_ = true;
+        for (QSocketNotifier* n : {gdbRead_, consoleRead_, consoleWrite_})
+            if (n) n->setEnabled(false);
         QTimer::singleShot(0, this, [this] { Finish(); });
     };
 
     decoder_ = QStringDecoder(QStringDecoder::Utf8);
     frame_.ClearConsole();
-    frame_.ShowPane(Korl_Pane::Console);
+    ShowConsoleWithFocus();
     session_ = std::make_unique<korl::Korl_GdbSession>(std::move(callbacks));
     table_ = &frame_.Breakpoints();
     finishing_ = false;
@@ -301,16 +309,18 @@ void Korl_DebugController::StartSession(const korl::BuildResult& build) {
 
 void Korl_DebugController::StartRun(const korl::BuildResult& build) {
     korl::Project& project = frame_.Project();
-    korl::DeletePreviousVcd(project.Directory(), project.VcdFileName());
+    korl::DeletePreviousVcd(project.Directory(), project.Title());
     decoder_ = QStringDecoder(QStringDecoder::Utf8);
     frame_.ClearConsole();
-    frame_.ShowPane(Korl_Pane::Console);
+    ShowConsoleWithFocus();
     korl::Korl_ProgramRun::Callbacks callbacks;
     callbacks.output = [this](std::string_view text) {
         frame_.AppendConsole(decoder_.decode(QByteArrayView(text.data(), qsizetype(text.size()))));
     };
     callbacks.ended = [this](int exitFlag) {
         exitFlag_ = exitFlag;
+        // Its descriptors are closed now: watching them would only warn.
+        if (runRead_) runRead_->setEnabled(false);
         QTimer::singleShot(0, this, [this] { FinishRun(); });
     };
     run_ = std::make_unique<korl::Korl_ProgramRun>(std::move(callbacks));
@@ -403,7 +413,13 @@ void Korl_DebugController::StopDebugging() {
 }
 
 void Korl_DebugController::ShowPosition(const std::string& file, int line0) {
-    if (file.empty() || line0 < 0 || !frame_.Editors()) return;
+    if (file.empty() || line0 < 0) {
+        // In a library without source: no line to mark, so none stays marked.
+        ClearPosition();
+        if (session_) frame_.ShowStatusMessage(Q(korl::NoSourcePositionText(session_->LastStop().frame)), 0);
+        return;
+    }
+    if (!frame_.Editors()) return;
     const QString full = Q(file);
     if (!stopFile_.isEmpty() && stopFile_ != full) ClearPosition();
     const QString shortName = Q(korl::ProjectShortName(file, frame_.Project().Directory()));
@@ -446,7 +462,30 @@ void Korl_DebugController::GoToSource(const korl::StackFrame& f) {
 }
 
 void Korl_DebugController::ShowErrorBox(const QString& text) {
+    // The stop's position and refresh wait until the box is answered, so the
+    // panes do not change behind it.
+    boxOpen_ = true;
     korl::ShowMessage(frame_.PromptParent(), text, QMessageBox::Ok, QMessageBox::Critical);
+    boxOpen_ = false;
+    std::vector<std::function<void()>> pending;
+    pending.swap(afterBox_);
+    for (auto& f : pending) f();
+}
+
+void Korl_DebugController::AfterBox(std::function<void()> f) {
+    if (boxOpen_) {
+        afterBox_.push_back(std::move(f));
+        return;
+    }
+    f();
+}
+
+void Korl_DebugController::ShowConsoleWithFocus() {
+    frame_.ShowPane(Korl_Pane::Console);
+    // Typed answers to the program's first prompt go to the program, not to an editor.
+    if (auto* dock = qobject_cast<QDockWidget*>(frame_.PaneContainer(Korl_Pane::Console));
+        dock && dock->widget())
+        dock->widget()->setFocus(Qt::OtherFocusReason);
 }
 
 void Korl_DebugController::Finish() {

@@ -8,8 +8,10 @@
 #include <QPointer>
 #include <QString>
 #include <QStringDecoder>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "debugger/qt/stack_window.h"
 #include "debugger/qt/watch_window.h"
@@ -62,6 +64,8 @@ private:
     void Refresh(bool examine1, bool examine2, bool stack);
     void GoToSource(const korl::StackFrame& frame);
     void ShowErrorBox(const QString& text);
+    void AfterBox(std::function<void()> f);
+    void ShowConsoleWithFocus();
     void Sync();
     void Finish();
     void LoadWatches();
@@ -89,6 +93,8 @@ private:
     int stopLine_ = -1;
     int exitFlag_ = 0;
     bool finishing_ = false;
+    bool boxOpen_ = false;
+    std::vector<std::function<void()>> afterBox_;
     int stopSerial_ = 0;
     bool loadingWatches_ = false;
 };

@@ -91,6 +91,8 @@ TEST(Frame, AcceleratorsAndToolbarOrder) {
     EXPECT_EQ(keys(ID_NEXT_PANE), QList<QKeySequence>{QKeySequence(Qt::Key_F6)});
     EXPECT_EQ(keys(ID_PREV_PANE), QList<QKeySequence>{QKeySequence(Qt::SHIFT | Qt::Key_F6)});
     EXPECT_EQ(f.Action(ID_VIEW_CONSOLE)->text(), "&Virtual Consol");
+    EXPECT_EQ(f.Action(ID_ELABORATE)->statusTip(), "Start Elaboration");
+    EXPECT_EQ(f.Action(ID_ELABORATE)->toolTip(), "Elaborate");
 
     QList<int> ids;
     for (QAction* a : f.ToolBar()->actions()) ids << (a->isSeparator() ? 0 : a->data().toInt());

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDockWidget>
 #include <QSettings>
 #include <QStatusBar>
@@ -66,6 +67,31 @@ TEST(WindowState, RoundTripScalesToTheNewScreen) {
     EXPECT_FALSE(g.statusBar()->isVisibleTo(&g));
     EXPECT_TRUE(g.ToolBar()->isVisibleTo(&g));
     EXPECT_EQ(g.dockWidgetArea(g.PaneDock(Korl_Pane::Stack)), Qt::RightDockWidgetArea);
+}
+
+// Docked panes keep their share of the window on a smaller screen.
+TEST(WindowState, DockedPaneSizesScaleWithTheScreen) {
+    ScratchSettings s;
+    int savedWidth = 0, savedHeight = 0;
+    {
+        Korl_MainFrame f(korltest::NoState());
+        f.setGeometry(0, 0, 1400, 900);
+        f.show();
+        QDockWidget* compile = f.PaneDock(Korl_Pane::Compile);
+        QDockWidget* browser = f.PaneDock(Korl_Pane::ProjectBrowser);
+        f.resizeDocks({browser}, {420}, Qt::Horizontal);
+        f.resizeDocks({compile}, {300}, Qt::Vertical);
+        QApplication::processEvents();
+        savedWidth = browser->width();
+        savedHeight = compile->height();
+        SaveWindowState(f, s.settings, QSize(1600, 1000));
+    }
+    Korl_MainFrame g(korltest::NoState());
+    ASSERT_TRUE(RestoreWindowState(g, s.settings, QSize(1200, 750)));
+    g.show();
+    QApplication::processEvents();
+    EXPECT_NEAR(g.PaneDock(Korl_Pane::ProjectBrowser)->width(), savedWidth * 3 / 4, 12);
+    EXPECT_NEAR(g.PaneDock(Korl_Pane::Compile)->height(), savedHeight * 3 / 4, 12);
 }
 
 TEST(WindowState, FrameSavesAtCloseAndRestoresAtStart) {

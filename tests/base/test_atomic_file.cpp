@@ -2,11 +2,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "base/atomic_file.h"
+#include "base/result.h"
 
 namespace fs = std::filesystem;
 using korl::AtomicFile;
@@ -91,4 +94,17 @@ TEST(AtomicFile, StreamedWriterCommitsOrDiscards) {
     EXPECT_EQ(Read(file), "new");
     EXPECT_EQ(dir.Entries(), 1u);
     EXPECT_FALSE(out.Commit()); // once only
+}
+
+// Load and save messages read as the system's English text in every locale.
+TEST(SystemText, EnglishWhateverTheLocale) {
+    const char* previous = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previous ? previous : "C";
+    for (const char* locale : {"de_DE.UTF-8", "fr_FR.UTF-8", "C.UTF-8"}) {
+        std::setlocale(LC_ALL, locale); // may be missing: then the C locale stays
+        EXPECT_EQ(korl::SystemText(ENOENT), "No such file or directory");
+        EXPECT_EQ(korl::SystemError("cannot open x", EACCES).message, "cannot open x: Permission denied");
+    }
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_EQ(korl::SystemText(99999), "Unknown error 99999");
 }

@@ -222,6 +222,51 @@ TEST_F(GdbSessionTest, StepOutInOutermostFrameThenSegmentationFault) {
     EXPECT_EQ(RunEndText(h.exitFlag), "\r\nKorl: Execution Aborted!");
 }
 
+TEST_F(GdbSessionTest, StepOutOfAMethodIntoTheLibraryStaysAStopWithoutSource) {
+    Harness h;
+    ASSERT_TRUE(h.Start("watch_types"));
+    h.session.InsertBreakpoint("watch_types.cpp", 12, {});
+    h.session.Run();
+    ASSERT_TRUE(h.NextStop());
+    EXPECT_EQ(h.Line(), 12);
+    // Out of the method: SystemC's scheduler has no source here.
+    for (int i = 0; i < 2; ++i) {
+        h.session.StepOut();
+        ASSERT_TRUE(h.NextStop()) << "Step Out " << i + 1 << "\n" << h.console;
+        EXPECT_TRUE(h.session.AtStop());
+        EXPECT_TRUE(h.positions.back().first.empty()) << h.positions.back().first;
+    }
+    EXPECT_EQ(h.console.find("*stopped"), std::string::npos) << h.console;
+    EXPECT_EQ(h.console.find("(gdb)"), std::string::npos) << h.console;
+    // Stepping goes on from there.
+    h.session.Continue();
+    ASSERT_TRUE(h.NextStop()) << h.console;
+    EXPECT_EQ(h.Line(), 12);
+    h.session.Stop();
+}
+
+// Evaluations asked from an answer (the next step of a watch) go before a
+// step pressed meanwhile, so the value read is the one of this stop.
+TEST_F(GdbSessionTest, FollowUpEvaluationsGoBeforeAQueuedStep) {
+    Harness h;
+    ASSERT_TRUE(h.Start("watch_types"));
+    h.session.InsertBreakpoint("watch_types.cpp", 13, {});
+    h.session.Run();
+    ASSERT_TRUE(h.NextStop());
+    std::vector<std::string> order;
+    h.session.Evaluate("count", [&](const EvalResult&) {
+        order.push_back("first");
+        h.session.Evaluate("count", [&](const EvalResult& r) { order.push_back("follow-up " + r.value); });
+    });
+    h.session.StepOver();
+    ASSERT_TRUE(h.NextStop());
+    ASSERT_EQ(order.size(), 2u);
+    EXPECT_EQ(order[0], "first");
+    EXPECT_EQ(order[1].rfind("follow-up ", 0), 0u);
+    EXPECT_EQ(h.Line(), 14);
+    h.session.Stop();
+}
+
 TEST_F(GdbSessionTest, EveryFailedStartEndsInBoundedTimeWithNothingLeft) {
     namespace fs = std::filesystem;
     const std::string scratch =

@@ -1,7 +1,9 @@
 // Line marks, the debugger's queries, find, commands and the Compile pane colouring.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QKeyEvent>
+#include <QPixmap>
 #include <algorithm>
 #include <QSignalSpy>
 #include <QTest>
@@ -167,6 +169,21 @@ TEST_F(EditorTest, StopLineAndRunToCursorQueries) {
     EXPECT_EQ(view->Control()->CaretLine(), 17);
     EXPECT_EQ(view->CaretLineQuery(), 18);
     EXPECT_EQ(view->FullPath(), path);
+
+    // The stop line's colour shows although the caret stands on it.
+    {
+        Korl_EditControl* c = view->Control();
+        c->resize(600, 800);
+        c->ensureLineVisible(17);
+        const long pos = c->SendScintilla(QsciScintilla::SCI_POSITIONFROMLINE, 17);
+        const int y = int(c->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0, pos)) +
+                      int(c->SendScintilla(QsciScintilla::SCI_TEXTHEIGHT, 17)) / 2;
+        const QImage picture = c->viewport()->grab().toImage();
+        ASSERT_LT(y, picture.height());
+        const QColor seen = picture.pixelColor(picture.width() - 8, y);
+        // Yellow: much more red than blue.
+        EXPECT_GT(seen.red() - seen.blue(), 40) << seen.name().toStdString();
+    }
 
     // The next stop in the same file moves the one highlighted line.
     manager->ShowPosition(path, QStringLiteral("s.cpp"), 30);

@@ -141,6 +141,11 @@ TEST_F(BuildRunnerTest, StartFailuresLeaveNothingBehind) {
     EXPECT_NE(error.find("/nonexistent/bin/make"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists(dir_ / "makefile"));
     EXPECT_FALSE(runner.Running());
+    // The window's box: the system's words, captioned with the command line.
+    EXPECT_EQ(runner.LastProcessFailure().text, "No such file or directory");
+    EXPECT_EQ(runner.LastProcessFailure().caption.rfind("/nonexistent/bin/make", 0), 0u);
+    EXPECT_FALSE(runner.Start(BuildKind::Compile, project_, tools_, Path("a.h"), &error));
+    EXPECT_TRUE(runner.LastProcessFailure().caption.empty());
 
     // A project whose directory has gone cannot get its makefile.
     fs::remove_all(dir_);

@@ -2,6 +2,7 @@
 // as Build does, scans its included headers and sources with the SystemC
 // scanner, builds the design model and prints both browser trees.
 #include <fcntl.h>
+#include "base/result.h"
 #include <signal.h>
 #include <unistd.h>
 
@@ -118,7 +119,7 @@ int CmdElaborate(int argc, char** argv) {
     std::string projectPath = korl::AbsolutePath(projectArg);
     if (!korl::FileExists(projectPath)) return Fail("cannot open project file " + projectPath);
     if (::access(projectPath.c_str(), R_OK) != 0)
-        return Fail("cannot read project file " + projectPath + ": " + std::strerror(errno));
+        return Fail("cannot read project file " + projectPath + ": " + korl::SystemText(errno));
     korl::Project project;
     project.SetClosePrompt([](const std::string&, korl::PromptButtons) { return korl::PromptAnswer::No; });
     if (!project.Load(projectPath)) return Fail(project.LastError());

@@ -1,4 +1,5 @@
 #include "console_build.h"
+#include "base/result.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -55,7 +56,7 @@ void PrintPaneText(const std::string& text) {
 bool RunConsoleBuild(korl::BuildKind kind, korl::Project& project, const std::string& source, unsigned jobs,
                      korl::BuildResult* result, std::string* error) {
     if (!InstallStopSignals()) {
-        *error = std::string("cannot create pipe: ") + std::strerror(errno);
+        *error = std::string("cannot create pipe: ") + korl::SystemText(errno);
         return false;
     }
     korl::BuildRunner runner(PrintPaneText, [result](const korl::BuildResult& r) { *result = r; });

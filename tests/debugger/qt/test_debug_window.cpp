@@ -354,15 +354,24 @@ TEST(DebugWindow, RunWithoutTheDebuggerPassesTheProjectsArguments) {
     Korl_MainFrame& frame = w.frame;
     frame.Project().SetProgramArguments("one 'two three'");
     ASSERT_TRUE(frame.IsCommandEnabled(ID_DEBUG_RUN));
+    // Before a run the title's dump goes; the one the VCD option names stays.
+    const std::string titleDump = w.dir.toStdString() + "/dbgproj.vcd";
+    const std::string optionDump = w.dir.toStdString() + "/dbg.vcd";
+    std::ofstream(titleDump) << "old";
+    std::ofstream(optionDump) << "kept";
     QSignalSpy started(w.debugger, &Korl_DebugController::runStarted);
     QSignalSpy ended(w.debugger, &Korl_DebugController::runEnded);
     frame.OnCommand(ID_DEBUG_RUN);
     WAIT_EQ(started.count(), 1, kBuildMs);
+    EXPECT_FALSE(std::filesystem::exists(titleDump));
+    EXPECT_TRUE(std::filesystem::exists(optionDump));
+    std::filesystem::remove(optionDump);
     EXPECT_EQ(w.debugger->Session(), nullptr); // no gdb
     EXPECT_FALSE(frame.IsCommandEnabled(ID_DEBUG_START));
     EXPECT_TRUE(frame.IsCommandEnabled(ID_DEBUG_STOP));
+    // The console has the keys, so an answer to the first prompt reaches the program.
+    EXPECT_TRUE(frame.ConsoleWindow()->hasFocus());
     WAIT_TRUE(ConsoleText(frame).contains("name? "), kGdbMs);
-    frame.ConsoleWindow()->setFocus();
     QTest::keyClicks(frame.ConsoleWindow(), "Bo");
     QTest::keyClick(frame.ConsoleWindow(), Qt::Key_Return);
     WAIT_EQ(ended.count(), 1, kGdbMs);
@@ -490,7 +499,11 @@ TEST(DebugWindow, WatchListsBelongToTheirProject) {
         frame.LoadProject(QString::fromStdString(base + "/a.k1"));
         debugger->Examine(1)->EndEdit(0, "cnt");
         debugger->Examine(2)->EndEdit(0, "bus");
+        debugger->Stack()->SetFrames({korl::StackFrame{0, "sc_main", base + "/main.cpp", "main.cpp", 3}},
+                                     base);
         frame.LoadProject(QString::fromStdString(base + "/b.k1"));
+        EXPECT_TRUE(debugger->Stack()->Frames().empty());
+        EXPECT_TRUE(debugger->Stack()->toPlainText().isEmpty());
         EXPECT_TRUE(debugger->Examine(1)->Labels().isEmpty());
         EXPECT_TRUE(debugger->Examine(2)->Labels().isEmpty());
         frame.LoadProject(QString::fromStdString(base + "/a.k1"));
