@@ -434,7 +434,14 @@ void Korl_EditControl::GotoLine(int line) {
     const int visible = static_cast<int>(SendScintilla(SCI_VISIBLEFROMDOCLINE, line));
     const int first = static_cast<int>(SendScintilla(SCI_GETFIRSTVISIBLELINE));
     const int onScreen = static_cast<int>(SendScintilla(SCI_LINESONSCREEN));
-    const bool inView = isVisible() && onScreen > 2 && visible > first && visible < first + onScreen - 1;
+    if (!isVisible() || onScreen <= 2) {
+        // No page to centre on yet: centred once the control is shown at its size.
+        SendScintilla(SCI_ENSUREVISIBLEENFORCEPOLICY, line);
+        SendScintilla(SCI_GOTOLINE, line);
+        centreLine_ = line;
+        return;
+    }
+    const bool inView = visible > first && visible < first + onScreen - 1;
     SendScintilla(SCI_GOTOLINE, line);
     if (!inView) CentreLine(line);
 }
@@ -454,7 +461,9 @@ void Korl_EditControl::mousePressEvent(QMouseEvent* e) {
 void Korl_EditControl::resizeEvent(QResizeEvent* e) {
     QsciScintilla::resizeEvent(e);
     // A window opened for a jump gets its final size after the jump.
-    if (centreLine_ >= 0 && CaretLine() == centreLine_) CentreLine(centreLine_);
+    // Only on screen: a picture taken of a hidden control must not scroll it.
+    if (centreLine_ >= 0 && window()->isVisible() && isVisible() && CaretLine() == centreLine_)
+        CentreLine(centreLine_);
 }
 
 // --- build problems -----------------------------------------------------------
