@@ -414,10 +414,10 @@ void Waview_ChildFrame::closeEvent(QCloseEvent* e) {
         const QString text = QString("Save changes to %1 ?").arg(WavePath());
         // Save, Discard or Cancel: Cancel keeps the window and stops whatever closes it.
         int answer = closePromptHook ? closePromptHook(text)
-                                     : QMessageBox::question(this, "Waview", text,
-                                                             QMessageBox::Save | QMessageBox::Discard |
-                                                                 QMessageBox::Cancel,
-                                                             QMessageBox::Save);
+                                     : QMessageBox::question(
+                                           this, "Waview", text,
+                                           QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                           QMessageBox::Save);
         if (answer == QMessageBox::Yes) answer = QMessageBox::Save;
         if (answer == QMessageBox::Cancel || (answer == QMessageBox::Save && !Save())) {
             e->ignore();
