@@ -214,4 +214,3 @@ void Korl_EditControl::ConvertSelectedLines(bool tabify) {
     const long newEnd = SendScintilla(SCI_GETLINEENDPOSITION, last);
     SendScintilla(SCI_SETSEL, newStart, newEnd);
 }
-

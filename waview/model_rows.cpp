@@ -237,4 +237,3 @@ std::string& Waview_CompositeHierarchy::ValueTextAt(std::string& out, int64_t t)
     out = valueText;
     return out;
 }
-

@@ -2,7 +2,8 @@
 // on worker threads and touch nothing shared.
 #include "waview/vcd_import_impl.h"
 
-void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bool skipping, ChunkResult& r) const {
+void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bool skipping,
+                                          ChunkResult& r) const {
     const size_t nsig = store->signals.size();
     // Results are reused round after round: their vectors keep their memory.
     r.partial.resize(nsig);
@@ -257,8 +258,7 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
                     r.partial[t->signal].Append(markNow(), rec);
                 } else {
                     if (t->kind != WaveStoreSignal::kVector) {
-                        r.warnings.Add("vector values for real or string variables are skipped", at,
-                                       code);
+                        r.warnings.Add("vector values for real or string variables are skipped", at, code);
                         break;
                     }
                     std::string mapped;

@@ -112,8 +112,8 @@ bool Waview_VcdImporter::Impl::Declarations() {
             return true;
         }
         const char c = tok[0];
-        if (c == '#' || tok == "$dumpvars" || tok == "$dumpall" || tok == "$dumpon" ||
-            tok == "$dumpoff" || tok.substr(0, 10) == "$dumpports" ||
+        if (c == '#' || tok == "$dumpvars" || tok == "$dumpall" || tok == "$dumpon" || tok == "$dumpoff" ||
+            tok.substr(0, 10) == "$dumpports" ||
             (c != '$' && c != 0 &&
              (c == 'b' || c == 'B' || c == 'r' || c == 'R' || std::strchr("01xXzZ", c)))) {
             // No $enddefinitions: the body starts here.
