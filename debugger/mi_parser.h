@@ -14,12 +14,14 @@ namespace korl {
 // Deepest nesting of tuples and lists accepted.
 constexpr std::size_t kMaxMiDepth = 256;
 
+struct MiItem;
+
 struct MiValue {
     enum class Kind { String, Tuple, List };
     Kind kind = Kind::String;
     std::string text; // String
     // Tuple: named items. List: items named (result list) or unnamed (value list).
-    std::vector<std::pair<std::string, MiValue>> items;
+    std::vector<MiItem> items; // a vector may hold a type completed below; a pair may not (clang)
 
     // First item of that name; nullptr when absent.
     const MiValue* Find(std::string_view name) const;
@@ -27,6 +29,14 @@ struct MiValue {
     std::string_view Str(std::string_view name, std::string_view fallback = {}) const;
     // The named item as a number (decimal, saturating); `fallback` when absent.
     long long Num(std::string_view name, long long fallback) const;
+};
+
+// One item: its name (empty in a value list) and its value.
+struct MiItem {
+    std::string first;
+    MiValue second;
+    MiItem() = default;
+    MiItem(std::string name, MiValue value) : first(std::move(name)), second(std::move(value)) {}
 };
 
 struct MiRecord {
