@@ -19,20 +19,7 @@ using namespace korl;
 namespace {
 
 // Commands an editor document carries out itself.
-bool IsEditorCommand(int id) {
-    switch (id) {
-        case ID_FILE_SAVE:
-        case ID_FILE_SAVE_AS:
-        case ID_FILE_PRINT:
-        case ID_FILE_PRINT_SETUP:
-        case ID_FILE_PAGE_SETUP:
-        case ID_OPEN_CORRESPONDING:
-        case ID_DEBUG_TOGGLE_BREAKPOINT:
-            return true;
-        default:
-            return IsEditCommand(id);
-    }
-}
+bool IsEditorCommand(int id) { return IsDocumentCommand(id) || IsEditCommand(id); }
 
 } // namespace
 

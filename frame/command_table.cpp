@@ -287,7 +287,7 @@ bool IsWaveCommand(int id) {
            (id >= ID_WAVE_SET_BOOKMARK0 && id <= ID_WAVE_GOTO_BOOKMARK0 + 9);
 }
 
-bool IsFrameCommand(int id) {
+bool IsDocumentCommand(int id) {
     switch (id) {
         case ID_FILE_SAVE:
         case ID_FILE_SAVE_AS:
@@ -296,10 +296,12 @@ bool IsFrameCommand(int id) {
         case ID_FILE_PAGE_SETUP:
         case ID_OPEN_CORRESPONDING:
         case ID_DEBUG_TOGGLE_BREAKPOINT:
-            return false;
+            return true;
         default:
-            return !IsEditCommand(id) && !IsWaveCommand(id);
+            return false;
     }
 }
+
+bool IsFrameCommand(int id) { return !IsDocumentCommand(id) && !IsEditCommand(id) && !IsWaveCommand(id); }
 
 } // namespace korl

@@ -21,6 +21,8 @@ const CommandInfo* FindCommand(int id);
 // Menu text without the hint and without '&', for tooltips and messages.
 QString PlainCommandName(int id);
 
+// File commands the active child document carries out itself (Save, Print, ...).
+bool IsDocumentCommand(int id);
 // Commands the frame carries out itself; every other id goes to the active child.
 bool IsFrameCommand(int id);
 bool IsEditCommand(int id);
