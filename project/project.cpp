@@ -170,6 +170,9 @@ bool Project::Load(const std::string& path) {
         std::sort(keys.begin(), keys.end());
         for (const auto& [n, key] : keys) {
             const std::string stored = ToForwardSlashes(ini.Get(section, key));
+            // No file is named with a NUL, and a carriage return would end
+            // the line when saved: such an entry names no file.
+            if (stored.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos) continue;
             PathParts p = SplitPath(stored);
             if (p.base.empty() && p.ext.empty()) continue;
             ProjectItem item;

@@ -3,12 +3,15 @@
 # UBSan) in build-fuzz/ and runs each for a bounded time on seeds taken from
 # the tests' data and the examples.
 #   scripts/fuzz.sh [SECONDS_PER_TARGET=20] [TARGET...]
+# KORL_FUZZ_SEED fixes libFuzzer's seed (0, the default, draws one), so that a
+# run can be repeated input for input.
 # Prints one line per target and ends with "N targets, M findings"; exits
 # non-zero on any finding. The input of a finding is kept in
 # build-fuzz/findings/ (run the target on that file to reproduce it).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 SECS=${1:-20}
+SEED=${KORL_FUZZ_SEED:-0}
 shift || true
 OUT=build-fuzz
 ALL=(fuzz_vcd fuzz_wvw fuzz_project fuzz_scparse fuzz_mi fuzz_classify)
@@ -68,7 +71,7 @@ for t in "${TARGETS[@]}"; do
     # Leak checks stay on; a slow input (10 s) or 2 GB of memory is a finding too.
     ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
         "$OUT/$t" -max_total_time="$SECS" -timeout=10 -rss_limit_mb=2048 -max_len="$(max_len "$t")" \
-        -print_final_stats=1 -artifact_prefix="$OUT/findings/$t-" "${dict[@]}" \
+        -print_final_stats=1 -seed="$SEED" -artifact_prefix="$OUT/findings/$t-" "${dict[@]}" \
         "$OUT/corpus/$t" "$OUT/seeds/$t" >"$log" 2>&1
     rc=$?
     after=$(ls "$OUT/findings" | wc -l)
