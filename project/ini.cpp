@@ -179,7 +179,15 @@ std::string IniFile::Text() const {
         for (const Entry& e : s.entries) {
             out += e.key;
             out += '=';
-            out += e.value;
+            // Reading trims blanks and drops one pair of enclosing quotes:
+            // a value they would change goes out quoted.
+            const std::string& v = e.value;
+            const bool quote =
+                !v.empty() && (TrimBlanks(v).size() != v.size() ||
+                               (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]));
+            if (quote) out += '"';
+            out += v;
+            if (quote) out += '"';
             out += '\n';
         }
     }

@@ -59,6 +59,19 @@ TEST(Ini, WritesInFirstWrittenOrderAndReplacesInPlace) {
     EXPECT_EQ(back.Keys("B"), (std::vector<std::string>{"x", "z"}));
 }
 
+TEST(Ini, ValuesThatReadingWouldChangeAreWrittenQuoted) {
+    IniFile ini;
+    ini.Parse("[S]\na=\"name \"\nb= plain \nc='\"x\"'\nd=\"\n");
+    EXPECT_EQ(ini.Get("S", "a"), "name ");
+    EXPECT_EQ(ini.Get("S", "c"), "\"x\"");
+    ini.Set("S", "e", "\tlead");
+    EXPECT_EQ(ini.Text(), "[S]\na=\"name \"\nb=plain\nc=\"\"x\"\"\nd=\"\ne=\"\tlead\"\n");
+    IniFile back;
+    back.Parse(ini.Text());
+    for (const char* key : {"a", "b", "c", "d", "e"}) EXPECT_EQ(back.Get("S", key), ini.Get("S", key)) << key;
+    EXPECT_EQ(back.Text(), ini.Text());
+}
+
 TEST(Ini, MissingFileLoadsEmpty) {
     korltest::TempDir dir;
     IniFile ini;

@@ -127,7 +127,9 @@ TEST(Project, ItemsPresentAreReadWhateverTheCountsSay) {
 
     // An entry with a NUL or a carriage return inside names no file and is
     // skipped, so what is saved reads back the same.
-    const char ctl[] = "[ProjectInfo]\nVersion=1.0\n[Cpps]\nItem0=a.cpp\nItem1=C:\\\r\0\0x\\y.cpp\nItem2=b\0c.cpp\nItem3=d.cpp\n";
+    const char ctl[] =
+        "[ProjectInfo]\nVersion=1.0\n[Cpps]\nItem0=a.cpp\nItem1=C:\\\r\0\0x\\y.cpp\nItem2=b\0c.cpp\nItem3=d."
+        "cpp\n";
     WriteFile(dir / "ctl.k1", std::string(ctl, sizeof ctl - 1));
     ASSERT_TRUE(p.Load(dir / "ctl.k1"));
     EXPECT_EQ(Paths(p.Sources()), (std::vector<std::string>{dir / "a.cpp", dir / "d.cpp"}));
