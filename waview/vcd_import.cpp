@@ -1,5 +1,20 @@
 #include "waview/vcd_import_impl.h"
 
+#include <sys/mman.h>
+
+// Faults a fresh block's pages in one call rather than one page at a time,
+// which is what a store signal sized for the whole dump costs most.
+void Waview_VcdImporter::Impl::Populate(const void* p, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    const uintptr_t page = 4096;
+    const uintptr_t a = (uintptr_t(p) + page - 1) & ~(page - 1), b = (uintptr_t(p) + bytes) & ~(page - 1);
+    if (b > a + 4 * page) (void)madvise(reinterpret_cast<void*>(a), b - a, MADV_POPULATE_WRITE);
+#else
+    (void)p;
+    (void)bytes;
+#endif
+}
+
 void Waview_VcdImporter::Impl::MergeTimes(ChunkResult& r, std::vector<uint32_t>& map, uint32_t& stringBase) {
     map.resize(r.marks.size());
     for (size_t i = 0; i < r.marks.size(); ++i) {
@@ -91,7 +106,7 @@ void Waview_VcdImporter::Impl::Merge(std::vector<ChunkResult>& results, int thre
     RunParallel(threads, work);
 }
 
-size_t Waview_VcdImporter::Impl::NextSplit(const std::string& text, size_t from) const {
+size_t Waview_VcdImporter::Impl::NextSplit(std::string_view text, size_t from) const {
     size_t at = from;
     while (at < text.size()) {
         const void* hit = std::memchr(text.data() + at, '#', text.size() - at);
@@ -108,7 +123,7 @@ bool Waview_VcdImporter::Impl::Body() {
         options().threads > 0 ? options().threads : int(std::max(1u, std::thread::hardware_concurrency()));
     const size_t chunk = std::max<size_t>(options().chunkBytes, 1);
     // Body text from pos on; buf is reused round by round.
-    buf.erase(0, pos);
+    buf.Consume(pos);
     consumed += pos;
     pos = 0;
     lineBase = bodyLine;
@@ -144,7 +159,8 @@ bool Waview_VcdImporter::Impl::Body() {
                 // came after the last complete time is left out.
                 const size_t back = buf.rfind("\n#");
                 const size_t cut = back == std::string::npos ? tail : back + 1;
-                const int64_t lastLine = lineBase + int64_t(std::count(buf.begin(), buf.end(), '\n'));
+                const int64_t lastLine =
+                    lineBase + int64_t(std::count(buf.data(), buf.data() + buf.size(), '\n'));
                 warnings.Add("the dump ends early; it is shown up to its last complete time", lastLine, "");
                 roundEnd = std::min(cut, buf.size());
             }
@@ -157,7 +173,7 @@ bool Waview_VcdImporter::Impl::Body() {
         std::vector<std::pair<size_t, size_t>> spans;
         size_t at = 0;
         while (at < roundEnd) {
-            size_t next = at + chunk >= roundEnd ? roundEnd : NextSplit(buf, at + chunk);
+            size_t next = at + chunk >= roundEnd ? roundEnd : NextSplit(buf.view(), at + chunk);
             if (next > roundEnd) next = roundEnd;
             spans.push_back({at, next});
             at = next;
@@ -183,7 +199,7 @@ bool Waview_VcdImporter::Impl::Body() {
         if (!results.empty()) skipping = results.back().endsSkipping;
         Merge(results, threads);
         if (finalRound) break;
-        buf.erase(0, roundEnd);
+        buf.Consume(roundEnd);
         consumed += roundEnd;
     }
     return true;

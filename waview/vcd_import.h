@@ -26,7 +26,7 @@ struct Waview_ImportWarning {
 
 struct Waview_ImportOptions {
     int threads = 0;                 // 0: one per core
-    size_t chunkBytes = 8u << 20;    // body text per worker and round
+    size_t chunkBytes = 4u << 20;    // body text per worker and round
     uint32_t maxBusWidth = 1u << 20; // wider buses are shown without bit rows
     uint64_t maxBitRows = 1u << 22;  // bit rows of all buses together
 };

@@ -5,16 +5,14 @@
 bool Waview_VcdImporter::Impl::Fill(size_t want) {
     if (eof) return false;
     if (self.useText_) {
-        buf.append(self.text_);
+        buf.Append(self.text_);
         self.text_.clear();
         self.text_.shrink_to_fit();
         eof = true;
         return true;
     }
-    const size_t old = buf.size();
-    buf.resize(old + want);
-    const size_t got = std::fread(buf.data() + old, 1, want, file);
-    buf.resize(old + got);
+    const size_t got = std::fread(buf.Room(want), 1, want, file);
+    buf.Commit(got);
     if (got < want) {
         eof = true;
         if (std::ferror(file)) readError = true;

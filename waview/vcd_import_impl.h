@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -75,6 +76,43 @@ inline std::string Unescape(std::string_view s) {
     }
     return out;
 }
+
+// Input text read in pieces: unlike a string it does not clear the room
+// it grows by before a read overwrites it.
+class TextBuffer {
+public:
+    size_t size() const { return size_; }
+    const char* data() const { return data_.get(); }
+    char operator[](size_t i) const { return data_[i]; }
+    std::string_view view() const { return {data_.get(), size_}; }
+    size_t rfind(std::string_view what) const { return view().rfind(what); }
+    size_t rfind(char c) const { return view().rfind(c); }
+    // Room for n more bytes at the end; Commit(k) keeps k of them.
+    char* Room(size_t n) {
+        if (size_ + n > capacity_) {
+            const size_t cap = std::max(size_ + n, capacity_ + capacity_ / 2);
+            std::unique_ptr<char[]> bigger(new char[cap]);
+            if (size_) std::memcpy(bigger.get(), data_.get(), size_);
+            data_ = std::move(bigger);
+            capacity_ = cap;
+        }
+        return data_.get() + size_;
+    }
+    void Commit(size_t k) { size_ += k; }
+    void Append(std::string_view text) {
+        std::memcpy(Room(text.size()), text.data(), text.size());
+        Commit(text.size());
+    }
+    // Drops the first n bytes.
+    void Consume(size_t n) {
+        std::memmove(data_.get(), data_.get() + n, size_ - n);
+        size_ -= n;
+    }
+
+private:
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0, capacity_ = 0;
+};
 
 // What an identifier code changes.
 struct Target {
@@ -206,8 +244,8 @@ struct Waview_VcdImporter::Impl {
 
     // --- input ---------------------------------------------------------------
     std::FILE* file = nullptr;
-    std::string buf; // unparsed text
-    size_t pos = 0;  // declarations: read position in buf
+    TextBuffer buf; // unparsed text
+    size_t pos = 0; // declarations: read position in buf
     bool eof = false;
     int64_t line = 1;      // line of buf[pos]
     uint64_t consumed = 0; // bytes of the input before buf[0]
@@ -280,7 +318,9 @@ struct Waview_VcdImporter::Impl {
         if (needed <= v.capacity()) return;
         const size_t guess = size_t(double(needed) * scale * 1.05);
         v.reserve(std::max(needed, std::max(guess, v.capacity() + v.capacity() / 2)));
+        Populate(v.data(), v.capacity() * sizeof(*v.data()));
     }
+    static void Populate(const void* p, size_t bytes);
 
     // Appends chunk partial p to g. `strict` says the chunk's times map to
     // distinct global times: then only p's first change can meet g's last
@@ -318,7 +358,7 @@ struct Waview_VcdImporter::Impl {
 
     // Where the next chunk may start: just after a newline that precedes a
     // '#', at or after `from`; buf.size() when there is none.
-    size_t NextSplit(const std::string& text, size_t from) const;
+    size_t NextSplit(std::string_view text, size_t from) const;
 
     bool Body();
 
