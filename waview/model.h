@@ -129,6 +129,7 @@ public:
     EntryCursor cursor;
 
 protected:
+    friend class Waview_Summary; // merges a bus's bits straight from the store
     virtual const Waview_Type* AsType() const = 0;
     // The entry value of store change n (its digit `bit`, or the whole value).
     virtual uint64_t StoreValue(size_t n, int32_t bit) const;

@@ -1,7 +1,10 @@
 #include "waview/summary.h"
 
+#include "waview/store.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -22,6 +25,35 @@ void CollectLeaves(const Waview_FileManager& doc, const Waview_Hierarchy& row,
 
 // How one leaf's state counts in a bus value.
 enum BitClass : uint8_t { kZero, kOne, kX, kZ, kNone };
+
+uint8_t ClassOf(const Waview_StateType* type, uint64_t bits) {
+    if (!type) return bits ? kOne : kZero;
+    switch (type->StateChar(static_cast<int32_t>(static_cast<uint32_t>(bits)))) {
+        case '1':
+            return kOne;
+        case '0':
+        case 'L':
+        case 'H': // a weak one reads as no "1" in the value text either
+            return kZero;
+        case 'Z':
+            return kZ;
+        default:
+            return kX;
+    }
+}
+
+// Unknown and high-impedance digits of a record of two bits a digit
+// (Z is 10, X is 11; padding is 0).
+void CountXZ(const uint8_t* record, size_t bytes, int64_t& x, int64_t& z) {
+    constexpr uint64_t kLow = 0x5555555555555555ull;
+    x = z = 0;
+    for (size_t i = 0; i < bytes; i += 8) {
+        uint64_t r = 0;
+        std::memcpy(&r, record + i, std::min<size_t>(8, bytes - i));
+        x += __builtin_popcountll(r & (r >> 1) & kLow);
+        z += __builtin_popcountll((r >> 1) & ~r & kLow);
+    }
+}
 
 } // namespace
 
@@ -46,6 +78,11 @@ Waview_Summary::Waview_Summary(const Waview_CompositeHierarchy& row) : kind_(Kin
     std::vector<const Waview_Signal*> leaves;
     CollectLeaves(*row.owner, row, leaves, 0);
     width_ = static_cast<int>(leaves.size());
+    if (MergeFromStore(leaves)) {
+        count_ = static_cast<int64_t>(times_.size());
+        BuildLevels();
+        return;
+    }
     // Merge the leaves' changes in time order with a heap of their next
     // times; same-time changes of one leaf apply in file order.
     struct Leaf {
@@ -71,19 +108,7 @@ Waview_Summary::Waview_Summary(const Waview_CompositeHierarchy& row) : kind_(Kin
     std::make_heap(heap.begin(), heap.end(), later);
     auto classify = [](const Leaf& l, const ChangeEntry& e) -> uint8_t {
         if (e.time < 0) return kNone; // the sentinel: no value yet, so the first real one is a change
-        if (!l.type) return e.bits ? kOne : kZero;
-        switch (l.type->StateChar(e.State())) {
-            case '1':
-                return kOne;
-            case '0':
-            case 'L':
-            case 'H': // a weak one reads as no "1" in the value text either
-                return kZero;
-            case 'Z':
-                return kZ;
-            default:
-                return kX;
-        }
+        return ClassOf(l.type, e.bits);
     };
     std::vector<uint8_t> bits(leaves.size(), kNone);
     int64_t xCount = 0, zCount = 0;
@@ -125,6 +150,148 @@ Waview_Summary::Waview_Summary(const Waview_CompositeHierarchy& row) : kind_(Kin
     }
     count_ = static_cast<int64_t>(times_.size());
     BuildLevels();
+}
+
+bool Waview_Summary::MergeFromStore(const std::vector<const Waview_Signal*>& leaves) {
+    // Leaves of a dump's store are read from it, one pass over the changes
+    // of each store signal below the row in time order, no bit expanded.
+    // The result is the one the leaves' own entries give.
+    const WaveStore* store = nullptr;
+    struct Use {
+        uint32_t leaf;
+        int32_t bit;
+        const Waview_Signal* signal;
+        const Waview_StateType* type;
+    };
+    struct Source {
+        const WaveStoreSignal* ss = nullptr;
+        std::vector<Use> uses;
+        // Every use a state bit, each bit used `copies` times, none among the
+        // value's top bits, two bits a digit at most: then a change counts
+        // its unknown and high-impedance digits and is a change of the row.
+        bool whole = false;
+        int64_t copies = 0, xs = 0, zs = 0;
+        size_t next = 0;
+    };
+    std::vector<Source> sources;
+    std::unordered_map<uint32_t, uint32_t> bySignal;
+    int64_t closeAt = -1;
+    for (uint32_t k = 0; k < leaves.size(); ++k) {
+        const Waview_Signal* s = leaves[k];
+        if (!s) continue;
+        if (!s->HasStore()) return false;
+        const StoreSource& src = s->Source();
+        if ((store && src.store != store) || !src.store || src.signal >= src.store->signals.size())
+            return false;
+        store = src.store;
+        const auto [it, fresh] = bySignal.emplace(src.signal, uint32_t(sources.size()));
+        if (fresh) {
+            sources.emplace_back();
+            sources.back().ss = &store->signals[src.signal];
+        }
+        sources[it->second].uses.push_back(
+            {k, src.bit, s, dynamic_cast<const Waview_StateType*>(&s->Type())});
+        if (store->signals[src.signal].Count() > 0) closeAt = std::max(closeAt, src.closeAt);
+    }
+    if (!store) return false;
+    const uint32_t top = uint32_t(std::min<size_t>(64, leaves.size()));
+    size_t total = 0;
+    for (Source& src : sources) {
+        const WaveStoreSignal& ss = *src.ss;
+        total += ss.Count();
+        if (ss.kind != WaveStoreSignal::kVector || ss.digitBits > 2 || src.uses.size() % ss.width != 0)
+            continue;
+        std::vector<uint32_t> perBit(ss.width, 0);
+        bool ok = true;
+        for (const Use& u : src.uses) {
+            const int32_t b = u.bit >= 0 ? u.bit : ss.width == 1 ? 0 : -1;
+            if (u.leaf < top || b < 0 || uint32_t(b) >= ss.width || !u.type) {
+                ok = false;
+                break;
+            }
+            ++perBit[size_t(b)];
+        }
+        src.copies = int64_t(src.uses.size() / ss.width);
+        for (uint32_t c : perBit) ok = ok && c == src.copies;
+        src.whole = ok;
+    }
+    if (total == 0) return true;
+
+    std::vector<uint8_t> bits(leaves.size(), kNone);
+    int64_t xCount = 0, zCount = 0;
+    uint64_t value = 0;
+    const double scale = leaves.size() > 64 ? std::ldexp(1.0, static_cast<int>(leaves.size() - 64)) : 1.0;
+    auto push = [&](int64_t t) {
+        times_.push_back(t);
+        values_.push_back(double(value) * scale);
+        states_.push_back(xCount ? kBusX : zCount ? kBusZ : 0);
+    };
+    push(-1); // every leaf's entries open with the sentinel
+    // The changes of all sources ordered by time index, a window of time
+    // indices at a time (a counting sort), so that memory stays bounded.
+    const size_t times = store->times.size();
+    const size_t windows = std::max<size_t>(1, total >> 20);
+    const size_t span = std::max<size_t>(1, (times + windows - 1) / windows);
+    std::vector<uint32_t> first(span + 1), order;
+    int64_t lastEvent = -1;
+    for (size_t w0 = 0; w0 < times; w0 += span) {
+        const size_t w1 = std::min(times, w0 + span);
+        std::fill(first.begin(), first.end(), 0);
+        size_t events = 0;
+        for (const Source& src : sources)
+            for (size_t n = src.next; n < src.ss->Count() && src.ss->times[n] < w1; ++n, ++events)
+                ++first[src.ss->times[n] - w0 + 1];
+        if (events == 0) continue;
+        for (size_t i = 1; i <= span; ++i) first[i] += first[i - 1];
+        order.resize(events);
+        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+        for (uint32_t j = 0; j < sources.size(); ++j) {
+            const Source& src = sources[j];
+            for (size_t n = src.next; n < src.ss->Count() && src.ss->times[n] < w1; ++n)
+                order[fill[src.ss->times[n] - w0]++] = j;
+        }
+        for (size_t ti = w0; ti < w1; ++ti) {
+            const uint32_t a = first[ti - w0], b = first[ti - w0 + 1];
+            if (a == b) continue;
+            bool changed = false;
+            for (uint32_t e = a; e < b; ++e) {
+                Source& src = sources[order[e]];
+                const WaveStoreSignal& ss = *src.ss;
+                const size_t n = src.next++;
+                if (src.whole) {
+                    int64_t x = 0, z = 0;
+                    if (ss.digitBits == 2)
+                        CountXZ(ss.values.data() + n * ss.RecordBytes(), ss.RecordBytes(), x, z);
+                    xCount += (x - src.xs) * src.copies;
+                    zCount += (z - src.zs) * src.copies;
+                    src.xs = x;
+                    src.zs = z;
+                    // The store keeps no repeats: some digit, so some leaf, changed.
+                    changed = true;
+                    continue;
+                }
+                for (const Use& u : src.uses) {
+                    const uint8_t cls = ClassOf(u.type, u.signal->StoreValue(n, u.bit));
+                    uint8_t& bit = bits[u.leaf];
+                    if (bit == cls) continue;
+                    xCount += (cls == kX) - (bit == kX);
+                    zCount += (cls == kZ) - (bit == kZ);
+                    if (u.leaf < top) {
+                        const uint64_t mask = uint64_t{1} << (top - 1 - u.leaf);
+                        value = cls == kOne ? value | mask : value & ~mask;
+                    }
+                    bit = cls;
+                    changed = true;
+                }
+            }
+            lastEvent = store->times[ti];
+            if (changed) push(lastEvent);
+        }
+    }
+    // The closing time ends the trace, as the leaves' last entries do.
+    const int64_t last = std::max(lastEvent, closeAt);
+    if (last > times_.back()) push(last);
+    return true;
 }
 
 int64_t Waview_Summary::Time(int64_t i) const {

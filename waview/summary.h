@@ -86,6 +86,9 @@ public:
 
 private:
     void BuildLevels();
+    // The merge of leaves that all read one dump's store; false when some
+    // do not (they are merged from their entries then).
+    bool MergeFromStore(const std::vector<const Waview_Signal*>& leaves);
     // First index in [lo, hi) whose time is not earlier than t (hi if none).
     int64_t Bisect(int64_t lo, int64_t hi, int64_t t) const;
     const ChangeEntry& At(int64_t i) const {
