@@ -1,13 +1,16 @@
 // VCD import throughput and memory: generates a dump of RTL shape, imports it
 // into the store and converts it to a wave-view file in child processes, and
 // converts it with vcd2fst when that is installed, printing MB/s, peak memory
-// against the dump's size and the ratio.
+// against the dump's size and the ratio; times `korl --snapshot` of the dump
+// (open and first picture) when korl is built.
 //
 //   bench_vcd_convert [MEGABYTES=120] [DIR=/tmp] [keep]   (keep: leave the dump for profiling)
+//   bench_vcd_convert --import DUMP | --convert DUMP WVW   (one run, as its own process)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,23 +30,6 @@ struct RunResult {
     double cpu = 0;
     long peakKb = 0;
 };
-
-// Runs fn in a child so its peak resident size is its own.
-template <class Fn>
-RunResult InChild(Fn fn) {
-    RunResult r;
-    const auto t0 = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) _exit(fn() ? 0 : 1);
-    int status = 0;
-    struct rusage ru {};
-    if (pid < 0 || wait4(pid, &status, 0, &ru) != pid) return r;
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    r.peakKb = ru.ru_maxrss;
-    r.cpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
-    return r;
-}
 
 std::string Code(int i) {
     std::string c;
@@ -153,11 +139,71 @@ bool OnPath(const char* prog) {
     return std::system(cmd.c_str()) == 0;
 }
 
+// A command as its own process (exec'd, not a fork of this one, whose heap
+// it would inherit), timed with its peak resident size.
+RunResult Run(const std::vector<std::string>& args, bool quiet) {
+    RunResult r;
+    std::fflush(stdout);
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (quiet) {
+            std::freopen("/dev/null", "w", stdout);
+            std::freopen("/dev/null", "w", stderr);
+        }
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    struct rusage ru {};
+    if (pid < 0 || wait4(pid, &status, 0, &ru) != pid) return r;
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    r.peakKb = ru.ru_maxrss;
+    r.cpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
+    return r;
+}
+
+// The run of median wall time.
+RunResult Median(std::vector<RunResult> runs) {
+    std::sort(runs.begin(), runs.end(),
+              [](const RunResult& a, const RunResult& b) { return a.seconds < b.seconds; });
+    return runs[runs.size() / 2];
+}
+
+int ImportOnly(const std::string& vcd) {
+    Waview_VCDConverter conv(vcd);
+    const bool ok = conv.Import();
+    if (ok) {
+        const WaveStore* store = conv.Document().Store();
+        std::printf("korl: %d rows, %d signals, end time %lld, store %.1f MB\n", conv.Document().RowCount(),
+                    conv.Document().SignalCount(), static_cast<long long>(conv.LargestTime()),
+                    store ? double(store->MemoryBytes()) / (1 << 20) : 0.0);
+    }
+    return ok ? 0 : 1;
+}
+
+int ConvertOnly(const std::string& vcd, const std::string& wvw) {
+    Waview_VCDConverter conv(vcd);
+    conv.SetWavePath(wvw);
+    return conv.Convert() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--import") == 0) return ImportOnly(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--convert") == 0) return ConvertOnly(argv[2], argv[3]);
     const uint64_t mb = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 120;
     const std::string dir = argc > 2 ? argv[2] : "/tmp";
+    const bool keep = argc > 3 && std::strcmp(argv[3], "keep") == 0;
+    const std::string self = "/proc/self/exe";
+    char selfPath[4096];
+    const ssize_t n = readlink(self.c_str(), selfPath, sizeof selfPath - 1);
+    const std::string me = n > 0 ? std::string(selfPath, size_t(n)) : std::string(argv[0]);
     const std::string vcd = dir + "/korl_bench.vcd", wvw = dir + "/korl_bench.wvw",
                       fst = dir + "/korl_bench.fst";
     std::printf("generating %llu MB dump %s ...\n", static_cast<unsigned long long>(mb), vcd.c_str());
@@ -168,45 +214,46 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double size = double(bytes) / (1 << 20);
+    const bool haveFst = OnPath("vcd2fst");
 
-    // What opening a dump costs: the import into the store, no file.
-    RunResult ours = InChild([&] {
-        Waview_VCDConverter conv(vcd);
-        const bool ok = conv.Import();
-        if (ok) {
-            const WaveStore* store = conv.Document().Store();
-            std::printf("korl: %d rows, %d signals, end time %lld, store %.1f MB\n",
-                        conv.Document().RowCount(), conv.Document().SignalCount(),
-                        static_cast<long long>(conv.LargestTime()),
-                        store ? double(store->MemoryBytes()) / (1 << 20) : 0.0);
-        }
-        std::fflush(stdout);
-        return ok;
-    });
-    Report("import", size, ours);
-    std::printf("import peak memory / dump size: %.2f\n", ours.peakKb / 1024.0 / size);
+    // What opening a dump costs: the import into the store, no file. Three
+    // runs of each, in turn with vcd2fst, the median quoted.
+    Run({me, "--import", vcd}, false);
+    std::vector<RunResult> ours, theirs;
+    for (int i = 0; i < 3; ++i) {
+        ours.push_back(Run({me, "--import", vcd}, true));
+        if (haveFst) theirs.push_back(Run({"vcd2fst", vcd, fst}, true));
+    }
+    const RunResult import = Median(ours);
+    Report("import", size, import);
+    std::printf("import peak memory / dump size: %.2f\n", import.peakKb / 1024.0 / size);
     // korlc vcd2wvw: the import and the wave-view file.
-    RunResult file = InChild([&] {
-        Waview_VCDConverter conv(vcd);
-        conv.SetWavePath(wvw);
-        return conv.Convert();
-    });
-    Report("vcd2wvw", size, file);
-
-    if (OnPath("vcd2fst") && !(argc > 3 && std::strcmp(argv[3], "keep") == 0)) {
-        RunResult theirs = InChild([&] {
-            const std::string cmd = "vcd2fst '" + vcd + "' '" + fst + "' > /dev/null 2>&1";
-            execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-            return false;
-        });
-        Report("vcd2fst", size, theirs);
-        std::printf("speed ratio import/vcd2fst: %.2fx wall clock, %.2fx CPU time\n",
-                    theirs.seconds / ours.seconds, theirs.cpu / ours.cpu);
+    Report("vcd2wvw", size, Run({me, "--convert", vcd, wvw}, true));
+    // Opening the dump in the window and drawing its first picture.
+    std::vector<RunResult> shots;
+#ifdef KORL_APP
+    const std::string app = KORL_APP, png = dir + "/korl_bench.png";
+    if (access(app.c_str(), X_OK) == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        for (int i = 0; i < 3; ++i) shots.push_back(Run({app, "--snapshot", vcd, "-o", png}, true));
+        Report("snapshot", size, Median(shots));
+        std::remove(png.c_str());
+    }
+#endif
+    if (shots.empty()) std::printf("korl not built: no snapshot timing\n");
+    if (haveFst) {
+        const RunResult fstRun = Median(theirs);
+        Report("vcd2fst", size, fstRun);
+        std::printf("speed ratio import/vcd2fst (medians of 3): %.2fx wall clock, %.2fx CPU time\n",
+                    fstRun.seconds / import.seconds, fstRun.cpu / import.cpu);
+        if (!shots.empty())
+            std::printf("speed ratio snapshot/vcd2fst (medians of 3): %.2fx wall clock\n",
+                        fstRun.seconds / Median(shots).seconds);
         std::remove(fst.c_str());
     } else {
         std::printf("vcd2fst not installed (Debian package gtkwave): no comparison\n");
     }
-    if (!(argc > 3 && std::strcmp(argv[3], "keep") == 0)) std::remove(vcd.c_str());
+    if (!keep) std::remove(vcd.c_str());
     std::remove(wvw.c_str());
-    return ours.ok ? 0 : 1;
+    return import.ok ? 0 : 1;
 }

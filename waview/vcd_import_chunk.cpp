@@ -32,7 +32,7 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
             ++p;
         }
         s = p;
-        while (p < end && !IsSpace(*p)) ++p;
+        p = TokenEnd(p, end);
         return std::string_view(s, size_t(p - s));
     };
     // The rest of a change is on its line: a missing identifier code never
@@ -40,7 +40,7 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
     auto lineToken = [&]() -> std::string_view {
         while (p < end && IsSpace(*p) && *p != '\n') ++p;
         const char* from = p;
-        while (p < end && !IsSpace(*p)) ++p;
+        p = TokenEnd(p, end);
         return std::string_view(from, size_t(p - from));
     };
     auto markNow = [&]() {

@@ -27,6 +27,26 @@ inline bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+// End of the token at p: the first white space at or after it, or end.
+// Eight bytes at a time: a byte below '!' is flagged (the lowest flag is
+// exact), and only white space among those ends the token.
+inline const char* TokenEnd(const char* p, const char* end) {
+    while (end - p >= 8) {
+        uint64_t x;
+        std::memcpy(&x, p, 8);
+        const uint64_t below = (x - 0x2121212121212121ull) & ~x & 0x8080808080808080ull;
+        if (!below) {
+            p += 8;
+            continue;
+        }
+        p += __builtin_ctzll(below) >> 3;
+        if (IsSpace(*p)) return p;
+        ++p;
+    }
+    while (p < end && !IsSpace(*p)) ++p;
+    return p;
+}
+
 inline bool AllDigits(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s)
