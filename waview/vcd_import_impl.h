@@ -251,6 +251,7 @@ struct ChunkResult {
     WarningSet warnings;
     int64_t lines = 0;         // newlines in the chunk
     bool endsSkipping = false; // inside a command that runs past the chunk
+    bool direct = false;       // written straight into the store
     bool cancelled = false;
 };
 
@@ -320,8 +321,9 @@ struct Waview_VcdImporter::Impl {
 
     // --- body ------------------------------------------------------------------
     // Parses [begin, end) of the body. Starts skipping up to a $end when the
-    // previous chunk ended inside a command.
-    void ParseChunk(const char* begin, const char* end, bool skipping, ChunkResult& r) const;
+    // previous chunk ended inside a command. `direct`: into the store (the
+    // round's first chunk), else into r's partial signals.
+    void ParseChunk(const char* begin, const char* end, bool skipping, bool direct, ChunkResult& r);
 
     // --- merge ---------------------------------------------------------------
     int64_t lineBase = 0;
