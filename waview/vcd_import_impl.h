@@ -120,11 +120,13 @@ public:
     }
     void Commit(size_t k) { size_ += k; }
     void Append(std::string_view text) {
+        if (text.empty()) return;
         std::memcpy(Room(text.size()), text.data(), text.size());
         Commit(text.size());
     }
     // Drops the first n bytes.
     void Consume(size_t n) {
+        if (n == 0) return;
         std::memmove(data_.get(), data_.get() + n, size_ - n);
         size_ -= n;
     }

@@ -453,3 +453,17 @@ TEST(VcdImport, StoreSummariesEqualThoseOfTheSameRowsFromAWaveFile) {
         EXPECT_GE(composites, 3);
     }
 }
+
+// Nothing, or nothing but blanks, given as text: a clear answer, and no
+// zero-length copy through a null buffer.
+TEST(VcdImport, EmptyOrBlankTextIsAnsweredNotCopied) {
+    for (const char* text : {"", " \n\t\n"}) {
+        Waview_VCDConverter conv("empty.vcd");
+        conv.SetInputText(text);
+        if (!conv.Import()) {
+            ASSERT_FALSE(conv.Messages().empty()) << '"' << text << '"';
+        } else {
+            EXPECT_EQ(conv.Document().SignalCount(), 0) << '"' << text << '"';
+        }
+    }
+}
