@@ -91,11 +91,6 @@ void Waview_VcdImporter::Impl::Merge(std::vector<ChunkResult>& results, int thre
     std::vector<uint32_t> bases(results.size());
     std::vector<char> strict(results.size(), 1);
     for (size_t k = 0; k < results.size(); ++k) {
-        if (results[k].direct) {
-            warnings.Merge(results[k].warnings, lineBase);
-            lineBase += results[k].lines;
-            continue;
-        }
         MergeTimes(results[k], maps[k], bases[k]);
         for (size_t i = 1; i < maps[k].size(); ++i)
             if (maps[k][i] == maps[k][i - 1]) strict[k] = 0;
@@ -105,9 +100,8 @@ void Waview_VcdImporter::Impl::Merge(std::vector<ChunkResult>& results, int thre
         std::vector<uint8_t> digits, rec;
         for (size_t s = first; s < nsig; s += step)
             for (size_t k = 0; k < results.size(); ++k)
-                if (!results[k].direct)
-                    MergeSignal(store->signals[s], results[k].partial[s], maps[k], strict[k] != 0, bases[k],
-                                scale, digits, rec);
+                MergeSignal(store->signals[s], results[k].partial[s], maps[k], strict[k] != 0, bases[k],
+                            scale, digits, rec);
     };
     RunParallel(threads, work);
 }
@@ -189,8 +183,7 @@ bool Waview_VcdImporter::Impl::Body() {
         std::atomic<size_t> nextChunk{0};
         auto parse = [&](size_t, size_t) {
             for (size_t k; (k = nextChunk.fetch_add(1)) < spans.size();) {
-                ParseChunk(base + spans[k].first, base + spans[k].second, k == 0 && skipping, k == 0,
-                           results[k]);
+                ParseChunk(base + spans[k].first, base + spans[k].second, k == 0 && skipping, results[k]);
                 self.bytesRead_.fetch_add(spans[k].second - spans[k].first, std::memory_order_relaxed);
             }
         };
@@ -201,7 +194,7 @@ bool Waview_VcdImporter::Impl::Body() {
         // parsed again knowing it; the result is then the serial one.
         for (size_t k = 1; k < results.size(); ++k)
             if (results[k - 1].endsSkipping) {
-                ParseChunk(base + spans[k].first, base + spans[k].second, true, false, results[k]);
+                ParseChunk(base + spans[k].first, base + spans[k].second, true, results[k]);
             }
         if (!results.empty()) skipping = results.back().endsSkipping;
         Merge(results, threads);

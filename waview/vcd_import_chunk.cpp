@@ -1,15 +1,13 @@
 // Parsing one chunk of the body into its own partial signals; chunks run
-// on worker threads and touch nothing shared, but for the first chunk of a
-// round, which writes straight into the store (nothing to merge for it).
+// on worker threads and touch nothing shared.
 #include "waview/vcd_import_impl.h"
 
-void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bool skipping, bool direct,
-                                          ChunkResult& r) {
+void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bool skipping,
+                                          ChunkResult& r) const {
     const size_t nsig = store->signals.size();
     // Results are reused round after round: their vectors keep their memory.
-    r.direct = direct;
     r.partial.resize(nsig);
-    for (size_t i = 0; i < nsig && !direct; ++i) {
+    for (size_t i = 0; i < nsig; ++i) {
         WaveStoreSignal& p = r.partial[i];
         p.kind = store->signals[i].kind;
         p.width = store->signals[i].width;
@@ -45,39 +43,7 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
         p = TokenEnd(p, end);
         return std::string_view(from, size_t(p - from));
     };
-    // The first chunk maps its times to the store's table as it reads them,
-    // as merging does for the others.
-    auto storeTime = [&](const TimeMark& m) {
-        if (m.inherit || m.bad) {
-            if (!haveTime) {
-                store->times.push_back(0);
-                haveTime = true;
-            }
-            return uint32_t(store->times.size() - 1);
-        }
-        int64_t t = m.time;
-        if (haveTime && t < store->times.back()) {
-            r.warnings.Add("time goes backwards; its changes are shown at the latest time", m.line,
-                           "#" + std::to_string(m.time / coefficient));
-            t = store->times.back();
-        }
-        if (!haveTime || t > store->times.back()) {
-            store->times.push_back(t);
-            haveTime = true;
-        }
-        return uint32_t(store->times.size() - 1);
-    };
-    uint32_t now = 0;
     auto markNow = [&]() {
-        if (direct) {
-            if (mark < 0) {
-                TimeMark m;
-                m.inherit = true;
-                now = storeTime(m);
-                mark = 0;
-            }
-            return now;
-        }
         if (mark < 0) {
             TimeMark m;
             m.inherit = true;
@@ -124,7 +90,7 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
         return true;
     };
     auto apply = [&](const Target& t, std::string_view value, int64_t atLine) {
-        WaveStoreSignal& ps = direct ? store->signals[t.signal] : r.partial[t.signal];
+        WaveStoreSignal& ps = r.partial[t.signal];
         const uint32_t w = t.width;
         // Padding keeps the first digit unless it is 0 or 1: only then
         // can the fast path hold.
@@ -233,11 +199,6 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
                     m.bad = true;
                 }
                 if (m.bad) r.warnings.Add("time lines that are no time are skipped", at, tok);
-                if (direct) {
-                    now = storeTime(m);
-                    mark = 0;
-                    break;
-                }
                 r.marks.push_back(m);
                 mark = int32_t(r.marks.size() - 1);
                 break;
@@ -284,18 +245,17 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
                     const double d = std::atof(tmp);
                     uint8_t rec[8];
                     std::memcpy(rec, &d, 8);
-                    (direct ? store->signals[t->signal] : r.partial[t->signal]).Append(markNow(), rec);
+                    r.partial[t->signal].Append(markNow(), rec);
                 } else if (c == 's' || c == 'S') {
                     if (t->kind != WaveStoreSignal::kString) {
                         r.warnings.Add("string values for non-string variables are skipped", at, code);
                         break;
                     }
-                    std::vector<std::string>& strings = direct ? store->strings : r.strings;
-                    const uint32_t index = uint32_t(strings.size());
-                    strings.push_back(Unescape(value));
+                    const uint32_t index = uint32_t(r.strings.size());
+                    r.strings.push_back(Unescape(value));
                     uint8_t rec[4];
                     std::memcpy(rec, &index, 4);
-                    (direct ? store->signals[t->signal] : r.partial[t->signal]).Append(markNow(), rec);
+                    r.partial[t->signal].Append(markNow(), rec);
                 } else {
                     if (t->kind != WaveStoreSignal::kVector) {
                         r.warnings.Add("vector values for real or string variables are skipped", at, code);

@@ -253,7 +253,6 @@ struct ChunkResult {
     WarningSet warnings;
     int64_t lines = 0;         // newlines in the chunk
     bool endsSkipping = false; // inside a command that runs past the chunk
-    bool direct = false;       // written straight into the store
     bool cancelled = false;
 };
 
@@ -323,9 +322,8 @@ struct Waview_VcdImporter::Impl {
 
     // --- body ------------------------------------------------------------------
     // Parses [begin, end) of the body. Starts skipping up to a $end when the
-    // previous chunk ended inside a command. `direct`: into the store (the
-    // round's first chunk), else into r's partial signals.
-    void ParseChunk(const char* begin, const char* end, bool skipping, bool direct, ChunkResult& r);
+    // previous chunk ended inside a command.
+    void ParseChunk(const char* begin, const char* end, bool skipping, ChunkResult& r) const;
 
     // --- merge ---------------------------------------------------------------
     int64_t lineBase = 0;
