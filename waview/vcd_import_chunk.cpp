@@ -11,7 +11,9 @@ void Waview_VcdImporter::Impl::ParseChunk(const char* begin, const char* end, bo
         WaveStoreSignal& p = r.partial[i];
         p.kind = store->signals[i].kind;
         p.width = store->signals[i].width;
-        p.digitBits = 1;
+        // As wide as the merged signal already is, so that merging copies
+        // the records as they are.
+        p.digitBits = store->signals[i].digitBits;
         p.times.clear();
         p.values.clear();
     }
