@@ -93,6 +93,16 @@ std::string GeneratedDump(unsigned seed) {
     return d.str();
 }
 
+// Converts `dump` to a wave file and reads that back into `back`; the empty
+// string, or what went wrong.
+std::string ConvertAndReadBack(const std::string& dump, Waview_VCDConverter& conv, Waview_FileManager& back) {
+    conv.SetInputText(dump);
+    if (!conv.Convert()) return "conversion refused";
+    std::string error;
+    if (!ReadWaveFile(back, conv.WavePath(), &error)) return error;
+    return "";
+}
+
 } // namespace
 
 TEST(Store, PackedValuesRepeatsAndWidening) {
@@ -202,13 +212,9 @@ TEST(VcdImport, StoreIsCompactAndBitsAreViewsOfTheBus) {
 }
 
 TEST(VcdImport, WaveFilesReadBackToTheSameValues) {
-    const std::string dump = GeneratedDump(5);
     Waview_VCDConverter conv(Dir() + "/gen5.vcd");
-    conv.SetInputText(dump);
-    ASSERT_TRUE(conv.Convert());
     Waview_FileManager back;
-    std::string error;
-    ASSERT_TRUE(ReadWaveFile(back, conv.WavePath(), &error)) << error;
+    ASSERT_EQ(ConvertAndReadBack(GeneratedDump(5), conv, back), "");
     Waview_FileManager& doc = conv.Document();
     ASSERT_EQ(back.RowCount(), doc.RowCount());
     ASSERT_EQ(back.SignalCount(), doc.SignalCount());
@@ -428,11 +434,8 @@ TEST(VcdImport, StoreSummariesEqualThoseOfTheSameRowsFromAWaveFile) {
         "#20\nb0000 !\nbx \"\n#30\n";
     for (const std::string& dump : {crafted, GeneratedDump(5), GeneratedDump(9)}) {
         Waview_VCDConverter conv(Dir() + "/summary.vcd");
-        conv.SetInputText(dump);
-        ASSERT_TRUE(conv.Convert());
         Waview_FileManager back;
-        std::string error;
-        ASSERT_TRUE(ReadWaveFile(back, conv.WavePath(), &error)) << error;
+        ASSERT_EQ(ConvertAndReadBack(dump, conv, back), "");
         Waview_FileManager& doc = conv.Document();
         ASSERT_EQ(back.RowCount(), doc.RowCount());
         int composites = 0;
