@@ -42,6 +42,13 @@ uint8_t ClassOf(const Waview_StateType* type, uint64_t bits) {
     }
 }
 
+// What the value of a bus's top 64 bits is multiplied by: 2^(width - 64),
+// held below the largest double so that a scope over thousands of leaves
+// keeps finite values (their order is all analog drawing needs).
+double TopBitsScale(size_t leaves) {
+    return leaves > 64 ? std::ldexp(1.0, static_cast<int>(std::min<size_t>(leaves - 64, 900))) : 1.0;
+}
+
 // Unknown and high-impedance digits of a record of two bits a digit
 // (Z is 10, X is 11; padding is 0).
 void CountXZ(const uint8_t* record, size_t bytes, int64_t& x, int64_t& z) {
@@ -115,7 +122,7 @@ Waview_Summary::Waview_Summary(const Waview_CompositeHierarchy& row) : kind_(Kin
     // The value's top 64 bits, kept as they change; wider buses scale it.
     const size_t top = std::min<size_t>(64, leaves.size());
     uint64_t value = 0;
-    const double scale = leaves.size() > 64 ? std::ldexp(1.0, static_cast<int>(leaves.size() - 64)) : 1.0;
+    const double scale = TopBitsScale(leaves.size());
     while (!heap.empty()) {
         const int64_t t = heap.front().first;
         bool changed = false;
@@ -220,7 +227,7 @@ bool Waview_Summary::MergeFromStore(const std::vector<const Waview_Signal*>& lea
     std::vector<uint8_t> bits(leaves.size(), kNone);
     int64_t xCount = 0, zCount = 0;
     uint64_t value = 0;
-    const double scale = leaves.size() > 64 ? std::ldexp(1.0, static_cast<int>(leaves.size() - 64)) : 1.0;
+    const double scale = TopBitsScale(leaves.size());
     auto push = [&](int64_t t) {
         times_.push_back(t);
         values_.push_back(double(value) * scale);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -432,7 +433,13 @@ TEST(VcdImport, StoreSummariesEqualThoseOfTheSameRowsFromAWaveFile) {
         "#10\nbwlh $\nb11111111111111111111111111111111 \"\n"
         "#15\nbL0H1 !\n0#\nbzzz $\nr2 %\n"
         "#20\nb0000 !\nbx \"\n#30\n";
-    for (const std::string& dump : {crafted, GeneratedDump(5), GeneratedDump(9)}) {
+    // A bus of 1200 bits: its top 64 bits scaled up to its width would not
+    // fit a double.
+    const std::string wide =
+        "$scope module top $end\n$var wire 1200 ! w $end\n$upscope $end\n"
+        "$enddefinitions $end\n#0\nb0 !\n#1\nb1" +
+        std::string(1199, '0') + " !\n#2\nbx !\n#3\n";
+    for (const std::string& dump : {crafted, GeneratedDump(5), GeneratedDump(9), wide}) {
         Waview_VCDConverter conv(Dir() + "/summary.vcd");
         Waview_FileManager back;
         ASSERT_EQ(ConvertAndReadBack(dump, conv, back), "");
@@ -449,11 +456,12 @@ TEST(VcdImport, StoreSummariesEqualThoseOfTheSameRowsFromAWaveFile) {
             ASSERT_EQ(a.Count(), b.Count()) << name;
             for (int64_t i = 0; i < a.Count(); ++i) {
                 ASSERT_EQ(a.Time(i), b.Time(i)) << name << " change " << i;
+                ASSERT_TRUE(std::isfinite(a.Value(i))) << name << " change " << i;
                 ASSERT_EQ(a.Value(i), b.Value(i)) << name << " change " << i;
                 ASSERT_EQ(a.States(i), b.States(i)) << name << " change " << i;
             }
         }
-        EXPECT_GE(composites, 3);
+        EXPECT_GE(composites, 2);
     }
 }
 
