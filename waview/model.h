@@ -282,10 +282,6 @@ public:
     void BindStore(const WaveStore* store, uint32_t signal, int64_t closeAt);
     const WaveStore* Store() const { return store_; }
     uint32_t StoreSignal() const { return storeSignal_; }
-    // The times its bits' entries would hold together (-1 first, the closing
-    // time last), read from the store without computing any bit. False when
-    // the row is not a bus of the store or they are more than `limit`.
-    bool StoreChangeTimes(std::vector<int64_t>& out, size_t limit) const;
 
     std::vector<int32_t> children;
     int32_t expanded = 1;

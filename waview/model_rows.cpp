@@ -182,19 +182,6 @@ void Waview_CompositeHierarchy::BindStore(const WaveStore* store, uint32_t signa
     InvalidateValueText();
 }
 
-bool Waview_CompositeHierarchy::StoreChangeTimes(std::vector<int64_t>& out, size_t limit) const {
-    out.clear();
-    if (!store_ || storeSignal_ >= store_->signals.size()) return false;
-    const WaveStoreSignal& ss = store_->signals[storeSignal_];
-    if (ss.Count() == 0) return true;
-    if (ss.Count() + 2 > limit) return false;
-    out.reserve(ss.Count() + 2);
-    out.push_back(-1);
-    for (uint32_t t : ss.times) out.push_back(store_->times[t]);
-    if (storeClose_ != -1 && storeClose_ > out.back()) out.push_back(storeClose_);
-    return true;
-}
-
 std::string& Waview_CompositeHierarchy::ValueTextAt(std::string& out, int64_t t) {
     if (t == valueTime && !valueText.empty()) {
         out = valueText;

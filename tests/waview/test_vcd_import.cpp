@@ -188,17 +188,6 @@ TEST(VcdImport, StoreIsCompactAndBitsAreViewsOfTheBus) {
     const int64_t n = bit->EntryCount();
     EXPECT_FALSE(bit->IsLazy());
     for (int64_t i = 2; i + 1 < n; ++i) EXPECT_NE(bit->Entry(i).bits, bit->Entry(i - 1).bits) << i;
-    // The bus's change times come from the store; they are the bits' together.
-    std::vector<int64_t> fromStore, fromBits;
-    ASSERT_TRUE(bus->StoreChangeTimes(fromStore, size_t(1) << 20));
-    for (int32_t c : bus->children) {
-        Waview_Signal* s = doc.Row(c)->GetSignal();
-        for (int64_t i = 0; i < s->EntryCount(); ++i) fromBits.push_back(s->Entry(i).time);
-    }
-    std::sort(fromBits.begin(), fromBits.end());
-    fromBits.erase(std::unique(fromBits.begin(), fromBits.end()), fromBits.end());
-    EXPECT_EQ(fromStore, fromBits);
-    EXPECT_FALSE(bus->StoreChangeTimes(fromStore, 3));
     // The bus text from the store equals the joined bits.
     for (int64_t t = 0; t <= conv.LargestTime() + 1; t += 3) {
         std::string fast, joined, child;
