@@ -71,13 +71,6 @@ Waview_ViewState View(int64_t start, int64_t stepTime, int stepPixels, int width
     return v;
 }
 
-int CountColour(const QImage& img, QColor c, QRect r) {
-    int n = 0;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x) n += img.pixelColor(x, y) == c;
-    return n;
-}
-
 // Text is smoothed: its pixels are shades of its colour.
 int CountYellowish(const QImage& img, QRect r) {
     int n = 0;
