@@ -175,10 +175,12 @@ TEST(WaveFile, RejectsBadFilesWithoutPartialDocument) {
 TEST(WaveFile, FailedSaveKeepsPreviousFile) {
     Waview_FileManager doc;
     Build(doc);
-    const std::string p = TempPath("keep.wvw");
+    // Its own folder: other tests save into the shared one while this one runs.
+    const std::string p = TempPath("failed-save/keep.wvw");
+    fs::create_directories(fs::path(p).parent_path());
     Spit(p, "previous");
     // A directory that cannot be replaced stands for a file that cannot be.
-    const std::string blocked = TempPath("blocked.wvw");
+    const std::string blocked = TempPath("failed-save/blocked.wvw");
     fs::create_directories(blocked + "/inner");
     std::string error;
     EXPECT_FALSE(WriteWaveFile(doc, blocked, &error));
