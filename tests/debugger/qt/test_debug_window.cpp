@@ -192,10 +192,9 @@ struct Window {
     Korl_DebugController* debugger = InstallDebugger(frame, &frame);
     QString dir;
 
-    Window() {
+    explicit Window(const QString& k1 = ProjectFile()) {
         frame.resize(1400, 900);
         frame.show();
-        const QString k1 = ProjectFile();
         dir = QFileInfo(k1).absolutePath();
         frame.LoadProject(k1);
         for (auto pane : {Korl_Pane::Examine1, Korl_Pane::Stack}) frame.PaneDock(pane)->show();
@@ -546,4 +545,61 @@ TEST(DebugWindow, StackLineOpensItsSource) {
     QTest::keyClick(stack, Qt::Key_Return);
     ASSERT_TRUE(frame.Editors()->ActiveView());
     EXPECT_EQ(frame.Editors()->ActiveView()->CaretLineQuery(), 5);
+}
+
+// A program whose own main is the outermost frame: Step Out there is refused.
+TEST(DebugWindow, PanesWaitForTheRefusedStepOutBoxToBeAnswered) {
+    const std::string dir = std::string(KORL_BINARY_DIR) + "/tests/debugger/qt/outerproj";
+    std::filesystem::create_directories(dir);
+    WriteIfChanged(dir + "/outer.cpp",
+                   "#include <cstdio>\n"
+                   "int sc_main(int, char*[]) { return 0; }\n"
+                   "int main() {\n"
+                   "    std::puts(\"outer\");\n"
+                   "    return 0;\n"
+                   "}\n");
+    WriteIfChanged(dir + "/outerproj.k1",
+                   "[ProjectInfo]\nVersion=1.0\nNoOfCppFiles=1\nNoOfHFiles=0\n"
+                   "[Cpps]\nItem0=outer.cpp\n[Hs]\n[Extra]\nVCDFilename=\n");
+    Window w(QString::fromStdString(dir + "/outerproj.k1"));
+    Korl_MainFrame& frame = w.frame;
+    const QString source = QString::fromStdString(dir + "/outer.cpp");
+    ASSERT_TRUE(frame.OpenDocument(source, "outer.cpp", 3));
+    ActiveView(frame)->GoToLine(3);
+    frame.OnCommand(ID_DEBUG_TOGGLE_BREAKPOINT);
+    QSignalSpy shown(w.debugger, &Korl_DebugController::stopShown);
+    frame.OnCommand(ID_DEBUG_START);
+    WAIT_TRUE(w.debugger->Session() != nullptr, kBuildMs);
+    WAIT_EQ(w.debugger->StopLine(), 3, kGdbMs);
+    WAIT_TRUE(shown.count() > 0 && frame.IsCommandEnabled(ID_DEBUG_STEP_OUT), kGdbMs);
+
+    // A real box runs its own event loop while the user reads it: the
+    // session's refresh must not run inside it.
+    int boxes = 0;
+    int refreshesBefore = -1;
+    int refreshesDuringBox = -1;
+    struct PlainHookAtEnd { // the one below refers to this test's locals
+        ~PlainHookAtEnd() {
+            SetMessageBoxHook([](const MessageRequest&) { return QMessageBox::Ok; });
+        }
+    } plainHookAtEnd;
+    SetMessageBoxHook([&](const MessageRequest& r) {
+        if (!r.text.contains("outermost frame")) return QMessageBox::Ok;
+        ++boxes;
+        refreshesBefore = int(shown.count());
+        QTest::qWait(1500);
+        refreshesDuringBox = int(shown.count());
+        return QMessageBox::Ok;
+    });
+    frame.OnCommand(ID_DEBUG_STEP_OUT);
+    WAIT_EQ(boxes, 1, kGdbMs);
+    EXPECT_EQ(refreshesDuringBox, refreshesBefore);
+    // Once answered, the panes catch up and stepping goes on from the same line.
+    WAIT_TRUE(shown.count() > refreshesBefore, kGdbMs);
+    EXPECT_EQ(w.debugger->StopLine(), 3);
+    WAIT_TRUE(frame.IsCommandEnabled(ID_DEBUG_STEP_OVER), kGdbMs);
+    QSignalSpy ended(w.debugger, &Korl_DebugController::debuggingEnded);
+    frame.OnCommand(ID_DEBUG_START);
+    WAIT_EQ(ended.count(), 1, kGdbMs);
+    EXPECT_TRUE(ConsoleText(frame).contains("outer"));
 }
