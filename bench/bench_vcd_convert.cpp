@@ -5,7 +5,12 @@
 // (open and first picture) when korl is built.
 //
 //   bench_vcd_convert [MEGABYTES=120] [DIR=/tmp] [keep]   (keep: leave the dump for profiling)
-//   bench_vcd_convert --import DUMP | --convert DUMP WVW   (one run, as its own process)
+//   bench_vcd_convert --import DUMP | --convert DUMP WVW | --scroll DUMP [BUDGET_MB]
+//                                                          (one run, as its own process)
+//
+// --scroll shows every scalar and bit row of the dump with all buses expanded,
+// thirty rows a frame from top to bottom, as scrolling the window does: each
+// frame builds its rows' summaries and, with a budget, trims the cache first.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +25,8 @@
 #include <vector>
 
 #include "waview/store.h"
+#include "waview/summary.h"
+#include "waview/wave_session.h"
 #include "waview/vcd_converter.h"
 
 namespace {
@@ -186,6 +193,27 @@ int ImportOnly(const std::string& vcd) {
     return ok ? 0 : 1;
 }
 
+int ScrollOnly(const std::string& vcd, long budgetMb) {
+    Waview_VCDConverter conv(vcd);
+    if (!conv.Import()) return 1;
+    Waview_FileManager& doc = conv.Document();
+    std::vector<const Waview_Hierarchy*> rows;
+    for (int32_t r = 0; r < doc.RowCount(); ++r)
+        if (doc.Row(r)->GetKind() != kRowComposite && doc.Row(r)->GetSignal()) rows.push_back(doc.Row(r));
+    Waview_SummaryCache cache;
+    size_t most = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (size_t top = 0; top < rows.size(); top += 30) {
+        if (budgetMb >= 0) cache.Trim(size_t(budgetMb) << 20);
+        for (size_t i = top; i < std::min(rows.size(), top + 30); ++i) cache.Of(*rows[i]);
+        most = std::max(most, cache.Bytes());
+    }
+    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("scroll: %zu rows in %.2f s, %.1f ms a frame, summaries held at most %.1f MB\n", rows.size(),
+                s, s * 1000 / double((rows.size() + 29) / 30), double(most) / (1 << 20));
+    return 0;
+}
+
 int ConvertOnly(const std::string& vcd, const std::string& wvw) {
     Waview_VCDConverter conv(vcd);
     conv.SetWavePath(wvw);
@@ -197,6 +225,8 @@ int ConvertOnly(const std::string& vcd, const std::string& wvw) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--import") == 0) return ImportOnly(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "--convert") == 0) return ConvertOnly(argv[2], argv[3]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--scroll") == 0)
+        return ScrollOnly(argv[2], argc == 4 ? std::atol(argv[3]) : -1);
     const uint64_t mb = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 120;
     const std::string dir = argc > 2 ? argv[2] : "/tmp";
     const bool keep = argc > 3 && std::strcmp(argv[3], "keep") == 0;
@@ -229,6 +259,11 @@ int main(int argc, char** argv) {
     std::printf("import peak memory / dump size: %.2f\n", import.peakKb / 1024.0 / size);
     // korlc vcd2wvw: the import and the wave-view file.
     Report("vcd2wvw", size, Run({me, "--convert", vcd, wvw}, true));
+    // Scrolling through every bit of every bus, with the window's budget for
+    // summaries and without one.
+    Report("scroll", size,
+           Run({me, "--scroll", vcd, std::to_string(Waview_WaveSession::kSummaryBudget >> 20)}, false));
+    Report("unbounded", size, Run({me, "--scroll", vcd}, false));
     // Opening the dump in the window and drawing its first picture.
     std::vector<RunResult> shots;
 #ifdef KORL_APP

@@ -491,20 +491,72 @@ size_t Waview_Summary::Bytes() const {
     return n;
 }
 
+Waview_SummaryCache::Held& Waview_SummaryCache::Use(Held& h) {
+    h.lastUse = ++uses_;
+    return h;
+}
+
 const Waview_Summary* Waview_SummaryCache::Of(const Waview_Hierarchy& row) {
     if (row.GetKind() == kRowComposite) {
-        std::unique_ptr<Waview_Summary>& s = rows_[&row];
-        if (!s) s = std::make_unique<Waview_Summary>(static_cast<const Waview_CompositeHierarchy&>(row));
-        return s.get();
+        Held& h = Use(rows_[&row]);
+        if (!h.summary) {
+            h.summary = std::make_unique<Waview_Summary>(static_cast<const Waview_CompositeHierarchy&>(row));
+            h.bytes = h.summary->Bytes();
+            bytes_ += h.bytes;
+        }
+        return h.summary.get();
     }
     const Waview_Signal* signal = row.GetSignal();
     if (!signal) return nullptr;
-    std::unique_ptr<Waview_Summary>& s = signals_[signal];
-    if (!s) s = std::make_unique<Waview_Summary>(*signal);
-    return s.get();
+    Held& h = Use(signals_[signal]);
+    if (!h.summary) {
+        const bool lazy = signal->IsLazy();
+        h.summary = std::make_unique<Waview_Summary>(*signal);
+        h.bytes = h.summary->Bytes();
+        if (lazy && !signal->IsLazy()) {
+            // Painting owns these entries, so their memory joins the budget.
+            h.computed = const_cast<Waview_Signal*>(signal);
+            h.bytes += size_t(signal->BlockCount()) * sizeof(EntryBlock);
+        }
+        bytes_ += h.bytes;
+    }
+    return h.summary.get();
 }
 
 void Waview_SummaryCache::Clear() {
     signals_.clear();
     rows_.clear();
+    bytes_ = 0;
+}
+
+void Waview_SummaryCache::Trim(size_t budget) {
+    const uint64_t inView = usesAtTrim_;
+    usesAtTrim_ = uses_;
+    if (bytes_ <= budget) return;
+    struct Candidate {
+        uint64_t lastUse;
+        bool isRow;
+        const void* key;
+    };
+    std::vector<Candidate> old;
+    for (const auto& [k, h] : signals_)
+        if (h.lastUse <= inView) old.push_back({h.lastUse, false, k});
+    for (const auto& [k, h] : rows_)
+        if (h.lastUse <= inView) old.push_back({h.lastUse, true, k});
+    std::sort(old.begin(), old.end(),
+              [](const Candidate& a, const Candidate& b) { return a.lastUse < b.lastUse; });
+    for (const Candidate& c : old) {
+        if (bytes_ <= budget) break;
+        if (c.isRow) {
+            auto it = rows_.find(static_cast<const Waview_Hierarchy*>(c.key));
+            bytes_ -= it->second.bytes;
+            rows_.erase(it);
+        } else {
+            auto it = signals_.find(static_cast<const Waview_Signal*>(c.key));
+            bytes_ -= it->second.bytes;
+            Waview_Signal* computed = it->second.computed;
+            signals_.erase(it); // the summary reads the entries: it goes first
+            if (computed && !computed->IsLazy()) computed->Release();
+        }
+    }
 }

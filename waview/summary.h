@@ -124,8 +124,27 @@ class Waview_SummaryCache {
 public:
     const Waview_Summary* Of(const Waview_Hierarchy& row);
     void Clear();
+    // Drops the summaries used longest ago, with the entries their signals
+    // computed from a dump's store for them, until at most `budget` bytes are
+    // held; summaries used since the last trim stay (they are in view), so a
+    // view never rebuilds what it shows. Call it only between frames: it frees
+    // what painters read.
+    void Trim(size_t budget);
+    // Summaries and the entries computed for them.
+    size_t Bytes() const { return bytes_; }
 
 private:
-    std::unordered_map<const Waview_Signal*, std::unique_ptr<Waview_Summary>> signals_;
-    std::unordered_map<const Waview_Hierarchy*, std::unique_ptr<Waview_Summary>> rows_;
+    struct Held {
+        std::unique_ptr<Waview_Summary> summary;
+        // A store signal whose entries were computed for this summary.
+        Waview_Signal* computed = nullptr;
+        size_t bytes = 0;
+        uint64_t lastUse = 0;
+    };
+    Held& Use(Held& h);
+    std::unordered_map<const Waview_Signal*, Held> signals_;
+    std::unordered_map<const Waview_Hierarchy*, Held> rows_;
+    uint64_t uses_ = 0;
+    uint64_t usesAtTrim_ = 0;
+    size_t bytes_ = 0;
 };

@@ -122,6 +122,13 @@ public:
     // Row visibility was edited (the Signals dialog): the tree is rebuilt.
     void RowsChanged();
     const Waview_Summary* SummaryOf(const Waview_Hierarchy& row) { return summaries_.Of(row); }
+    // Before a frame: keeps the summaries of rows out of view, and the entries
+    // computed for them, within the budget (expanding every bus of a big dump
+    // would otherwise hold all their bits' changes).
+    void TrimSummaries() { summaries_.Trim(summaryBudget_); }
+    static constexpr size_t kSummaryBudget = size_t(256) << 20;
+    void SetSummaryBudget(size_t bytes) { summaryBudget_ = bytes; }
+    size_t SummaryBytes() const { return summaries_.Bytes(); }
 
     // --- visible window
     const Waview_ViewState& View() const { return view_; }
@@ -166,6 +173,7 @@ private:
 
     Waview_FileManager doc_;
     Waview_SummaryCache summaries_;
+    size_t summaryBudget_ = kSummaryBudget;
     std::string wavePath_;
     int64_t endTime_ = -1;
     int32_t timescaleExponent_ = 0;

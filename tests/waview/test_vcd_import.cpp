@@ -467,3 +467,57 @@ TEST(VcdImport, EmptyOrBlankTextIsAnsweredNotCopied) {
         }
     }
 }
+
+// Rows out of view give back their summaries and the entries computed for
+// them; what comes back on the next use is the same.
+TEST(VcdImport, SummariesOutOfViewGoWithTheEntriesComputedForThem) {
+    Waview_VCDConverter conv("mem.vcd");
+    conv.SetInputText(GeneratedDump(6));
+    ASSERT_TRUE(conv.Import());
+    Waview_FileManager& doc = conv.Document();
+    std::vector<Waview_Hierarchy*> bits, buses;
+    for (int32_t r = 0; r < doc.RowCount(); ++r) {
+        Waview_Hierarchy* row = doc.Row(r);
+        if (row->GetKind() == kRowComposite)
+            buses.push_back(row);
+        else if (row->level > 0 && row->GetSignal() && row->GetSignal()->IsLazy())
+            bits.push_back(row);
+    }
+    ASSERT_GT(bits.size(), 20u);
+    ASSERT_GT(buses.size(), 2u);
+    auto changes = [](const Waview_Summary* s) {
+        std::vector<std::pair<int64_t, double>> out;
+        for (int64_t i = 0; i < s->Count(); ++i) out.emplace_back(s->Time(i), s->Value(i));
+        return out;
+    };
+    Waview_SummaryCache cache;
+    std::vector<std::vector<std::pair<int64_t, double>>> first;
+    for (Waview_Hierarchy* row : bits) first.push_back(changes(cache.Of(*row)));
+    for (Waview_Hierarchy* row : buses) cache.Of(*row);
+    for (Waview_Hierarchy* row : bits) EXPECT_FALSE(row->GetSignal()->IsLazy());
+    const size_t all = cache.Bytes();
+    EXPECT_GT(all, bits.size() * sizeof(EntryBlock));
+
+    // Everything was used since the last trim: it is in view and stays.
+    cache.Trim(0);
+    EXPECT_EQ(cache.Bytes(), all);
+    // A frame that shows one bit row only: the rest goes, down to nothing held.
+    EXPECT_EQ(changes(cache.Of(*bits[3])), first[3]);
+    cache.Trim(0);
+    EXPECT_LT(cache.Bytes(), all);
+    EXPECT_FALSE(bits[3]->GetSignal()->IsLazy());
+    for (size_t i = 0; i < bits.size(); ++i) {
+        if (i != 3 && bits[i]->GetSignal() != bits[3]->GetSignal()) {
+            EXPECT_TRUE(bits[i]->GetSignal()->IsLazy()) << bits[i]->name;
+        }
+    }
+    cache.Trim(0);
+    EXPECT_EQ(cache.Bytes(), 0u);
+    EXPECT_TRUE(bits[3]->GetSignal()->IsLazy());
+    // Within a budget that holds them, nothing is dropped.
+    for (Waview_Hierarchy* row : bits) cache.Of(*row);
+    cache.Trim(all);
+    cache.Trim(all);
+    EXPECT_FALSE(bits[0]->GetSignal()->IsLazy());
+    for (size_t i = 0; i < bits.size(); ++i) EXPECT_EQ(changes(cache.Of(*bits[i])), first[i]) << i;
+}

@@ -45,6 +45,7 @@ void Waview_ShapeView::PaintTo(QPainter& p) {
     DrawGridAndAxis(p, view, cur.count, session_.TimescaleExponent(), font_);
     const int yAxis = view.height - (cur.count + 1) * kLineHeight;
     if (session_.HasDocument()) {
+        session_.TrimSummaries();
         std::vector<Waview_ValueBox> boxes;
         {
             Waview_PainterSink sink(p, view.width);

@@ -615,3 +615,32 @@ TEST_F(WaveWindowTest, PrintSetupIsServedWhileAWaveWindowIsActive) {
     commands.SetActiveChild(nullptr);
     EXPECT_FALSE(commands.State(korl::ID_FILE_PRINT_SETUP).enabled);
 }
+
+// Collapsing a bus gives back what painting its bits held; opening it again
+// paints the same picture.
+TEST_F(WaveWindowTest, CollapsedBitsGiveBackTheirMemoryAndRepaintTheSame) {
+    Waview_ChildFrame* w = Open();
+    ASSERT_NE(w, nullptr);
+    auto* data = static_cast<Waview_CompositeHierarchy*>(RowNamed(w, "data"));
+    ASSERT_TRUE(data && data->treeItem);
+    auto* item = static_cast<QTreeWidgetItem*>(data->treeItem);
+    Waview_WaveSession& s = w->Session();
+    s.SetSummaryBudget(0);
+    ASSERT_TRUE(s.SetWindow(0, 100));
+    item->setExpanded(true);
+    QApplication::processEvents();
+    const QImage open = w->ShapeView()->Render();
+    Waview_Signal* bit = s.Doc().Row(data->children[0])->GetSignal();
+    ASSERT_NE(bit, nullptr);
+    EXPECT_FALSE(bit->IsLazy());
+    const size_t held = s.SummaryBytes();
+    item->setExpanded(false);
+    QApplication::processEvents();
+    w->ShapeView()->Render();
+    w->ShapeView()->Render();
+    EXPECT_TRUE(bit->IsLazy());
+    EXPECT_LT(s.SummaryBytes(), held);
+    item->setExpanded(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(w->ShapeView()->Render() == open);
+}
