@@ -85,9 +85,11 @@ int main(int argc, char** argv) {
     t0 = Now();
     int64_t walked = 0;
     for (int32_t i = 1; i <= kSignals; ++i) {
-        Waview_Hierarchy* r = back.Row(i);
-        const ChangeEntry* e = r->Seek(back.EndTime() / 2);
-        for (int k = 0; e && k < 1000; ++k, ++walked) e = r->NextTransition(e->time);
+        Waview_Signal* s = back.Row(i)->GetSignal();
+        const EntryCursor* from = s ? s->LowerBound(back.EndTime() / 2) : nullptr;
+        if (!from) continue;
+        EntryCursor c = *from;
+        for (int k = 0; k < 1000 && s->Iterate(c); ++k) ++walked;
     }
     const double walk = Now() - t0;
 

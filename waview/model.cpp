@@ -128,7 +128,7 @@ uint64_t Waview_StateSignalT<StateType>::StoreValue(size_t n, int32_t bit) const
         case kTypeBit:
             return d == kDigit1 ? 1 : 0;
         case kTypeVerilog:
-            return d <= kDigitX ? d : kDigitX;
+            return d <= kDigitX ? uint64_t(d) : uint64_t(kDigitX);
         default: {
             // Codes of "UX01ZWLH-" by store digit "01ZXUWLH-".
             static const uint8_t kNine[] = {2, 3, 4, 1, 0, 5, 6, 7, 8};

@@ -217,9 +217,6 @@ public:
     virtual int32_t GetDepth() const = 0;
     virtual Waview_Signal* GetSignal() const { return nullptr; }
     virtual void* GetExtra() const { return nullptr; }
-    virtual const ChangeEntry* Seek(int64_t t) = 0;
-    virtual const ChangeEntry* CurrentEntry() = 0;
-    virtual const ChangeEntry* NextTransition(int64_t t) = 0;
     virtual bool SaveRow(FileManager& f) const;
     virtual bool LoadRow(FileManager& f, std::string* error);
     // Cached value text at t in the row's radix.
@@ -251,15 +248,11 @@ public:
     int32_t GetKind() const override { return kRowScalar; }
     int32_t GetDepth() const override { return level; }
     Waview_Signal* GetSignal() const override;
-    const ChangeEntry* Seek(int64_t t) override;
-    const ChangeEntry* CurrentEntry() override;
-    const ChangeEntry* NextTransition(int64_t t) override;
     bool SaveRow(FileManager& f) const override;
     bool LoadRow(FileManager& f, std::string* error) override;
     std::string& ValueTextAt(std::string& out, int64_t t) override;
 
     int32_t signalIndex = -1;
-    EntryCursor cursor; // own copy, so rows sharing a signal do not disturb each other
 };
 
 class Waview_CompositeHierarchy : public Waview_Hierarchy {
@@ -267,16 +260,10 @@ public:
     using Waview_Hierarchy::Waview_Hierarchy;
     int32_t GetKind() const override { return kRowComposite; }
     int32_t GetDepth() const override;
-    const ChangeEntry* Seek(int64_t t) override;
-    const ChangeEntry* CurrentEntry() override;
-    const ChangeEntry* NextTransition(int64_t t) override;
     bool SaveRow(FileManager& f) const override;
     bool LoadRow(FileManager& f, std::string* error) override;
     std::string& ValueTextAt(std::string& out, int64_t t) override;
     Waview_Hierarchy* ChildAt(int32_t i) const;
-    // Bus shape of the row over [view.start, end): a crossing at each change
-    // and the two rails up to the next change, in the bus colour.
-    void DrawBusShape(const SegmentView& view, const RowRect& rect, SegmentSink& dc, int64_t end);
 
     // A bus imported from a dump reads its value from the store directly.
     void BindStore(const WaveStore* store, uint32_t signal, int64_t closeAt);
@@ -287,8 +274,6 @@ public:
     int32_t expanded = 1;
 
 private:
-    template <class Op>
-    const ChangeEntry* Earliest(Op op);
     const WaveStore* store_ = nullptr;
     uint32_t storeSignal_ = 0;
     int64_t storeClose_ = -1;

@@ -46,30 +46,6 @@ Waview_Signal* Waview_ScalarHierarchy::GetSignal() const {
     return owner ? owner->Signal(signalIndex) : nullptr;
 }
 
-const ChangeEntry* Waview_ScalarHierarchy::Seek(int64_t t) {
-    Waview_Signal* s = GetSignal();
-    cursor = EntryCursor{};
-    if (!s) return nullptr;
-    const EntryCursor* c = s->LowerBound(t);
-    if (!c) return nullptr;
-    cursor = *c;
-    return s->PreviousEntry(&cursor);
-}
-
-const ChangeEntry* Waview_ScalarHierarchy::CurrentEntry() {
-    Waview_Signal* s = GetSignal();
-    if (!s || !cursor.Valid()) return nullptr;
-    return s->PreviousEntry(&cursor);
-}
-
-const ChangeEntry* Waview_ScalarHierarchy::NextTransition(int64_t t) {
-    Waview_Signal* s = GetSignal();
-    if (!s || !cursor.Valid()) return nullptr;
-    const ChangeEntry* cur = s->PreviousEntry(&cursor);
-    if (cur && cur->time > t) return cur;
-    return s->Iterate(cursor);
-}
-
 bool Waview_ScalarHierarchy::SaveRow(FileManager& f) const {
     Waview_Hierarchy::SaveRow(f);
     return f.Write(&signalIndex, 4);
@@ -101,53 +77,6 @@ int32_t Waview_CompositeHierarchy::GetDepth() const {
     for (int32_t c : children)
         if (Waview_Hierarchy* r = owner->Row(c)) depth = std::max(depth, r->GetDepth());
     return depth;
-}
-
-template <class Op>
-const ChangeEntry* Waview_CompositeHierarchy::Earliest(Op op) {
-    const ChangeEntry* best = nullptr;
-    for (int32_t c : children) {
-        Waview_Hierarchy* r = owner->Row(c);
-        if (!r) continue;
-        const ChangeEntry* e = op(*r);
-        if (e && (!best || e->time < best->time)) best = e;
-    }
-    return best;
-}
-
-const ChangeEntry* Waview_CompositeHierarchy::Seek(int64_t t) {
-    return Earliest([t](Waview_Hierarchy& r) { return r.Seek(t); });
-}
-
-const ChangeEntry* Waview_CompositeHierarchy::CurrentEntry() {
-    return Earliest([](Waview_Hierarchy& r) { return r.CurrentEntry(); });
-}
-
-const ChangeEntry* Waview_CompositeHierarchy::NextTransition(int64_t t) {
-    return Earliest([t](Waview_Hierarchy& r) { return r.NextTransition(t); });
-}
-
-void Waview_CompositeHierarchy::DrawBusShape(const SegmentView& view, const RowRect& rect, SegmentSink& dc,
-                                             int64_t end) {
-    const int64_t top = rect.top + 2, bottom = rect.bottom - 2;
-    const ChangeEntry* e = Seek(view.start);
-    // Ends: every NextTransition call either advances a child's cursor or
-    // returns a later time.
-    while (e) {
-        const int64_t t = e->time;
-        const int64_t x = view.X(std::max<int64_t>(t, view.start));
-        const ChangeEntry* next = NextTransition(t);
-        while (next && next->time == t) next = NextTransition(t); // bits changing together
-        const int64_t x2 = next ? view.X(next->time) : view.X(end);
-        if (t >= view.start) {
-            dc.Line(x - 1, top, x + 1, bottom, kBusColour);
-            dc.Line(x - 1, bottom, x + 1, top, kBusColour);
-        }
-        dc.Line(x + 1, top, x2 - 1, top, kBusColour);
-        dc.Line(x + 1, bottom, x2 - 1, bottom, kBusColour);
-        if (!next || next->time >= end) break;
-        e = next;
-    }
 }
 
 bool Waview_CompositeHierarchy::SaveRow(FileManager& f) const {

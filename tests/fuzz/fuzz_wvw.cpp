@@ -5,6 +5,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "waview/summary.h"
 #include "waview/wvwfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -21,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     std::string s;
+    Waview_SummaryCache summaries; // what painting reads
     for (int32_t i = 0; i < doc.RowCount() && i < 500; ++i) {
         Waview_Hierarchy* r = doc.Row(i);
         r->GetDepth();
@@ -28,8 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             r->SetRadix(radix);
             r->ValueTextAt(s, doc.EndTime() / 2);
         }
-        int steps = 0;
-        for (const ChangeEntry* e = r->Seek(0); e && steps < 1000; ++steps) e = r->NextTransition(e->time);
+        if (const Waview_Summary* sum = summaries.Of(*r)) {
+            for (int64_t k = 0; k < sum->Count() && k < 1000; ++k) sum->Range(k, k + 1);
+            sum->Range(0, sum->Count());
+            sum->FirstAtOrAfter(doc.EndTime() / 2);
+        }
     }
     if (WriteWaveFile(doc, out, &error)) {
         // Whatever was accepted is written back byte for byte.

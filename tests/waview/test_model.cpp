@@ -25,9 +25,6 @@ TEST(Model, EmptySignalHasNoEntriesAndNoValue) {
     EXPECT_EQ(s->ValueAt(5), nullptr);
     s->AppendClosing(10); // nothing to copy
     EXPECT_EQ(s->EntryCount(), 0);
-    Waview_ScalarHierarchy* r = Bind(doc, s, 0, "a");
-    EXPECT_EQ(r->Seek(3), nullptr);
-    EXPECT_EQ(r->NextTransition(3), nullptr);
     EXPECT_EQ(doc.NewSignal(3), nullptr);
     EXPECT_EQ(doc.SignalCount(), 1);
 }
@@ -103,21 +100,7 @@ TEST(Model, MinMaxComparesByType) {
     EXPECT_EQ(r->maxEntry->Real(), 0.25);
 }
 
-TEST(Model, ScalarSeekAndNextTransitionWalkChanges) {
-    Waview_FileManager doc;
-    Waview_Signal* s = doc.NewSignal(kTypeVerilog);
-    for (int t : {0, 10, 20}) s->AppendState(t, t / 10 % 2);
-    Waview_ScalarHierarchy* r = Bind(doc, s, 0, "a");
-    const ChangeEntry* e = r->Seek(5);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->time, 0);
-    std::vector<int64_t> times;
-    while ((e = r->NextTransition(e->time)) != nullptr) times.push_back(e->time);
-    EXPECT_EQ(times, (std::vector<int64_t>{10, 20}));
-    EXPECT_EQ(r->CurrentEntry(), nullptr);
-}
-
-TEST(Model, CompositeTransitionsDepthAndValueText) {
+TEST(Model, CompositeDepthAndValueText) {
     Waview_FileManager doc;
     Waview_CompositeHierarchy* bus = doc.NewCompositeRow();
     bus->name = "d";
@@ -144,15 +127,6 @@ TEST(Model, CompositeTransitionsDepthAndValueText) {
     // Same time again comes from the cache, even if the signal were to change.
     bus->valueText = "cached";
     EXPECT_EQ(bus->ValueTextAt(text, 15), "cached");
-
-    // All bits change together: the first bit's entry is returned.
-    const ChangeEntry* e = bus->Seek(5);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->time, 0);
-    e = bus->NextTransition(e->time);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->time, 10);
-    EXPECT_EQ(e, doc.Row(bus->children[0])->CurrentEntry());
 
     // A scope holding the bus keeps the plain concatenation.
     Waview_CompositeHierarchy* scope = doc.NewCompositeRow();
@@ -189,26 +163,4 @@ TEST(Model, LowerBoundAgreesWithFlatSearch) {
                 ASSERT_TRUE(c && c->Index() == want) << "round " << round << " time " << q;
         }
     }
-}
-
-TEST(Model, BusShapeCrossesAtEachChangeOnce) {
-    struct Rec : SegmentSink {
-        std::vector<int64_t> crossings;
-        void Line(int64_t x1, int64_t y1, int64_t x2, int64_t y2, Rgb c) override {
-            EXPECT_EQ(c, kBusColour);
-            if (y1 < y2 && x2 - x1 == 2) crossings.push_back(x1 + 1);
-        }
-    } rec;
-    // Bits change together at 0, 10, 20, 30 and one by one at 15, 16, 17.
-    Waview_FileManager ordered;
-    Waview_CompositeHierarchy* obus = ordered.NewCompositeRow();
-    for (int b = 0; b < 3; ++b) {
-        Waview_Signal* s = ordered.NewSignal(kTypeVerilog);
-        for (int t : {0, 10, 15 + b, 20, 30}) s->AppendState(t, t % 2);
-        s->AppendClosing(40);
-        obus->children.push_back(Bind(ordered, s, 1, "b")->index);
-    }
-    obus->DrawBusShape(SegmentView{5, 1, 1, 100}, RowRect{0, 20}, rec, 40);
-    // Nothing at the start (the value in effect) nor at the end time.
-    EXPECT_EQ(rec.crossings, (std::vector<int64_t>{5, 10, 11, 12, 15, 25}));
 }
