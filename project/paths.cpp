@@ -12,11 +12,15 @@ namespace korl {
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
+bool StartsWithDrive(std::string_view path) {
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
 PathParts SplitPath(std::string_view path) {
     PathParts p;
     size_t pos = 0;
-    if (path.size() >= 2 && path[1] == ':' &&
-        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+    if (StartsWithDrive(path)) {
         p.drive = std::string(path.substr(0, 2));
         pos = 2;
     }
@@ -111,7 +115,7 @@ std::vector<std::string> NormalComponents(std::string_view s) {
         if (cur.empty() || cur == ".") {
         } else if (cur == "..") {
             if (!parts.empty() && parts.back() != ".." &&
-                !(parts.size() == 1 && parts[0].size() == 2 && parts[0][1] == ':'))
+                !(parts.size() == 1 && parts[0].size() == 2 && StartsWithDrive(parts[0])))
                 parts.pop_back();
         } else {
             parts.push_back(cur);
@@ -187,7 +191,8 @@ std::string NormalizeDirectory(std::string_view dir) {
 
 std::string ResolveStoredDirectory(std::string_view dirPart, std::string_view projectDir) {
     if (dirPart.empty()) return std::string(projectDir);
-    bool absolute = IsSeparator(dirPart[0]) || (dirPart.size() >= 2 && dirPart[1] == ':');
+    // Only a letter makes a drive: ".:x/" is a folder named ".:x".
+    bool absolute = IsSeparator(dirPart[0]) || StartsWithDrive(dirPart);
     if (absolute) return NormalizeDirectory(dirPart);
     std::string joined(projectDir);
     if (!joined.empty() && !IsSeparator(joined.back())) joined += '/';

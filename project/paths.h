@@ -19,6 +19,8 @@ struct PathParts {
 };
 
 bool IsSeparator(char c);
+// "C:" and the like at the start: a path from a Windows machine, absolute.
+bool StartsWithDrive(std::string_view path);
 PathParts SplitPath(std::string_view path);
 
 // Directory part (drive + dir) and file part (base + ext) of a path.

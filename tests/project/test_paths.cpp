@@ -30,7 +30,9 @@ TEST(MakeRelative, PosixPaths) {
 
 TEST(MakeRelative, StoredFormResolvesBackToTheSamePath) {
     const std::string base = "/p/q/r/";
-    for (const char* p : {"/p/q/r/a.cpp", "/p/q/r/s/t/a.cpp", "/p/a.h", "/x/y/z.cc", "/p/q/r2/a.cpp"}) {
+    // Folders named like a drive but not one (only a letter makes a drive).
+    for (const char* p : {"/p/q/r/a.cpp", "/p/q/r/s/t/a.cpp", "/p/a.h", "/x/y/z.cc", "/p/q/r2/a.cpp",
+                          "/p/q/r/.:x/a.cpp", "/p/q/r/1:/a.cpp", "/p/q/r/::/a.h"}) {
         const std::string stored = MakeRelative(p, base);
         PathParts parts = SplitPath(stored);
         EXPECT_EQ(ResolveStoredDirectory(parts.drive + parts.dir, base) + parts.base + parts.ext, p)
@@ -66,6 +68,8 @@ TEST(Paths, ResolveStoredDirectory) {
     EXPECT_EQ(ResolveStoredDirectory("../common/", dir), "/home/ann/common/");
     EXPECT_EQ(ResolveStoredDirectory("sub/./x/../", dir), "/home/ann/counter/sub/");
     EXPECT_EQ(ResolveStoredDirectory("/abs//dir/", dir), "/abs/dir/");
+    EXPECT_EQ(ResolveStoredDirectory("C:\\work\\", dir), "C:/work/");
+    EXPECT_EQ(ResolveStoredDirectory(".:CK/", dir), "/home/ann/counter/.:CK/");
     EXPECT_EQ(ResolveStoredDirectory("../../../../../x/", dir), "/x/");
     EXPECT_EQ(AbsolutePath("b/../c.cpp", "/a"), "/a/c.cpp");
     EXPECT_EQ(AbsolutePath("/x//./y.h", "/a"), "/x/y.h");
