@@ -179,6 +179,8 @@ std::string MakeRelative(std::string_view pathIn, std::string_view baseIn) {
     for (size_t i = 0; i < up; ++i) result += "../";
     result += path;
     TrimTrailingSeparators(result);
+    // A name like "C:x" beside the project would read back as a drive path.
+    if (drive.empty() && StartsWithDrive(result)) result.insert(0, "./");
     return result;
 }
 

@@ -31,8 +31,9 @@ TEST(MakeRelative, PosixPaths) {
 TEST(MakeRelative, StoredFormResolvesBackToTheSamePath) {
     const std::string base = "/p/q/r/";
     // Folders named like a drive but not one (only a letter makes a drive).
-    for (const char* p : {"/p/q/r/a.cpp", "/p/q/r/s/t/a.cpp", "/p/a.h", "/x/y/z.cc", "/p/q/r2/a.cpp",
-                          "/p/q/r/.:x/a.cpp", "/p/q/r/1:/a.cpp", "/p/q/r/::/a.h"}) {
+    for (const char* p :
+         {"/p/q/r/a.cpp", "/p/q/r/s/t/a.cpp", "/p/a.h", "/x/y/z.cc", "/p/q/r2/a.cpp", "/p/q/r/.:x/a.cpp",
+          "/p/q/r/1:/a.cpp", "/p/q/r/::/a.h", "/p/q/r/C:x.h", "/p/q/r/C:/a.h"}) {
         const std::string stored = MakeRelative(p, base);
         PathParts parts = SplitPath(stored);
         EXPECT_EQ(ResolveStoredDirectory(parts.drive + parts.dir, base) + parts.base + parts.ext, p)
