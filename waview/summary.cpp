@@ -491,25 +491,17 @@ size_t Waview_Summary::Bytes() const {
     return n;
 }
 
-Waview_SummaryCache::Held& Waview_SummaryCache::Use(Held& h) {
-    h.lastUse = ++uses_;
-    return h;
-}
-
 const Waview_Summary* Waview_SummaryCache::Of(const Waview_Hierarchy& row) {
-    if (row.GetKind() == kRowComposite) {
-        Held& h = Use(rows_[&row]);
-        if (!h.summary) {
-            h.summary = std::make_unique<Waview_Summary>(static_cast<const Waview_CompositeHierarchy&>(row));
-            h.bytes = h.summary->Bytes();
-            bytes_ += h.bytes;
-        }
-        return h.summary.get();
-    }
-    const Waview_Signal* signal = row.GetSignal();
-    if (!signal) return nullptr;
-    Held& h = Use(signals_[signal]);
-    if (!h.summary) {
+    const bool composite = row.GetKind() == kRowComposite;
+    const Waview_Signal* signal = composite ? nullptr : row.GetSignal();
+    if (!composite && !signal) return nullptr;
+    Held& h = held_[composite ? static_cast<const void*>(&row) : signal];
+    h.lastUse = ++uses_;
+    if (h.summary) return h.summary.get();
+    if (composite) {
+        h.summary = std::make_unique<Waview_Summary>(static_cast<const Waview_CompositeHierarchy&>(row));
+        h.bytes = h.summary->Bytes();
+    } else {
         const bool lazy = signal->IsLazy();
         h.summary = std::make_unique<Waview_Summary>(*signal);
         h.bytes = h.summary->Bytes();
@@ -518,14 +510,13 @@ const Waview_Summary* Waview_SummaryCache::Of(const Waview_Hierarchy& row) {
             h.computed = const_cast<Waview_Signal*>(signal);
             h.bytes += size_t(signal->BlockCount()) * sizeof(EntryBlock);
         }
-        bytes_ += h.bytes;
     }
+    bytes_ += h.bytes;
     return h.summary.get();
 }
 
 void Waview_SummaryCache::Clear() {
-    signals_.clear();
-    rows_.clear();
+    held_.clear();
     bytes_ = 0;
 }
 
@@ -533,30 +524,16 @@ void Waview_SummaryCache::Trim(size_t budget) {
     const uint64_t inView = usesAtTrim_;
     usesAtTrim_ = uses_;
     if (bytes_ <= budget) return;
-    struct Candidate {
-        uint64_t lastUse;
-        bool isRow;
-        const void* key;
-    };
-    std::vector<Candidate> old;
-    for (const auto& [k, h] : signals_)
-        if (h.lastUse <= inView) old.push_back({h.lastUse, false, k});
-    for (const auto& [k, h] : rows_)
-        if (h.lastUse <= inView) old.push_back({h.lastUse, true, k});
+    std::vector<decltype(held_)::iterator> old;
+    for (auto it = held_.begin(); it != held_.end(); ++it)
+        if (it->second.lastUse <= inView) old.push_back(it);
     std::sort(old.begin(), old.end(),
-              [](const Candidate& a, const Candidate& b) { return a.lastUse < b.lastUse; });
-    for (const Candidate& c : old) {
+              [](const auto& a, const auto& b) { return a->second.lastUse < b->second.lastUse; });
+    for (const auto& it : old) {
         if (bytes_ <= budget) break;
-        if (c.isRow) {
-            auto it = rows_.find(static_cast<const Waview_Hierarchy*>(c.key));
-            bytes_ -= it->second.bytes;
-            rows_.erase(it);
-        } else {
-            auto it = signals_.find(static_cast<const Waview_Signal*>(c.key));
-            bytes_ -= it->second.bytes;
-            Waview_Signal* computed = it->second.computed;
-            signals_.erase(it); // the summary reads the entries: it goes first
-            if (computed && !computed->IsLazy()) computed->Release();
-        }
+        bytes_ -= it->second.bytes;
+        Waview_Signal* computed = it->second.computed;
+        held_.erase(it); // the summary reads the entries: it goes first
+        if (computed && !computed->IsLazy()) computed->Release();
     }
 }

@@ -141,9 +141,9 @@ private:
         size_t bytes = 0;
         uint64_t lastUse = 0;
     };
-    Held& Use(Held& h);
-    std::unordered_map<const Waview_Signal*, Held> signals_;
-    std::unordered_map<const Waview_Hierarchy*, Held> rows_;
+    // Keyed by the signal of a scalar row (rows sharing a signal share its
+    // summary) and by the row itself for buses and scopes.
+    std::unordered_map<const void*, Held> held_;
     uint64_t uses_ = 0;
     uint64_t usesAtTrim_ = 0;
     size_t bytes_ = 0;
